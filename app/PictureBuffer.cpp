@@ -1,0 +1,175 @@
+#include "app/PictureBuffer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace tsy {
+
+namespace {
+
+constexpr std::size_t kAlign = 64;
+
+std::size_t BytesFor(int w, int h) {
+    if (w <= 0 || h <= 0) return 0;
+    if (std::int64_t(w) * h > PictureBuffer::kMaxPixels) throw std::bad_alloc();
+    return std::size_t(w) * std::size_t(h) * PictureBuffer::kBytesPerPixel;
+}
+
+}  // namespace
+
+void PictureBuffer::Free::operator()(std::uint8_t* p) const noexcept {
+    std::free(p);
+}
+
+std::uint64_t PictureBuffer::nextGeneration() noexcept {
+    static std::atomic<std::uint64_t> counter{1};
+    return counter.fetch_add(1, std::memory_order_relaxed);
+}
+
+void FillBlack(std::uint8_t* p, std::size_t count) noexcept {
+    const std::uint32_t black = PictureBuffer::kBlack;
+    for (std::size_t i = 0; i < count; ++i)
+        std::memcpy(p + i * 4, &black, 4);
+}
+
+PictureBuffer::PictureBuffer(int width, int height)
+    : width_(std::max(width, 0)), height_(std::max(height, 0)) {}
+
+PictureBuffer::PictureBuffer(PictureBuffer&& o) noexcept {
+    swap(o);
+}
+
+PictureBuffer& PictureBuffer::operator=(PictureBuffer&& o) noexcept {
+    if (this != &o) {
+        PictureBuffer tmp(std::move(o));
+        swap(tmp);
+    }
+    return *this;
+}
+
+PictureBuffer::~PictureBuffer() = default;
+
+void PictureBuffer::reserve(std::size_t bytes) {
+    if (bytes <= capacity_) return;
+    data_.reset();
+    capacity_ = 0;
+    const std::size_t rounded = (bytes + kAlign - 1) / kAlign * kAlign;
+    auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(kAlign, rounded));
+    if (!p) throw std::bad_alloc();
+    data_.reset(p);
+    capacity_ = rounded;
+}
+
+std::uint8_t* PictureBuffer::assign(int width, int height) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    const std::size_t bytes = BytesFor(width, height);
+    try {
+        reserve(std::max<std::size_t>(bytes, 1));
+    } catch (...) {
+        hasImage_ = false;
+        touch();
+        throw;
+    }
+    width_ = width;
+    height_ = height;
+    hasImage_ = true;
+    touch();
+    return data_.get();
+}
+
+std::uint8_t* PictureBuffer::assignBlack(int width, int height) {
+    std::uint8_t* p = assign(width, height);
+    FillBlack(p, std::size_t(width_) * std::size_t(height_));
+    return p;
+}
+
+void PictureBuffer::clear() noexcept {
+    hasImage_ = false;
+    touch();
+}
+
+void PictureBuffer::resize(int width, int height) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (width == width_ && height == height_) return;
+    if (!hasImage_) {
+        BytesFor(width, height);  // same limit as a buffer with a picture
+        width_ = width;
+        height_ = height;
+        touch();
+        return;
+    }
+    const std::size_t newStride = std::size_t(width) * kBytesPerPixel;
+    const std::size_t oldStride = stride();
+    const std::size_t bytes = BytesFor(width, height);
+    const int keepRows = std::min(height, height_);
+    const std::size_t keepBytes = std::min(newStride, oldStride);
+
+    if (bytes > capacity_) {
+        // Grow into a new block; the old one goes only once the copy is made.
+        const std::size_t rounded = (bytes + kAlign - 1) / kAlign * kAlign;
+        auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(kAlign, rounded));
+        if (!p) throw std::bad_alloc();
+        for (int y = 0; y < keepRows; ++y) {
+            std::memcpy(p + y * newStride, data_.get() + y * oldStride, keepBytes);
+            if (newStride > keepBytes)
+                FillBlack(p + y * newStride + keepBytes, (newStride - keepBytes) / kBytesPerPixel);
+        }
+        data_.reset(p);
+        capacity_ = rounded;
+    } else if (newStride <= oldStride) {
+        // Narrower rows move towards the start: go top to bottom.
+        for (int y = 1; y < keepRows; ++y)
+            std::memmove(data_.get() + y * newStride, data_.get() + y * oldStride, keepBytes);
+    } else {
+        // Wider rows move towards the end: go bottom to top.
+        for (int y = keepRows - 1; y >= 0; --y) {
+            std::uint8_t* dst = data_.get() + y * newStride;
+            std::memmove(dst, data_.get() + y * oldStride, keepBytes);
+            FillBlack(dst + keepBytes, (newStride - keepBytes) / kBytesPerPixel);
+        }
+    }
+    if (height > keepRows)
+        FillBlack(data_.get() + keepRows * newStride, std::size_t(height - keepRows) * width);
+    width_ = width;
+    height_ = height;
+    touch();
+}
+
+std::uint32_t PictureBuffer::pixel(int x, int y) const noexcept {
+    if (!hasImage_ || x < 0 || y < 0 || x >= width_ || y >= height_) return kBlack;
+    std::uint32_t v;
+    std::memcpy(&v, row(y) + std::size_t(x) * kBytesPerPixel, 4);
+    return v;
+}
+
+void PictureBuffer::copyFrom(const PictureBuffer& other) {
+    if (this == &other) return;
+    if (!other.hasImage_) {
+        clear();
+        width_ = other.width_;
+        height_ = other.height_;
+        return;
+    }
+    std::uint8_t* p = assign(other.width_, other.height_);
+    std::memcpy(p, other.data_.get(), other.byteCount());
+}
+
+void PictureBuffer::swap(PictureBuffer& o) noexcept {
+    using std::swap;
+    swap(data_, o.data_);
+    swap(capacity_, o.capacity_);
+    swap(width_, o.width_);
+    swap(height_, o.height_);
+    swap(hasImage_, o.hasImage_);
+    // Both pictures changed from the point of view of their holders.
+    touch();
+    o.touch();
+}
+
+}  // namespace tsy

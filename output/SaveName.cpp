@@ -1,0 +1,24 @@
+#include "output/SaveName.h"
+
+namespace tsy {
+
+std::string FileTypeOf(std::string_view name) {
+    std::string type(name.substr(name.size() > 4 ? name.size() - 4 : 0));
+    for (char& c : type)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return type;
+}
+
+std::string ProposedSaveName(std::string_view image1Path, bool redCyan, std::string_view format) {
+    const std::size_t dot = image1Path.find_last_of('.');
+    const std::size_t slash = image1Path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    if (dot == std::string_view::npos || dot <= nameStart) return {};
+    std::string name(image1Path.substr(0, dot));
+    name += "_3D";
+    name += redCyan ? "-RC" : "-GM";
+    name += format;
+    return name;
+}
+
+}  // namespace tsy

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tsy {
+
+// The file type as the save flow decides it: the last four characters of the
+// name in lower case (".png", ".jpg", ".bmp" match; anything else does not).
+std::string FileTypeOf(std::string_view name);
+
+// Proposed name of a save: image 1's path without its extension, "_3D", "-RC"
+// or "-GM", then the format (".png", ".jpg", ".bmp"). Only a dot inside the
+// file name and after its first character counts as the start of an
+// extension; without one the proposal is empty.
+std::string ProposedSaveName(std::string_view image1Path, bool redCyan, std::string_view format);
+
+}  // namespace tsy

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/PictureBuffer.h"
+
+namespace tsy {
+
+// Pictures above this many pixels are refused unless the caller passes its
+// own limit (camera pictures of 100 megapixels must load).
+inline constexpr std::int64_t kDefaultJpegPixelLimit = 200'000'000;
+
+// Decodes a JPEG stream (bytes after its end, such as the further views of an
+// MPO file, are ignored) into out as blue, green, red, 0xFF. Colour, gray and
+// CMYK pictures are read.
+//
+// Returns false with the reason in error, out left without picture, for data
+// that yields no complete picture, a picture above maxPixels and memory
+// shortage. A damaged stream of which every row could still be produced (as a
+// truncated file: the missing part is filled in by the decoder, as common
+// viewers show it) returns true with the decoder's warning in error; a clean
+// decode leaves error empty. CMYK pictures must be clean.
+bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::string& error,
+                std::int64_t maxPixels = kDefaultJpegPixelLimit);
+
+}  // namespace tsy

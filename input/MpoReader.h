@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/Progress.h"
+
+namespace tsy {
+
+// Offset of the second JPEG stream (the right view) in an MPO file's bytes, or
+// 0 when there is none. The MP index is read first; a stream start found by
+// scanning after image 1's header segments is the fallback. Shows
+// "Searching for Image 2 ..." and, while scanning, "Scanning for Image 2: N%".
+std::int64_t FindImage2Offset(std::span<const std::uint8_t> file, ProgressSink& progress);
+
+// The same for a file on disk; 0 when it cannot be read.
+std::int64_t FindImage2Offset(const std::string& path, ProgressSink& progress);
+
+// Whether path names an MPO file: its last four characters, lower-cased, are
+// ".mpo". Nothing else about the file is looked at.
+bool HasMpoName(const std::string& path);
+
+// For callers that hold the file's bytes already (mapped by MappedFile) and
+// decode both views from them: the bytes from image 2's first byte to the end
+// of the file, as a part of `file` (nothing is copied), or an empty span when
+// path is no MPO name or no second view was found. Shows the same captions as
+// ExtractMpoImage2.
+std::span<const std::uint8_t> LocateMpoImage2(const std::string& path,
+                                              std::span<const std::uint8_t> file,
+                                              ProgressSink& progress);
+
+// Copies image 2 of the MPO file at path (and whatever follows it) into
+// tempDir + "StereoR.jpg" (tempDir ends with "/") and returns that path, or ""
+// when path is no MPO name, has no second view or the copy cannot be written
+// completely. An existing file of that name is replaced; a symbolic link there
+// makes it fail. Shows "Extracting Image 2 ..." once the view is found.
+std::string ExtractMpoImage2(const std::string& path, const std::string& tempDir,
+                             ProgressSink& progress);
+
+}  // namespace tsy

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "TestJpeg.h"
+#include "input/JpegDecoder.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// Largest difference between the decoded picture and RGB source pixels.
+int MaxError(const tsy::PictureBuffer& pic, const Bytes& rgb) {
+    int worst = 0;
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            const std::uint8_t* p = pic.row(y) + x * 4;
+            const std::uint8_t* s = &rgb[(std::size_t(y) * pic.width() + x) * 3];
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(p[2 - c] - s[c]));
+        }
+    return worst;
+}
+
+bool AllX255(const tsy::PictureBuffer& pic) {
+    for (std::size_t i = 3; i < pic.byteCount(); i += 4)
+        if (pic.bits()[i] != 0xFF) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
+    tsy::PictureBuffer pic;
+    std::string error;
+    for (const int samp : {TJSAMP_444, TJSAMP_422, TJSAMP_420}) {
+        const Bytes rgb = tsy::test::Pattern(333, 177, 2);  // odd sizes: partial MCUs
+        ASSERT_TRUE(
+            tsy::DecodeJpeg(tsy::test::Compress(rgb, 333, 177, TJPF_RGB, samp), pic, error));
+        EXPECT_EQ(error, "");
+        ASSERT_EQ(pic.width(), 333);
+        ASSERT_EQ(pic.height(), 177);
+        EXPECT_LE(MaxError(pic, rgb), 12) << samp;
+        EXPECT_TRUE(AllX255(pic));
+    }
+    Bytes gray(64 * 40), grayRgb;
+    for (std::size_t i = 0; i < gray.size(); ++i) {
+        gray[i] = std::uint8_t(i % 64 * 3 + i / 64);
+        grayRgb.insert(grayRgb.end(), 3, gray[i]);
+    }
+    ASSERT_TRUE(
+        tsy::DecodeJpeg(tsy::test::Compress(gray, 64, 40, TJPF_GRAY, TJSAMP_GRAY), pic, error));
+    EXPECT_LE(MaxError(pic, grayRgb), 4);
+    EXPECT_TRUE(AllX255(pic));
+
+    // CMYK as stored in JPEG is inverted: 255 is no ink. Without black ink
+    // the colour is (C, M, Y) itself; half black ink halves it.
+    const Bytes rgb = tsy::test::Pattern(32, 16, 5);
+    for (const int k : {255, 128}) {
+        Bytes cmyk, want;
+        for (std::size_t i = 0; i < rgb.size(); i += 3) {
+            cmyk.insert(cmyk.end(), {rgb[i], rgb[i + 1], rgb[i + 2], std::uint8_t(k)});
+            for (int c = 0; c < 3; ++c)
+                want.push_back(std::uint8_t(rgb[i + c] * k / 255.0 + 0.5));
+        }
+        const Bytes jpeg = tsy::test::Compress(cmyk, 32, 16, TJPF_CMYK, TJSAMP_444, 100);
+        ASSERT_TRUE(tsy::DecodeJpeg(jpeg, pic, error)) << error;
+        EXPECT_LE(MaxError(pic, want), 4) << k;
+        EXPECT_TRUE(AllX255(pic));
+    }
+}
+
+TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
+    const Bytes good = tsy::test::MakeJpeg(96, 64, 1);
+    tsy::PictureBuffer pic;
+    std::string error;
+    std::mt19937 rng(7);
+    Bytes garbage(3000);
+    for (auto& b : garbage)
+        b = std::uint8_t(rng());
+    const Bytes headerOnly(good.begin(), good.begin() + 100);
+    for (const Bytes& bad : {Bytes{}, garbage, headerOnly, Bytes{0xFF, 0xD8, 0xFF}}) {
+        pic.assignBlack(8, 8);
+        EXPECT_FALSE(tsy::DecodeJpeg(bad, pic, error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(pic.hasImage());
+    }
+    // A cut in the entropy-coded data keeps the picture, missing part filled
+    // in, and says what happened.
+    const Bytes big = tsy::test::MakeJpeg(256, 128, 1);
+    const Bytes cut(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 3 / 4));
+    ASSERT_TRUE(tsy::DecodeJpeg(cut, pic, error));
+    EXPECT_NE(error.find("Premature end"), std::string::npos) << error;
+    EXPECT_EQ(pic.height(), 128);
+    EXPECT_TRUE(AllX255(pic));
+    tsy::PictureBuffer top;
+    top.copyFrom(pic);
+    top.resize(256, 8);  // the first rows are intact
+    EXPECT_LE(MaxError(top, tsy::test::Pattern(256, 128, 1)), 12);
+
+    // Every kind of damage ends in one of the two documented outcomes.
+    for (int round = 0; round < 300; ++round) {
+        Bytes f = good;
+        for (int i = 0; i < 4; ++i)
+            f[rng() % f.size()] = std::uint8_t(rng());
+        f.resize(rng() % 2 ? f.size() : rng() % f.size());
+        // Rows the decoder leaves alone keep a zero fourth byte.
+        std::memset(pic.assign(256, 256), 0, 256 * 256 * 4);
+        const bool ok = tsy::DecodeJpeg(f, pic, error);
+        ASSERT_EQ(pic.hasImage(), ok);
+        if (ok)
+            ASSERT_TRUE(AllX255(pic));  // every row was written
+        else
+            ASSERT_FALSE(error.empty());
+    }
+}
+
+TEST(DecodeJpeg, RefusesPicturesAboveThePixelLimit) {
+    const Bytes jpeg = tsy::test::MakeJpeg(64, 48, 1);
+    tsy::PictureBuffer pic;
+    std::string error;
+    EXPECT_TRUE(tsy::DecodeJpeg(jpeg, pic, error, 64 * 48));
+    EXPECT_FALSE(tsy::DecodeJpeg(jpeg, pic, error, 64 * 48 - 1));
+    EXPECT_FALSE(pic.hasImage());
+    EXPECT_NE(error.find("64 x 48"), std::string::npos) << error;
+}

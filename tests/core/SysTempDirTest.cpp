@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "input/SysTempDir.h"
+
+namespace fs = std::filesystem;
+
+class SysTempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tsy-temp-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        unsetenv("TEMP");
+        unsetenv("TMP");
+        tsy::detail::ResetSysTempDir();
+    }
+    void TearDown() override {
+        tsy::detail::ResetSysTempDir();
+        fs::remove_all(dir);
+    }
+    // Owned by us, a directory, not a link, closed to everybody else.
+    static bool Private(const std::string& path) {
+        struct stat st {};
+        return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+               (st.st_mode & 0777) == 0700;
+    }
+    std::string Private0(const std::string& parent) const {
+        return parent + "/tessaly-" + std::to_string(geteuid());
+    }
+    std::string dir;
+};
+
+TEST_F(SysTempDirTest, TempThenTmpWithSlashAndFirstAnswerKept) {
+    chmod(dir.c_str(), 0700);
+    setenv("TEMP", dir.c_str(), 1);
+    setenv("TMP", "/nowhere", 1);
+    EXPECT_EQ(tsy::SysTempDir(), dir + "/");
+    setenv("TEMP", "/elsewhere", 1);
+    EXPECT_EQ(tsy::SysTempDir(), dir + "/");
+
+    tsy::detail::ResetSysTempDir();
+    setenv("TEMP", "", 1);
+    setenv("TMP", (dir + "/sub/").c_str(), 1);  // made when missing
+    EXPECT_EQ(tsy::SysTempDir(), dir + "/sub/");
+    EXPECT_TRUE(Private(dir + "/sub"));
+
+    tsy::detail::ResetSysTempDir();
+    unsetenv("TEMP");
+    unsetenv("TMP");
+    const std::string last = tsy::SysTempDir();
+    EXPECT_EQ(last.rfind("/tmp/tessaly-" + std::to_string(geteuid()), 0), 0u) << last;
+    EXPECT_TRUE(Private(last));
+}
+
+TEST_F(SysTempDirTest, SharedDirectoryGetsAPrivateFolder) {
+    for (const mode_t shared : {01777, 0777, 0775}) {
+        chmod(dir.c_str(), shared);
+        setenv("TEMP", dir.c_str(), 1);
+        tsy::detail::ResetSysTempDir();
+        EXPECT_EQ(tsy::SysTempDir(), Private0(dir) + "/") << shared;
+        EXPECT_TRUE(Private(Private0(dir)));
+        chmod(Private0(dir).c_str(), 0755);  // ours but too open: closed again
+    }
+}
+
+TEST_F(SysTempDirTest, SquattedNamesAreSkipped) {
+    chmod(dir.c_str(), 01777);
+    setenv("TEMP", dir.c_str(), 1);
+    const std::string lure = dir + "/lure";
+    ASSERT_EQ(mkdir(lure.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(lure.c_str(), 0777), 0);
+    ASSERT_EQ(symlink(lure.c_str(), Private0(dir).c_str()), 0);
+    std::string expected = Private0(dir) + "-1";
+    if (geteuid() == 0) {  // only root can plant a folder owned by someone else
+        ASSERT_EQ(mkdir(expected.c_str(), 0700), 0);
+        ASSERT_EQ(chown(expected.c_str(), 4242, 4242), 0);
+        expected = Private0(dir) + "-2";
+    }
+    EXPECT_EQ(tsy::SysTempDir(), expected + "/");
+    EXPECT_TRUE(Private(expected));
+    struct stat st {};
+    ASSERT_EQ(stat(lure.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);  // untouched
+    EXPECT_TRUE(fs::is_empty(lure));
+}
+
+TEST_F(SysTempDirTest, WriteFileNoFollowIsAllOrNothing) {
+    const std::string path = dir + "/StereoR.jpg";
+    std::string error;
+    const std::vector<std::uint8_t> bytes(5000, 0xAB);
+    ASSERT_TRUE(tsy::WriteFileNoFollow(path, bytes, error)) << error;
+    ASSERT_TRUE(tsy::WriteFileNoFollow(path, std::vector<std::uint8_t>(10, 1), error));
+    EXPECT_EQ(fs::file_size(path), 10u);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
+
+    const std::string target = dir + "/target";
+    std::ofstream(target) << "keep";
+    ASSERT_EQ(symlink(target.c_str(), (dir + "/link.jpg").c_str()), 0);
+    EXPECT_FALSE(tsy::WriteFileNoFollow(dir + "/link.jpg", bytes, error));
+    EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+    EXPECT_EQ(fs::file_size(target), 4u);
+    EXPECT_FALSE(tsy::WriteFileNoFollow(dir + "/missing/x.jpg", bytes, error));
+
+    // A write cut short by the file size limit leaves no file behind.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = tsy::WriteFileNoFollow(dir + "/big.jpg", bytes, error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir))
+        left.push_back(e.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"StereoR.jpg", "link.jpg", "target"}));
+}

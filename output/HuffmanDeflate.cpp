@@ -1,0 +1,275 @@
+#include "output/HuffmanDeflate.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace tsy {
+
+namespace {
+
+constexpr int kLiterals = 257;  // 0..255 and end of block
+constexpr int kEndOfBlock = 256;
+constexpr std::size_t kChunk = 8192;    // granularity of block boundaries
+constexpr std::size_t kMaxChunks = 32;  // longest block, in chunks
+using Histogram = std::array<std::uint32_t, 256>;
+
+class BitWriter {
+public:
+    explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    void Put(std::uint32_t bits, int count) {
+        acc_ |= std::uint64_t(bits) << used_;
+        used_ += count;
+        while (used_ >= 8) {
+            out_.push_back(std::uint8_t(acc_));
+            acc_ >>= 8;
+            used_ -= 8;
+        }
+    }
+    void Flush() {
+        if (used_ > 0) out_.push_back(std::uint8_t(acc_));
+        acc_ = 0;
+        used_ = 0;
+    }
+
+private:
+    std::vector<std::uint8_t>& out_;
+    std::uint64_t acc_ = 0;
+    int used_ = 0;
+};
+
+// Huffman code lengths no longer than maxBits; symbols with frequency 0 get 0.
+// When the tree grows too deep the frequencies are flattened and it is rebuilt.
+void CodeLengths(std::vector<std::uint32_t> freq, int maxBits, std::vector<std::uint8_t>& len) {
+    const int n = int(freq.size());
+    len.assign(std::size_t(n), 0);
+    for (;;) {
+        std::vector<int> leaves;
+        for (int s = 0; s < n; ++s)
+            if (freq[std::size_t(s)]) leaves.push_back(s);
+        if (leaves.empty()) return;
+        if (leaves.size() == 1) {
+            len[std::size_t(leaves[0])] = 1;
+            return;
+        }
+        std::stable_sort(leaves.begin(), leaves.end(),
+                         [&](int a, int b) { return freq[std::size_t(a)] < freq[std::size_t(b)]; });
+        // Two-queue Huffman: sorted leaves, and internal nodes in creation order.
+        const std::size_t m = leaves.size();
+        std::vector<std::uint64_t> weight(2 * m);
+        std::vector<std::size_t> parent(2 * m, 0);
+        for (std::size_t i = 0; i < m; ++i)
+            weight[i] = freq[std::size_t(leaves[i])];
+        std::size_t leaf = 0, node = m, next = m;
+        auto take = [&]() {
+            if (leaf < m && (node >= next || weight[leaf] <= weight[node])) return leaf++;
+            return node++;
+        };
+        while (next < 2 * m - 1) {
+            const std::size_t a = take();
+            const std::size_t b = take();
+            weight[next] = weight[a] + weight[b];
+            parent[a] = parent[b] = next;
+            ++next;
+        }
+        std::vector<int> depth(2 * m - 1, 0);
+        int deepest = 0;
+        for (std::size_t i = 2 * m - 2; i-- > 0;) {
+            depth[i] = depth[parent[i]] + 1;
+            deepest = std::max(deepest, depth[i]);
+        }
+        if (deepest <= maxBits) {
+            for (std::size_t i = 0; i < m; ++i)
+                len[std::size_t(leaves[i])] = std::uint8_t(depth[i]);
+            return;
+        }
+        for (std::uint32_t& f : freq)
+            if (f) f = (f + 1) / 2;
+    }
+}
+
+// Canonical codes, bit-reversed because deflate sends them from the top bit
+// while the writer fills from the bottom.
+std::vector<std::uint32_t> Codes(const std::vector<std::uint8_t>& len) {
+    std::array<std::uint32_t, 16> count{}, next{};
+    for (std::uint8_t l : len)
+        ++count[l];
+    count[0] = 0;
+    std::uint32_t code = 0;
+    for (int bits = 1; bits < 16; ++bits) {
+        code = (code + count[std::size_t(bits - 1)]) << 1;
+        next[std::size_t(bits)] = code;
+    }
+    std::vector<std::uint32_t> codes(len.size(), 0);
+    for (std::size_t s = 0; s < len.size(); ++s) {
+        const int l = len[s];
+        if (!l) continue;
+        std::uint32_t c = next[std::size_t(l)]++, r = 0;
+        for (int i = 0; i < l; ++i, c >>= 1)
+            r = (r << 1) | (c & 1);
+        codes[s] = r;
+    }
+    return codes;
+}
+
+struct LengthSymbol {
+    std::uint8_t symbol;  // 0..18
+    std::uint8_t extra;
+};
+
+// Run-length form of the code lengths (symbols 16, 17, 18 of deflate).
+std::vector<LengthSymbol> RunLengths(const std::vector<std::uint8_t>& lengths) {
+    std::vector<LengthSymbol> out;
+    for (std::size_t i = 0; i < lengths.size();) {
+        const std::uint8_t l = lengths[i];
+        std::size_t run = 1;
+        while (i + run < lengths.size() && lengths[i + run] == l)
+            ++run;
+        std::size_t left = run;
+        if (l == 0) {
+            while (left >= 11) {
+                const std::size_t k = std::min<std::size_t>(left, 138);
+                out.push_back({18, std::uint8_t(k - 11)});
+                left -= k;
+            }
+            if (left >= 3) {
+                out.push_back({17, std::uint8_t(left - 3)});
+                left = 0;
+            }
+        } else {
+            out.push_back({l, 0});
+            --left;
+            while (left >= 3) {
+                const std::size_t k = std::min<std::size_t>(left, 6);
+                out.push_back({16, std::uint8_t(k - 3)});
+                left -= k;
+            }
+        }
+        for (; left > 0; --left)
+            out.push_back({l, 0});
+        i += run;
+    }
+    return out;
+}
+
+void WriteBlock(BitWriter& bits, const std::uint8_t* data, std::size_t size, bool last) {
+    std::vector<std::uint32_t> freq(kLiterals, 0);
+    for (std::size_t i = 0; i < size; ++i)
+        ++freq[data[i]];
+    freq[kEndOfBlock] = 1;
+    std::vector<std::uint8_t> litLen;
+    CodeLengths(freq, 15, litLen);
+    // No distances are used; one code of one bit is the form the format asks for.
+    std::vector<std::uint8_t> all(litLen);
+    all.push_back(1);
+    const std::vector<LengthSymbol> rle = RunLengths(all);
+    std::vector<std::uint32_t> clFreq(19, 0);
+    for (const LengthSymbol& s : rle)
+        ++clFreq[s.symbol];
+    // inflate refuses an incomplete code-length code, so never leave it one symbol.
+    if (std::count(clFreq.begin(), clFreq.end(), 0u) == 18) ++clFreq[clFreq[0] ? 1 : 0];
+    std::vector<std::uint8_t> clLen;
+    CodeLengths(clFreq, 7, clLen);
+    static const std::uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                            11, 4,  12, 3, 13, 2, 14, 1, 15};
+    int hclen = 19;
+    while (hclen > 4 && clLen[kOrder[hclen - 1]] == 0)
+        --hclen;
+
+    bits.Put(last ? 1 : 0, 1);
+    bits.Put(2, 2);  // dynamic Huffman
+    bits.Put(kLiterals - 257, 5);
+    bits.Put(0, 5);  // one distance code
+    bits.Put(std::uint32_t(hclen - 4), 4);
+    for (int i = 0; i < hclen; ++i)
+        bits.Put(clLen[kOrder[i]], 3);
+    const std::vector<std::uint32_t> clCodes = Codes(clLen);
+    for (const LengthSymbol& s : rle) {
+        bits.Put(clCodes[s.symbol], clLen[s.symbol]);
+        if (s.symbol == 16) bits.Put(s.extra, 2);
+        if (s.symbol == 17) bits.Put(s.extra, 3);
+        if (s.symbol == 18) bits.Put(s.extra, 7);
+    }
+    const std::vector<std::uint32_t> codes = Codes(litLen);
+    for (std::size_t i = 0; i < size; ++i)
+        bits.Put(codes[data[i]], litLen[data[i]]);
+    bits.Put(codes[kEndOfBlock], litLen[kEndOfBlock]);
+}
+
+// Estimated bits of one block: entropy of its bytes plus a table header.
+class BlockCost {
+public:
+    explicit BlockCost(std::size_t maxCount) : nlogn_(maxCount + 1) {
+        for (std::size_t c = 1; c <= maxCount; ++c)
+            nlogn_[c] = double(c) * std::log2(double(c));
+    }
+    double operator()(const Histogram& h, std::size_t total) const {
+        double sum = 0;
+        int used = 0;
+        for (std::uint32_t c : h) {
+            sum += nlogn_[c];
+            used += c != 0;
+        }
+        return nlogn_[total] - sum + 4.5 * used + 60;
+    }
+
+private:
+    std::vector<double> nlogn_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> HuffmanOnlyZlib(const std::uint8_t* data, std::size_t size) {
+    const std::size_t chunks = std::max<std::size_t>(1, (size + kChunk - 1) / kChunk);
+    std::vector<Histogram> hist(chunks, Histogram{});
+    for (std::size_t i = 0; i < size; ++i)
+        ++hist[i / kChunk][data[i]];
+
+    // Cheapest split into runs of whole chunks, by dynamic programming.
+    const BlockCost cost(std::min(size, kChunk * kMaxChunks));
+    std::vector<double> best(chunks + 1, std::numeric_limits<double>::max());
+    std::vector<std::size_t> from(chunks + 1, 0);
+    best[0] = 0;
+    for (std::size_t end = 1; end <= chunks; ++end) {
+        Histogram h{};
+        std::size_t total = 0;
+        for (std::size_t start = end; start-- > 0 && end - start <= kMaxChunks;) {
+            for (int v = 0; v < 256; ++v)
+                h[std::size_t(v)] += hist[start][std::size_t(v)];
+            total = std::min(end * kChunk, size) - start * kChunk;
+            const double c = best[start] + cost(h, total);
+            if (c < best[end]) best[end] = c, from[end] = start;
+        }
+    }
+    std::vector<std::size_t> cuts;
+    for (std::size_t end = chunks; end > 0; end = from[end])
+        cuts.push_back(end);
+    std::reverse(cuts.begin(), cuts.end());
+
+    std::vector<std::uint8_t> out;
+    out.reserve(size + size / 8 + 64);
+    out.push_back(0x78);  // deflate, 32K window
+    out.push_back(0xDA);  // maximum compression; makes the header a multiple of 31
+    BitWriter bits(out);
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < cuts.size(); ++k) {
+        const std::size_t end = std::min(cuts[k] * kChunk, size);
+        WriteBlock(bits, data + start, end - start, k + 1 == cuts.size());
+        start = end;
+    }
+    bits.Flush();
+    std::uint32_t adler = std::uint32_t(adler32(1, nullptr, 0));
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t take = std::min<std::size_t>(size - at, std::size_t(1) << 30);
+        adler = std::uint32_t(adler32(adler, data + at, uInt(take)));
+        at += take;
+    }
+    for (int s = 24; s >= 0; s -= 8)
+        out.push_back(std::uint8_t(adler >> s));
+    return out;
+}
+
+}  // namespace tsy

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tsy {
+
+// A zlib stream of data that codes every byte as a literal (no matches), with
+// the block boundaries placed where a new Huffman table pays for its header.
+// Filtered rows of a photo are mostly sensor noise, where back-references
+// gain little and the table fit is what counts.
+std::vector<std::uint8_t> HuffmanOnlyZlib(const std::uint8_t* data, std::size_t size);
+
+}  // namespace tsy

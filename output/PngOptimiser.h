@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/BmpReader.h"
+
+namespace tsy {
+
+// Search effort (/S): every level tries the colour types that hold the picture
+// losslessly (grey at the smallest bit depth, a palette of at most 256
+// colours, RGB) and keeps the smallest file found. "Literal coder" is our
+// Huffman-only deflate with chosen block splits, the best fit for noisy rows.
+//   4  one row-filter plan; literal coder and libdeflate level 6
+//   3  one plan; literal coder, run-length zlib and libdeflate level 9
+//   2  the usual: both adaptive plans (plus no filter when the filter is left
+//      to the program) with the literal coder, run-length zlib and libdeflate
+//      6; then libdeflate 12 on the two best plans, on a large picture only
+//      when a sample says it can win
+//   1  every plan (the five fixed filters and both adaptive ones), the quick
+//      coders plus zlib's Huffman-only, then libdeflate 12 and zlib 9 on the
+//      three best
+//   0  every plan with every coder, no sampling
+// Filter (/F): 0..4 that PNG filter on every row; 5 a choice per row (the
+// adaptive plans); -1 leaves it to the effort level.
+struct PngOptions {
+    int effort = 2;
+    int filter = -1;
+    int threads = 0;  // 0: one per core
+};
+
+// Encodes the picture as the smallest PNG the search finds. False with a
+// message only when memory runs out or the picture is empty.
+bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std::uint8_t>& png,
+               std::string& error);
+
+// Reads a BMP and writes it as PNG beside the output, then renames it into
+// place, so the output name never holds a partial file. Without replace an
+// existing output is left alone and the call fails.
+bool OptimiseBmpToPng(const std::string& bmpPath, const std::string& pngPath,
+                      const PngOptions& options, bool replace, std::string& error);
+
+}  // namespace tsy

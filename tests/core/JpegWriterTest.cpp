@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <turbojpeg.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "OutputTestFiles.h"
+#include "output/JpegWriter.h"
+
+extern "C" {
+#include <jerror.h>
+#include <jpeglib.h>
+}
+
+namespace {
+
+using tsy::PictureBuffer;
+
+// Smooth, distinct channels, so a swapped channel order shows as a large error.
+void FillGradient(PictureBuffer& pic, int w, int h) {
+    std::uint8_t* p = pic.assign(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x, p += 4) {
+            p[0] = std::uint8_t(255 * x / (w - 1));        // blue rises to the right
+            p[1] = std::uint8_t(255 * y / (h - 1));        // green rises downwards
+            p[2] = std::uint8_t(255 - 255 * x / (w - 1));  // red falls to the right
+            p[3] = 0xFF;
+        }
+}
+
+struct Decoded {
+    int width = 0, height = 0, subsamp = -1;
+    std::vector<std::uint8_t> bgrx;
+};
+
+Decoded Decode(const std::vector<std::uint8_t>& jpeg) {
+    Decoded d;
+    tjhandle tj = tjInitDecompress();
+    int colorspace = 0;
+    if (tjDecompressHeader3(tj, jpeg.data(), jpeg.size(), &d.width, &d.height, &d.subsamp,
+                            &colorspace) == 0) {
+        d.bgrx.resize(std::size_t(d.width) * d.height * 4);
+        tjDecompress2(tj, jpeg.data(), jpeg.size(), d.bgrx.data(), d.width, 0, d.height, TJPF_BGRX,
+                      TJFLAG_ACCURATEDCT);
+    }
+    tjDestroy(tj);
+    return d;
+}
+
+TEST(JpegWriter, WritesThePictureInFullChromaWithItsOwnColourOrder) {
+    ScratchDir dir;
+    PictureBuffer pic;
+    FillGradient(pic, 64, 48);
+    const ::mode_t old = ::umask(022);
+    ASSERT_EQ(tsy::SaveJpeg(pic, dir / "a.jpg", 95), 0);
+    ::umask(old);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "a.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);  // like any new file under umask 022
+    EXPECT_EQ(dir.Names().size(), 1u);
+
+    const Decoded d = Decode(ReadAll(dir / "a.jpg"));
+    ASSERT_EQ(d.width, 64);
+    ASSERT_EQ(d.height, 48);
+    EXPECT_EQ(d.subsamp, TJSAMP_444);
+    double err[3] = {};
+    for (std::size_t i = 0; i < d.bgrx.size(); i += 4)
+        for (int c = 0; c < 3; ++c)
+            err[c] += std::abs(int(d.bgrx[i + c]) - int(pic.bits()[i + c]));
+    for (double e : err)
+        EXPECT_LT(e / (64 * 48), 2.0);
+}
+
+TEST(JpegWriter, QualityAboveHundredIsHundredAndZeroIsLibjpegsLowest) {
+    ScratchDir dir;
+    PictureBuffer pic;
+    FillGradient(pic, 40, 40);
+    for (int q : {150, 100, 1, 0, 50})
+        ASSERT_EQ(tsy::SaveJpeg(pic, dir / std::to_string(q), q), 0);
+    EXPECT_EQ(ReadAll(dir / "150"), ReadAll(dir / "100"));
+    // libjpeg's quality scaling treats anything below 1 as 1.
+    EXPECT_EQ(ReadAll(dir / "0"), ReadAll(dir / "1"));
+    EXPECT_NE(ReadAll(dir / "50"), ReadAll(dir / "100"));
+    EXPECT_LT(ReadAll(dir / "1").size(), ReadAll(dir / "50").size());
+}
+
+TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
+    ScratchDir dir;
+    PictureBuffer pic;
+    FillGradient(pic, 16, 16);
+    const int missing = tsy::SaveJpeg(pic, dir / "no/such/dir.jpg", 90);
+    EXPECT_EQ(missing, tsy::kJpegFileError);
+    EXPECT_TRUE(dir.Names().empty());
+
+    // An existing name survives an encoder failure and a failed rename.
+    WriteAll(dir / "keep.jpg", "precious");
+    PictureBuffer huge(70000, 1);  // wider than JPEG allows; reads as black
+    EXPECT_EQ(tsy::SaveJpeg(huge, dir / "keep.jpg", 90), JERR_IMAGE_TOO_BIG);
+    PictureBuffer empty;
+    EXPECT_EQ(tsy::SaveJpeg(empty, dir / "keep.jpg", 90), JERR_EMPTY_IMAGE);
+    ASSERT_EQ(::mkdir((dir / "adir").c_str(), 0755), 0);
+    EXPECT_EQ(tsy::SaveJpeg(pic, dir / "adir", 90), tsy::kJpegFileError);
+    const auto kept = ReadAll(dir / "keep.jpg");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
+    EXPECT_EQ(dir.Names().size(), 2u);
+
+    EXPECT_EQ(tsy::JpegFailureText(7), "Speicherung des Bildes fehlgeschlagen. GDI+ Error:7");
+    EXPECT_EQ(tsy::JpegFailureText(tsy::kJpegFileError),
+              "Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000");
+}
+
+TEST(JpegWriter, BufferWithoutPictureIsWrittenBlack) {
+    ScratchDir dir;
+    PictureBuffer blank(24, 8);
+    ASSERT_EQ(tsy::SaveJpeg(blank, dir / "b.jpg", 90), 0);
+    const Decoded d = Decode(ReadAll(dir / "b.jpg"));
+    ASSERT_EQ(d.width, 24);
+    for (std::size_t i = 0; i < d.bgrx.size(); i += 4)
+        ASSERT_LE(d.bgrx[i] + d.bgrx[i + 2], 2);
+}
+
+}  // namespace

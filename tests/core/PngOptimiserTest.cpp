@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <random>
+
+#include "OutputTestFiles.h"
+#include "output/BmpWriter.h"
+#include "output/HuffmanDeflate.h"
+#include "output/PngOptimiser.h"
+
+namespace {
+
+using tsy::RgbImage;
+
+struct Png {
+    int colorType = -1, depth = -1;
+    RgbImage image;
+};
+
+// Decoded by libpng, independently of the encoder.
+Png DecodePng(const std::vector<std::uint8_t>& file) {
+    Png out;
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&img, file.data(), file.size())) return out;
+    img.format = PNG_FORMAT_RGB;
+    out.image.width = int(img.width);
+    out.image.height = int(img.height);
+    out.image.rgb.resize(PNG_IMAGE_SIZE(img));
+    if (!png_image_finish_read(&img, nullptr, out.image.rgb.data(), 0, nullptr)) return Png{};
+    if (file.size() > 26) out.depth = file[24], out.colorType = file[25];  // IHDR
+    return out;
+}
+
+RgbImage Make(int w, int h, const std::function<void(int, int, std::uint8_t*)>& f) {
+    RgbImage im{w, h, std::vector<std::uint8_t>(std::size_t(w) * h * 3)};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            f(x, y, &im.rgb[(std::size_t(y) * w + x) * 3]);
+    return im;
+}
+
+RgbImage Photo(int w, int h) {
+    std::mt19937 rng(7);
+    return Make(w, h, [&](int x, int y, std::uint8_t* p) {
+        p[0] = std::uint8_t(x * 2 + rng() % 9);
+        p[1] = std::uint8_t(y * 3 + (x > w / 2 ? 80 : 0) + rng() % 5);
+        p[2] = std::uint8_t((x + y) + rng() % 17);
+    });
+}
+
+TEST(PngOptimiser, EveryEffortAndFilterIsLossless) {
+    const RgbImage photo = Photo(61, 37);
+    for (int effort = 0; effort <= 4; ++effort)
+        for (int filter = -1; filter <= 5; ++filter) {
+            std::vector<std::uint8_t> png;
+            std::string error;
+            ASSERT_TRUE(tsy::EncodePng(photo, {effort, filter, 2}, png, error)) << error;
+            const Png back = DecodePng(png);
+            ASSERT_EQ(back.image.width, 61) << effort << " " << filter;
+            ASSERT_EQ(back.image.rgb, photo.rgb) << effort << " " << filter;
+            EXPECT_EQ(back.colorType, 2);
+        }
+}
+
+TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
+    struct Case {
+        RgbImage image;
+        int colorType, depth;
+    };
+    std::mt19937 rng(3);
+    const Case cases[] = {
+        // R=G=B with arbitrary levels: 8-bit grey.
+        {Make(33, 9,
+              [&](int x, int y, std::uint8_t* p) { p[0] = p[1] = p[2] = std::uint8_t(x * 7 + y); }),
+         0, 8},
+        // Only black and white: 1-bit grey.
+        {Make(17, 5,
+              [](int x, int y, std::uint8_t* p) { p[0] = p[1] = p[2] = (x + y) % 3 ? 255 : 0; }),
+         0, 1},
+        // Five colours: a palette of 4-bit indices.
+        {Make(23, 11,
+              [](int x, int, std::uint8_t* p) {
+                  p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9, p[2] = 200;
+              }),
+         3, 4},
+        // 300 colours: no palette.
+        {Make(300, 2,
+              [](int x, int, std::uint8_t* p) {
+                  p[0] = std::uint8_t(x), p[1] = std::uint8_t(x >> 8), p[2] = 1;
+              }),
+         2, 8},
+        {Make(1, 1, [](int, int, std::uint8_t* p) { p[0] = 1, p[1] = 2, p[2] = 3; }), 3, 1},
+    };
+    for (const Case& c : cases)
+        for (int effort : {1, 4}) {
+            std::vector<std::uint8_t> png;
+            std::string error;
+            ASSERT_TRUE(tsy::EncodePng(c.image, {effort, -1, 0}, png, error)) << error;
+            const Png back = DecodePng(png);
+            EXPECT_EQ(back.image.rgb, c.image.rgb) << c.image.width;
+            if (effort < 4) continue;  // the thorough search may also pick a palette for grey
+            EXPECT_EQ(back.colorType, c.colorType) << c.image.width;
+            EXPECT_EQ(back.depth, c.depth) << c.image.width;
+        }
+}
+
+std::vector<std::uint8_t> Inflate(const std::vector<std::uint8_t>& z, std::size_t expected) {
+    std::vector<std::uint8_t> out(expected + 1);
+    uLongf size = uLongf(out.size());
+    if (uncompress(out.data(), &size, z.data(), uLong(z.size())) != Z_OK) return {};
+    out.resize(size);
+    return out;
+}
+
+TEST(HuffmanOnlyZlib, InflatesToTheInputForAnyDistribution) {
+    std::mt19937 rng(11);
+    std::vector<std::vector<std::uint8_t>> inputs = {
+        {}, {42}, std::vector<std::uint8_t>(100000, 7)};
+    for (std::size_t n : {8191u, 8192u, 8193u, 300000u}) {
+        std::vector<std::uint8_t> v(n);
+        for (auto& b : v)
+            b = std::uint8_t(rng() % 256);
+        inputs.push_back(v);
+    }
+    // Frequencies that double from symbol to symbol ask for codes longer than 15 bits.
+    std::vector<std::uint8_t> skewed;
+    for (int s = 0; s < 20; ++s)
+        skewed.insert(skewed.end(), std::size_t(1) << s, std::uint8_t(s));
+    inputs.push_back(skewed);
+    // Changing statistics, so the stream has several blocks.
+    std::vector<std::uint8_t> phases;
+    for (int k = 0; k < 600000; ++k)
+        phases.push_back(std::uint8_t(k < 300000 ? rng() % 4 : 128 + rng() % 64));
+    inputs.push_back(phases);
+    for (const auto& in : inputs) {
+        const auto z = tsy::HuffmanOnlyZlib(in.data(), in.size());
+        EXPECT_EQ(Inflate(z, in.size()), in) << in.size();
+    }
+    // One table for both halves would cost 5 bits a byte, one each 4 on average.
+    EXPECT_LT(tsy::HuffmanOnlyZlib(phases.data(), phases.size()).size(), phases.size() * 9 / 16);
+}
+
+TEST(PngOptimiser, FilesAndTheProgram) {
+    ScratchDir dir;
+    const RgbImage photo = Photo(50, 20);
+    tsy::PictureBuffer pic;
+    std::uint8_t* p = pic.assign(50, 20);
+    for (std::size_t i = 0; i < 1000; ++i)
+        p[4 * i] = photo.rgb[3 * i + 2], p[4 * i + 1] = photo.rgb[3 * i + 1],
+              p[4 * i + 2] = photo.rgb[3 * i], p[4 * i + 3] = 0xFF;
+    std::string error;
+    ASSERT_TRUE(tsy::SaveBmp(pic, dir / "in.bmp", error));
+
+    WriteAll(dir / "out.png", "old");
+    EXPECT_FALSE(tsy::OptimiseBmpToPng(dir / "in.bmp", dir / "out.png", {}, false, error));
+    EXPECT_EQ(ReadAll(dir / "out.png").size(), 3u);
+    ASSERT_TRUE(tsy::OptimiseBmpToPng(dir / "in.bmp", dir / "out.png", {}, true, error)) << error;
+    EXPECT_EQ(DecodePng(ReadAll(dir / "out.png")).image.rgb, photo.rgb);
+    EXPECT_FALSE(tsy::OptimiseBmpToPng(dir / "none.bmp", dir / "x.png", {}, true, error));
+    EXPECT_FALSE(Exists(dir / "x.png"));
+
+    const std::string exe = TSY_PNGOUT;
+    auto run = [&](const std::string& args) {
+        return std::system((exe + " " + args + " 2>/dev/null").c_str());
+    };
+    const std::string in = "'" + (dir / "in.bmp") + "' ";
+    EXPECT_EQ(run(in + "'" + (dir / "p q.png") + "' /S2 /F5 /Y"), 0);
+    EXPECT_EQ(DecodePng(ReadAll(dir / "p q.png")).image.rgb, photo.rgb);
+    EXPECT_EQ(run(in + "'" + (dir / "p q.png") + "' -s4 -f0"), 1 << 8);  // exists, no /Y
+    EXPECT_EQ(run(in + "'" + (dir / "p q.png") + "' -s4 -f0 -y"), 0);
+    EXPECT_NE(run(in + "'" + (dir / "r.png") + "' /S9"), 0);
+    EXPECT_NE(run(in + "'" + (dir / "r.png") + "' /Q"), 0);
+    EXPECT_NE(run(in), 0);
+    EXPECT_FALSE(Exists(dir / "r.png"));
+    EXPECT_EQ(dir.Names().size(), 3u);  // in.bmp, out.png, p q.png
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/PictureBuffer.h"
+#include "prepare/SideBySide.h"
+
+using tsy::PictureBuffer;
+
+namespace {
+
+// Every pixel names its own column (low 16 bits) and row (red, never 0 so
+// that no tag is black), so a split view shows where each pixel came from.
+constexpr std::uint32_t Tag(int x, int y) {
+    return 0xFF000000u | std::uint32_t(y % 255 + 1) << 16 | std::uint32_t(x);
+}
+
+PictureBuffer Tagged(int w, int h) {
+    PictureBuffer p;
+    std::uint8_t* bits = p.assign(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t v = Tag(x, y);
+            std::memcpy(bits + (std::size_t(y) * std::size_t(w) + std::size_t(x)) * 4, &v, 4);
+        }
+    return p;
+}
+
+// Counts the pixels of `view` that do not show source column col(x) of row y.
+template <typename Col>
+int Misplaced(const PictureBuffer& view, Col col) {
+    int bad = 0;
+    for (int y = 0; y < view.height(); ++y)
+        for (int x = 0; x < view.width(); ++x)
+            bad += view.pixel(x, y) != Tag(col(x), y);
+    return bad;
+}
+
+}  // namespace
+
+TEST(SideBySide, EvenWidthWithAndWithoutStretch) {
+    const PictureBuffer sbs = Tagged(2560, 960);
+    PictureBuffer left, right;
+    tsy::SplitSideBySide(sbs, 2560, 960, true, left, right);
+    ASSERT_EQ(left.width(), 2560);
+    ASSERT_EQ(left.height(), 960);
+    ASSERT_EQ(right.width(), 2560);
+    ASSERT_EQ(right.height(), 960);
+    // Half column c fills output columns 2c and 2c + 1.
+    EXPECT_EQ(Misplaced(left, [](int x) { return x / 2; }), 0);
+    EXPECT_EQ(Misplaced(right, [](int x) { return 1280 + x / 2; }), 0);
+
+    const std::uint8_t* keep = left.bits();
+    tsy::SplitSideBySide(sbs, 2560, 960, false, left, right);
+    EXPECT_EQ(left.bits(), keep);  // the smaller picture reuses the block
+    ASSERT_EQ(left.width(), 1280);
+    ASSERT_EQ(right.width(), 1280);
+    ASSERT_EQ(right.height(), 960);
+    EXPECT_EQ(Misplaced(left, [](int x) { return x; }), 0);
+    EXPECT_EQ(Misplaced(right, [](int x) { return 1280 + x; }), 0);
+}
+
+TEST(SideBySide, OddWidthsShareTheMiddleColumnAndReadNothingOutside) {
+    for (int w : {1, 3, 2561}) {
+        for (bool stretch : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "width " << w << " stretch " << stretch);
+            const PictureBuffer sbs = Tagged(w, 3);
+            PictureBuffer left, right;
+            tsy::SplitSideBySide(sbs, w, 3, stretch, left, right);
+            const int half = (w + 1) / 2;
+            ASSERT_EQ(tsy::HalfWidth(w), half);
+            ASSERT_EQ(left.width(), stretch ? w : half);
+            std::vector<int> seenLeft(static_cast<std::size_t>(w)), seenRight(seenLeft);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < left.width(); ++x) {
+                    const std::uint32_t l = left.pixel(x, y), r = right.pixel(x, y);
+                    ASSERT_EQ(l >> 16, Tag(0, y) >> 16) << "left " << x;  // a real pixel
+                    ASSERT_EQ(r >> 16, Tag(0, y) >> 16) << "right " << x;
+                    ASSERT_LT(l & 0xFFFF, std::uint32_t(half));
+                    ASSERT_GE(r & 0xFFFF, std::uint32_t(w - half));
+                    ASSERT_LT(r & 0xFFFF, std::uint32_t(w));
+                    seenLeft[l & 0xFFFF] = 1;
+                    seenRight[r & 0xFFFF] = 1;
+                }
+            for (int c = 0; c < w; ++c)
+                EXPECT_TRUE(seenLeft[std::size_t(c)] || seenRight[std::size_t(c)]) << c;
+            EXPECT_TRUE(seenLeft[std::size_t(w / 2)] && seenRight[std::size_t(w / 2)]);
+        }
+    }
+    EXPECT_EQ(tsy::HalfWidth(0), 0);
+    EXPECT_EQ(tsy::HalfWidth(-3), 0);
+    EXPECT_EQ(tsy::HalfWidth(2147483647), 1073741824);
+}
+
+TEST(SideBySide, MissingPixelsReadAsBlack) {
+    PictureBuffer none(8, 2), left, right;
+    tsy::SplitSideBySide(none, 8, 2, true, left, right);
+    ASSERT_TRUE(left.hasImage());
+    ASSERT_EQ(right.width(), 8);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(right.pixel(x, y) | left.pixel(x, y), PictureBuffer::kBlack);
+
+    // A picture smaller than the split area: only what it covers is copied,
+    // and splitting a buffer into itself works on the old picture.
+    PictureBuffer small = Tagged(5, 1);
+    tsy::SplitSideBySide(small, 8, 2, false, small, right);
+    ASSERT_EQ(small.width(), 4);
+    EXPECT_EQ(small.pixel(3, 0), Tag(3, 0));
+    EXPECT_EQ(small.pixel(3, 1), PictureBuffer::kBlack);
+    EXPECT_EQ(right.pixel(0, 0), Tag(4, 0));
+    EXPECT_EQ(right.pixel(1, 0), PictureBuffer::kBlack);
+}

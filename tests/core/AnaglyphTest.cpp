@@ -1,0 +1,403 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/Anaglyph.h"
+#include "render/AnaglyphKernel.h"
+
+using tsy::PictureBuffer;
+using tsy::anaglyph::Isa;
+
+namespace {
+
+// The anaglyph written straight from its definition, pixel by pixel in double
+// precision, sharing nothing with the engine.
+struct Img {
+    int w = 0, h = 0, bpp = 4, rowPixels = 0;
+    std::vector<std::uint8_t> bytes;  // empty: no picture, reads as black
+};
+
+struct Px {
+    int r = 0, g = 0, b = 0;
+    bool operator==(const Px&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Px& c) {
+    return os << "(" << c.r << "," << c.g << "," << c.b << ")";
+}
+
+Px Sample(const Img& im, double x, double y) {
+    x = std::nearbyint(x), y = std::nearbyint(y);
+    if (im.bytes.empty() || x < 0 || y < 0 || x > im.rowPixels - 1 || y > im.h - 1) return {};
+    const std::uint8_t* p = &im.bytes[(std::size_t(y) * im.rowPixels + std::size_t(x)) * im.bpp];
+    return {p[2], p[1], p[0]};
+}
+
+int Lum(Px p) {
+    return int(std::nearbyint(p.r * 0.299)) + int(std::nearbyint(p.g * 0.587)) +
+           int(std::nearbyint(p.b * 0.114));
+}
+
+int Mix(Px p) {
+    volatile double g = p.g * 0.7, b = p.b * 0.3;  // two rounded products, never fused
+    return int(std::nearbyint(g + b));
+}
+
+std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std::uint8_t> out,
+                                    int method, int brightness, int ox, int oy) {
+    for (int y = 0; y < R.h; ++y)
+        for (int x = 0; x < R.rowPixels; ++x) {
+            const Px r = Sample(R, x - ox / 2.0, y - oy / 2.0);
+            const Px l = Sample(L, x + ox / 2.0, y + oy / 2.0);
+            Px o;
+            switch (method) {
+                case 1:
+                    o = {Lum(l), Lum(r), Lum(r)};
+                    break;
+                case 2:
+                    o = {Lum(l), r.g, r.b};
+                    break;
+                case 3:
+                    o = {l.r, r.g, r.b};
+                    break;
+                case 4:
+                    o = {Mix(l), r.g, r.b};
+                    break;
+                case 17:
+                    o = {Lum(r), Lum(l), Lum(r)};
+                    break;
+                case 18:
+                    o = {r.r, Lum(l), r.b};
+                    break;
+                case 19:
+                    o = {r.r, l.g, r.b};
+                    break;
+                case 20:
+                    o = {r.r, Mix(l), r.b};
+                    break;
+            }
+            std::uint8_t* p = &out[(std::size_t(y) * R.rowPixels + x) * R.bpp];
+            p[2] = std::uint8_t(std::clamp(o.r + brightness, 0, 255));
+            p[1] = std::uint8_t(std::clamp(o.g + brightness, 0, 255));
+            p[0] = std::uint8_t(std::clamp(o.b + brightness, 0, 255));
+        }
+    return out;
+}
+
+const int kMethods[] = {1, 2, 3, 4, 17, 18, 19, 20};
+
+std::vector<std::uint8_t> Noise(std::size_t n, std::mt19937& rng) {
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = std::uint8_t(rng());
+    return v;
+}
+
+Img RandomImg(int w, int h, int bpp, std::mt19937& rng) {
+    const int rowPixels = tsy::RowPixelsFor(w, bpp);
+    return {w, h, bpp, rowPixels, Noise(std::size_t(rowPixels) * h * bpp, rng)};
+}
+
+tsy::PixelBlock Block(Img& im) {
+    return {im.bytes.empty() ? nullptr : im.bytes.data(), im.w, im.h, im.bpp, im.rowPixels};
+}
+
+Img FromBuffer(const PictureBuffer& b) {
+    Img im{b.width(), b.height(), 4, b.width(), {}};
+    if (b.hasImage()) im.bytes.assign(b.bits(), b.bits() + b.byteCount());
+    return im;
+}
+
+PictureBuffer Filled(int w, int h, Px c) {
+    PictureBuffer p;
+    std::uint8_t* q = p.assign(w, h);
+    for (int i = 0; i < w * h; ++i, q += 4)
+        q[0] = std::uint8_t(c.b), q[1] = std::uint8_t(c.g), q[2] = std::uint8_t(c.r), q[3] = 0xFF;
+    return p;
+}
+
+Px At(const PictureBuffer& p, int x, int y) {
+    const std::uint32_t v = p.pixel(x, y);
+    return {int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)};
+}
+
+struct Recorder : tsy::ProgressSink {
+    std::vector<std::string> calls;
+    void SetCap(const std::string& text) override { calls.push_back(text); }
+    void LetEventsRun() override { calls.push_back("events"); }
+    void ReportError(int number, const std::string& message) override {
+        calls.push_back("error " + std::to_string(number) + ": " + message);
+    }
+};
+
+// Runs body once per instruction set the machine has.
+template <typename Body>
+void ForEachIsa(Body body) {
+    const Isa saved = tsy::anaglyph::ActiveIsa();
+    for (Isa isa : {Isa::Sse2, Isa::Avx2}) {
+        if (!tsy::anaglyph::IsaAvailable(isa)) continue;
+        tsy::anaglyph::UseIsa(isa);
+        SCOPED_TRACE(isa == Isa::Avx2 ? "avx2" : "sse2");
+        body();
+    }
+    tsy::anaglyph::UseIsa(saved);
+}
+
+// One pixel through the buffer entry and through a 3-byte block; both must agree.
+Px OnePixel(int method, Px left, Px right, int brightness = 0) {
+    PictureBuffer r = Filled(1, 1, right), l = Filled(1, 1, left), out;
+    tsy::SilentProgress quiet;
+    EXPECT_TRUE(tsy::Anaglyph(r, l, out, method, brightness, 0, 0, 0, quiet));
+    Img R{1, 1, 3, 4, {std::uint8_t(right.b), std::uint8_t(right.g), std::uint8_t(right.r)}};
+    Img L{1, 1, 3, 4, {std::uint8_t(left.b), std::uint8_t(left.g), std::uint8_t(left.r)}};
+    R.bytes.resize(12), L.bytes.resize(12);
+    Img O{1, 1, 3, 4, std::vector<std::uint8_t>(12)};
+    EXPECT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method, brightness}),
+              tsy::BlockStatus::Ok);
+    EXPECT_EQ(At(out, 0, 0), (Px{O.bytes[2], O.bytes[1], O.bytes[0]})) << "method " << method;
+    return At(out, 0, 0);
+}
+
+}  // namespace
+
+TEST(Anaglyph, WorkedPixelInEveryMethod) {
+    // lum(left) = 60 + 59 + 6, lum(right) = 9 + 35 + 10, mix = 70 + 15.
+    const std::pair<int, Px> want[] = {
+        {1, {125, 54, 54}},  {2, {125, 60, 90}},  {3, {200, 60, 90}},  {4, {85, 60, 90}},
+        {17, {54, 125, 54}}, {18, {30, 125, 90}}, {19, {30, 100, 90}}, {20, {30, 85, 90}}};
+    for (const auto& [method, rgb] : want)
+        EXPECT_EQ(OnePixel(method, {200, 100, 50}, {30, 60, 90}), rgb) << "method " << method;
+    EXPECT_EQ(OnePixel(3, {200, 100, 50}, {30, 60, 90}, 100), (Px{255, 160, 190}));
+}
+
+TEST(Anaglyph, RoundsHalvesToEvenAndClamps) {
+    EXPECT_EQ(OnePixel(1, {0, 0, 250}, {255, 255, 255}), (Px{28, 255, 255}));  // 28.5
+    EXPECT_EQ(OnePixel(1, {255, 0, 0}, {255, 0, 0}), (Px{76, 76, 76}));
+    EXPECT_EQ(OnePixel(4, {0, 0, 15}, {}).r, 4);    // 4.5
+    EXPECT_EQ(OnePixel(4, {0, 0, 5}, {}).r, 2);     // 1.5
+    EXPECT_EQ(OnePixel(20, {0, 1, 36}, {}).g, 11);  // 11.4999..., 11.5 if fused
+    EXPECT_EQ(OnePixel(3, {250, 0, 0}, {0, 0, 10}, 128), (Px{255, 128, 138}));
+    EXPECT_EQ(OnePixel(19, {0, 10, 0}, {200, 0, 10}, -128), (Px{72, 0, 0}));
+    for (int method : {3, 19, 2, 1}) {  // a missing right view still gets the brightness
+        PictureBuffer r(4, 3), l = Filled(4, 3, {7, 8, 9}), out;
+        tsy::SilentProgress quiet;
+        ASSERT_TRUE(tsy::Anaglyph(r, l, out, method, 40, 0, 0, 0, quiet));
+        EXPECT_EQ(method == 19 ? At(out, 3, 2).r : At(out, 3, 2).g, 40) << method;
+        EXPECT_EQ(At(out, 3, 2).b, 40) << method;
+    }
+}
+
+TEST(Anaglyph, OddAndEvenOffsetsPickColumns) {
+    // Column x of both views carries x + 1; 0 marks a missing sample.
+    PictureBuffer r = Filled(8, 1, {}), l = Filled(8, 1, {});
+    for (int x = 0; x < 8; ++x)
+        r.bits()[x * 4 + 1] = l.bits()[x * 4 + 2] = std::uint8_t(x + 1);
+    const auto columns = [&](int offsetX, bool right) {
+        PictureBuffer out;
+        tsy::SilentProgress quiet;
+        EXPECT_TRUE(tsy::Anaglyph(r, l, out, 3, 0, 0, offsetX, 0, quiet));
+        std::vector<int> v;
+        for (int x = 0; x < 8; ++x)
+            v.push_back((right ? At(out, x, 0).g : At(out, x, 0).r) - 1);
+        return v;
+    };
+    EXPECT_EQ(columns(2, true), (std::vector<int>{-1, 0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(columns(2, false), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, -1}));
+    EXPECT_EQ(columns(-1, true), (std::vector<int>{0, 2, 2, 4, 4, 6, 6, -1}));
+    EXPECT_EQ(columns(-1, false), (std::vector<int>{0, 0, 2, 2, 4, 4, 6, 6}));
+}
+
+// Written in place, column 1 would read the view's column 0 already overwritten.
+TEST(Anaglyph, ResultMayBeOneOfTheViews) {
+    tsy::SilentProgress quiet;
+    PictureBuffer r = Filled(5, 2, {1, 2, 3}), l = Filled(5, 2, {4, 5, 6});
+    ASSERT_TRUE(tsy::Anaglyph(r, l, l, 3, 0, 0, -2, 0, quiet));
+    EXPECT_EQ(At(l, 0, 0), (Px{0, 2, 3}));
+    EXPECT_EQ(At(l, 1, 1), (Px{4, 2, 3}));
+    PictureBuffer r2 = Filled(5, 2, {1, 2, 3}), l2 = Filled(5, 2, {4, 5, 6});
+    ASSERT_TRUE(tsy::Anaglyph(r2, l2, r2, 3, 0, 0, 2, 0, quiet));
+    EXPECT_EQ(At(r2, 0, 0), (Px{4, 0, 0}));
+    EXPECT_EQ(At(r2, 1, 1), (Px{4, 2, 3}));
+}
+
+TEST(Anaglyph, ThreeByteRowsIncludeTheirPadding) {
+    ASSERT_EQ(tsy::RowPixelsFor(201, 3), 204);
+    ASSERT_EQ(tsy::RowPixelsFor(201, 4), 201);
+    // Offset -4: column x shows the right view's x + 2 and the left view's x - 2.
+    Img R{201, 2, 3, 204, std::vector<std::uint8_t>(204 * 3 * 2)}, L = R;
+    R.bytes[203 * 3 + 1] = 77;
+    L.bytes[201 * 3 + 2] = 55;
+    Img O{201, 2, 3, 204, std::vector<std::uint8_t>(204 * 3 * 2 + 7, 0xAB)};
+    ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {3, 0, 0, -4}),
+              tsy::BlockStatus::Ok);
+    EXPECT_EQ(O.bytes[201 * 3 + 1], 77);
+    EXPECT_EQ(O.bytes[203 * 3 + 2], 55);
+    EXPECT_EQ(O.bytes[202 * 3 + 1], 0);  // no right column 204
+    EXPECT_EQ(std::count(O.bytes.end() - 7, O.bytes.end(), 0xAB), 7) << "wrote past the block";
+}
+
+TEST(Anaglyph, ProgressCaptionsAndEvents) {
+    const auto run = [](int h, int threads) {
+        PictureBuffer r = Filled(3, h, {1, 1, 1}), l, out;
+        Recorder rec;
+        EXPECT_TRUE(tsy::Anaglyph(r, l, out, 1, 0, 0, 0, 0, rec, threads));
+        return rec.calls;
+    };
+    std::vector<std::string> want{"Initializing ..."};
+    for (int p = 1; p < 100; ++p) {
+        if (p % 5 == 0) want.push_back("events");
+        want.push_back("Calculating ...  " + std::to_string(p) + "%");
+    }
+    EXPECT_EQ(run(400, 1), want);
+    EXPECT_EQ(run(400, 3), want);
+    EXPECT_EQ(run(1, 1), std::vector<std::string>{"Initializing ..."});
+    // Rows of 8: 12, 25, 37, 50, 62, 75, 87 percent.
+    const std::vector<std::string> eight{"Initializing ...",     "Calculating ...  12%", "events",
+                                         "Calculating ...  25%", "Calculating ...  37%", "events",
+                                         "Calculating ...  50%", "Calculating ...  62%", "events",
+                                         "Calculating ...  75%", "Calculating ...  87%"};
+    EXPECT_EQ(run(8, 2), eight);
+}
+
+TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
+    PictureBuffer r = Filled(2, 2, {1, 2, 3}), l = Filled(2, 2, {4, 5, 6});
+    PictureBuffer out = Filled(2, 2, {7, 8, 9});
+    for (int method : {0, 5, 16, 21, -3}) {
+        Recorder rec;
+        EXPECT_FALSE(tsy::Anaglyph(r, l, out, method, 0, 0, 0, 0, rec));
+        ASSERT_EQ(rec.calls.size(), 2u);
+        EXPECT_EQ(rec.calls[1].rfind("error 5: ", 0), 0u) << rec.calls[1];
+    }
+    PictureBuffer huge(40000, 40000);  // more pixels than any buffer may hold
+    Recorder rec;
+    EXPECT_FALSE(tsy::Anaglyph(huge, l, out, 3, 0, 0, 0, 0, rec));
+    EXPECT_EQ(rec.calls,
+              (std::vector<std::string>{"Initializing ...", "error 480: Not enough free memory!"}));
+    EXPECT_EQ(At(out, 1, 1), (Px{7, 8, 9}));
+
+    std::uint8_t a[64] = {}, b[64] = {};
+    const auto status = [](tsy::PixelBlock R, tsy::PixelBlock L, tsy::PixelBlock O, int m = 3) {
+        return tsy::AnaglyphBlock(R, L, O, {m});
+    };
+    EXPECT_EQ(status({a, 2, 2, 4, 2}, {a, 2, 2, 4, 2}, {b, 2, 2, 4, 3}),
+              tsy::BlockStatus::BadBlocks);
+    EXPECT_EQ(status({a, 3, 2, 3, 4}, {a, 3, 2, 4, 3}, {b, 3, 2, 3, 4}),
+              tsy::BlockStatus::BadBlocks);
+    EXPECT_EQ(status({a, 2, 2, 4, 2}, {b, 2, 2, 4, 2}, {a + 4, 2, 2, 4, 2}),
+              tsy::BlockStatus::BadBlocks);  // the result overlaps a view
+    EXPECT_EQ(status({a, 2, 2, 4, 2}, {a, 2, 2, 4, 2}, {b, 2, 2, 4, 2}, 6),
+              tsy::BlockStatus::UnknownMethod);
+}
+
+TEST(AnaglyphReference, BlocksMatchBitForBit) {
+    std::mt19937 rng(11);
+    ForEachIsa([&] {
+        for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {5, 3}, {37, 11}, {67, 4}, {201, 7}})
+            for (int bpp : {3, 4})
+                for (int missing : {0, 1, 2}) {
+                    Img R = RandomImg(w, h, bpp, rng), L = RandomImg(w, h, bpp, rng);
+                    if (missing == 1) R.bytes.clear();
+                    if (missing == 2) L.bytes.clear();
+                    const auto before = Noise(std::size_t(R.rowPixels) * h * bpp, rng);
+                    const int cases[][3] = {
+                        {0, 0, 0},    {37, 2, -3},        {-128, -7, 5},          {128, 1, 1},
+                        {-5, -1, -2}, {9, w + 5, -h - 3}, {0, -2 * w - 1, h + 1}, {-40, 12, 0}};
+                    int run = 0;
+                    for (int method : kMethods)
+                        for (const auto& c : cases) {
+                            Img O{w, h, bpp, R.rowPixels, before};
+                            ASSERT_EQ(
+                                tsy::AnaglyphBlock(Block(R), Block(L), Block(O),
+                                                   {method, c[0], 99, c[1], c[2]}, 1 + run++ % 3),
+                                tsy::BlockStatus::Ok);
+                            ASSERT_TRUE(O.bytes ==
+                                        Reference(R, L, before, method, c[0], c[1], c[2]))
+                                << w << "x" << h << " bpp " << bpp << " missing " << missing
+                                << " method " << method << " case " << c[0] << "," << c[1] << ","
+                                << c[2];
+                        }
+                }
+    });
+}
+
+// Every value of every channel and every green/blue pair of the left view
+// (so every half of the optimized mix).
+TEST(AnaglyphReference, EveryChannelValueAndGreenBluePair) {
+    ForEachIsa([&] {
+        for (int bpp : {3, 4}) {
+            Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
+            for (int i = 0; i < 256 * 256; ++i) {
+                const int x = i % 256, y = i / 256;
+                std::uint8_t* r = &R.bytes[i * bpp];
+                std::uint8_t* l = &L.bytes[i * bpp];
+                r[0] = std::uint8_t(y), r[1] = std::uint8_t(x), r[2] = std::uint8_t(x ^ y);
+                l[0] = std::uint8_t(x), l[1] = std::uint8_t(y), l[2] = std::uint8_t(255 - x);
+            }
+            for (int method : kMethods) {
+                Img O{256, 256, bpp, 256, std::vector<std::uint8_t>(R.bytes.size(), 0x5A)};
+                ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method}, 1),
+                          tsy::BlockStatus::Ok);
+                ASSERT_TRUE(O.bytes == Reference(R, L, O.bytes, method, 0, 0, 0))
+                    << "method " << method << " bpp " << bpp;
+            }
+        }
+    });
+}
+
+// The left view and the result take the right view's size; a result with a
+// picture keeps its X bytes, a new one gets 0xFF.
+TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
+    std::mt19937 rng(5);
+    const auto fill = [&](PictureBuffer& b, int w, int h) {
+        const auto bytes = Noise(std::size_t(w) * h * 4, rng);
+        std::copy(bytes.begin(), bytes.end(), b.assign(w, h));
+    };
+    int run = 0;
+    for (auto [lw, lh] : {std::pair{45, 13}, {30, 9}, {50, 20}, {0, 0}})
+        for (int pictures = 0; pictures < 4; ++pictures)  // right view, result
+            for (int method : kMethods) {
+                PictureBuffer r(45, 13), l(lw, lh), out(7, 7);
+                if (pictures & 1) fill(r, 45, 13);
+                if (pictures & 2) fill(out, 45, 13);
+                if (lw > 0) fill(l, lw, lh);
+                // The left view as it reads once cut or widened to 45 x 13.
+                Img L{45, 13, 4, 45, std::vector<std::uint8_t>(45 * 13 * 4)};
+                for (int y = 0; y < std::min(lh, 13); ++y)
+                    std::copy_n(l.row(y), std::min(lw, 45) * 4, &L.bytes[y * 45 * 4]);
+                Img O = FromBuffer(out);
+                if (!out.hasImage()) O.bytes.assign(45 * 13 * 4, 0xFF);
+                const int ox = run % 5 - 2, oy = run % 3 - 1, bright = run % 7 * 20 - 60;
+                const auto want = Reference(FromBuffer(r), L, O.bytes, method, bright, ox, oy);
+                tsy::SilentProgress quiet;
+                ASSERT_TRUE(
+                    tsy::Anaglyph(r, l, out, method, bright, 0, ox, oy, quiet, 1 + run++ % 3));
+                ASSERT_TRUE(l.width() == 45 && l.height() == 13);
+                ASSERT_TRUE(FromBuffer(out).bytes == want)
+                    << "left " << lw << "x" << lh << " pictures " << pictures << " method "
+                    << method;
+            }
+}
+
+// Big enough for row bands on several threads.
+TEST(AnaglyphReference, LargePicturesSplitOverThreads) {
+    std::mt19937 rng(3);
+    Img R = RandomImg(1100, 2600, 4, rng), L = RandomImg(1100, 2600, 4, rng);
+    const auto before = Noise(R.bytes.size(), rng);
+    for (int method : {1, 19})
+        for (auto [ox, oy] : {std::pair{7, -3}, {-6, 4}}) {
+            const auto want = Reference(R, L, before, method, -20, ox, oy);
+            ForEachIsa([&] {
+                for (int threads : {2, 3}) {
+                    Img O{R.w, R.h, 4, R.rowPixels, before};
+                    ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O),
+                                                 {method, -20, 0, ox, oy}, threads),
+                              tsy::BlockStatus::Ok);
+                    ASSERT_TRUE(O.bytes == want) << method << " " << ox << " threads " << threads;
+                }
+            });
+        }
+}

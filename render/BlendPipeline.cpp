@@ -14,7 +14,8 @@ namespace {
 // v / 10^decimals as text, from an integer count of the smallest unit.
 std::string Fixed(std::int64_t units, int decimals, const std::string& decimalPoint) {
     std::int64_t scale = 1;
-    for (int i = 0; i < decimals; ++i) scale *= 10;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
     std::string fraction = std::to_string(units % scale);
     fraction.insert(0, std::size_t(decimals) - fraction.size(), '0');
     std::string text = std::to_string(units / scale);
@@ -28,7 +29,9 @@ int MethodNumberFor(int glassIndex, int colorIndex) {
     return (glassIndex == 1 ? 16 : 0) + colorIndex + 1;
 }
 
-int WorkingWidth(int picW, bool stretch) { return stretch ? picW : HalfWidth(picW); }
+int WorkingWidth(int picW, bool stretch) {
+    return stretch ? picW : HalfWidth(picW);
+}
 
 void SizeWorkingBuffers(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
                         int picW, int picH, bool stretch) {

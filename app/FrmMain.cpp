@@ -1,0 +1,176 @@
+#include "app/FrmMain.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <cmath>
+
+#include "app/CaptionButtons.h"
+#include "app/PictureView.h"
+#include "app/ProgVer.h"
+#include "output/FrmPreView.h"
+#include "platform/Platform.h"
+
+namespace tsy {
+
+const char* const FrmMain::kMakerAddress = "www.brannoc-software.com";
+
+namespace {
+
+constexpr int kDefaultPosition = 16;
+
+}  // namespace
+
+FrmMain::FrmMain(Platform& platform, QWidget* parent) : QWidget(parent), platform_(platform) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tessaly"));
+    ui.setupUi(this);
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
+    ConnectAdjustments();
+    ConnectLoading();
+    ConnectSwitches();
+    connect(ui.PicView2, &PictureView::clicked, this, &FrmMain::PicView2_Click);
+    connect(ui.cSave, &QPushButton::clicked, this, &FrmMain::cSave_Click);
+    connect(ui.OpColorGroup, &QButtonGroup::idToggled, this, [this](int index, bool checked) {
+        if (checked) OpColor_Click(index);
+    });
+    connect(ui.OpGlassGroup, &QButtonGroup::idToggled, this, [this](int index, bool checked) {
+        if (checked) OpGlass_Click(index);
+    });
+}
+
+FrmMain::~FrmMain() = default;
+
+bool FrmMain::Form_Load() {
+    const int depth = platform_.screen.Depth();
+    if (depth == 8 || depth == 16) {
+        platform_.dialogs.MessageBox(
+            nullptr, MessageIcon::Critical, QStringLiteral(" ") + windowTitle() + " Fehler:",
+            QStringLiteral("    The video resolution is currently set to ") +
+                QString::number(depth) +
+                " bits.    \r\n    However, this program requires 24 or 32 bits.    \r\n ");
+        return false;
+    }
+
+    ProgramTitle = windowTitle();
+    SettingsAppName = QStringLiteral("Brannoc-Software");
+    BaseCaption =
+        QStringLiteral("Brannoc ") + ProgramTitle + "  v" + QString::fromStdString(ProgVer());
+    setWindowTitle(BaseCaption + "   .:.   " + kMakerAddress);
+
+    const int top = ReadPosition("WinTop");
+    const int left = ReadPosition("WinLeft");
+    move(left, top);
+
+    EnableButtons(false);
+    ui.cOpen1->setEnabled(true);
+    setEnabled(true);
+    show();
+    return true;
+}
+
+int FrmMain::ReadPosition(const char* key) {
+    const QString text = platform_.settings.Read(
+        SettingsAppName, ProgramTitle, QString::fromLatin1(key), QString::number(kDefaultPosition));
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value)) return kDefaultPosition;
+    // X11 window coordinates are 16-bit.
+    return int(std::nearbyint(std::clamp(value, -32768.0, 32767.0)));
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void FrmMain::moveEvent(QMoveEvent* event) {
+    if (windowState() == Qt::WindowNoState && isVisible())
+        frameOffset_ = geometry().topLeft() - frameGeometry().topLeft();
+    QWidget::moveEvent(event);
+}
+
+QPoint FrmMain::NormalPosition() const {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        const QRect normal = normalGeometry();
+        if (normal.isValid()) return normal.topLeft() - frameOffset_;
+    }
+    return pos();
+}
+
+void FrmMain::Form_Unload() {
+    // The preview shows this window's picture; it does not outlive it.
+    if (preview_) preview_->close();
+    const QPoint position = NormalPosition();
+    setWindowState(Qt::WindowNoState);
+    hide();
+    if (windowState() != Qt::WindowNoState || SettingsAppName.isEmpty()) return;
+    platform_.settings.Write(SettingsAppName, ProgramTitle, QStringLiteral("WinTop"),
+                             QString::number(position.y()));
+    platform_.settings.Write(SettingsAppName, ProgramTitle, QStringLiteral("WinLeft"),
+                             QString::number(position.x()));
+}
+
+FrmPreView* FrmMain::preview() const {
+    return preview_;
+}
+
+void FrmMain::PicView2_Click() {
+    if (!preview_) {
+        preview_ = new FrmPreView(PicBuf2);
+        preview_->show();
+    } else {
+        preview_->show();
+        preview_->raise();
+        preview_->activateWindow();
+    }
+}
+
+void FrmMain::SetCap(const QString& text) {
+    if (text.isEmpty()) {
+        setWindowTitle(BaseCaption);
+        Timer1.stop();
+        return;
+    }
+    setWindowTitle(BaseCaption + "  -  " + text);
+    StatusTime = float(platform_.clock.SecondsSinceMidnight());
+    if (!Timer1.isActive()) Timer1.start();
+}
+
+void FrmMain::Timer1_Timer() {
+    const float elapsed = float(platform_.clock.SecondsSinceMidnight() - double(StatusTime));
+    if (elapsed < 5.0f && elapsed >= 0.0f) return;
+    Timer1.stop();
+    SetCap(QString());
+}
+
+void FrmMain::EnableButtons(bool enable) {
+    if (SuppressUpdates) return;
+    if (!enable) {
+        if (!busy_) focusBeforeBusy_ = QApplication::focusWidget();
+        busy_ = true;
+        setEnabled(false);
+    }
+    for (QWidget* c : ui.busyControls())
+        c->setEnabled(enable);
+    for (QLineEdit* box : {ui.tBr, ui.tXo, ui.tYo})
+        box->setReadOnly(!enable);
+    for (QLineEdit* box : {ui.tBr, ui.tXo, ui.tYo})
+        box->setEnabled(enable);
+    if (enable) {
+        setEnabled(true);
+        if (focusBeforeBusy_ && focusBeforeBusy_->isEnabled() && isActiveWindow())
+            focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+        focusBeforeBusy_.clear();
+        busy_ = false;
+    }
+    repaint();
+    QApplication::processEvents();
+}
+
+}  // namespace tsy

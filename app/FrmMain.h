@@ -1,0 +1,168 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+class QLineEdit;
+class QScrollBar;
+
+#include "app/MainWindowLayout.h"
+#include "app/PictureBuffer.h"
+#include "app/Progress.h"
+#include "render/PerfCounter.h"
+
+namespace tsy {
+
+class FrmPreView;
+struct Platform;
+
+// The main window. It owns the pictures and the controls, and the controls
+// are the model: the rebuild reads method, glasses, brightness and offsets
+// from them each time. The event handlers of each subsystem live in that
+// subsystem's folder (FrmMain*.cpp) but belong to this one class.
+class FrmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FrmMain(Platform& platform, QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    // Start-up. False when the display is refused; the window is then never
+    // shown and the program ends.
+    bool Form_Load();
+
+    // Status caption: BaseCaption + "  -  " + text; empty text clears it.
+    void SetCap(const QString& text);
+    // Busy switch of the working controls.
+    void EnableButtons(bool enable);
+    // Removes a status 5 to 6 seconds after it was set.
+    void Timer1_Timer();
+
+    // Rebuilds the anaglyph from the pictures and the controls.
+    void PicBlend();
+    void OpColor_Click(int index);
+    void OpGlass_Click(int index);
+
+    // Adjustment controls: offset ranges follow image 1, brightness and
+    // offsets return to 0; the text boxes take typed values into their bars.
+    void SetScroll();
+    void BrFromText();
+    void XoFromText();
+    void YoFromText();
+    void cReset_Click();
+
+    // Loading: the open buttons and files dropped on the thumbnails.
+    void cOpen1_Click();
+    void cOpen2_Click();
+    void PicView0_Drop(const QStringList& paths, bool isFileList);
+    void PicView1_Drop(const QStringList& paths, bool isFileList);
+    // The temporary file holding image 2 of an MPO file, or "".
+    QString ExtractMpoImage2(const QString& path);
+
+    // Side-by-side, swap and stretch switches.
+    void CkSBS_Click();
+    void CkSwap_Click();
+    void CkStretch_Click();
+    void PicSplit();
+
+    // Saving the result as BMP, PNG (through the carried optimiser) or JPEG.
+    void cSave_Click();
+
+    // Opens the result full screen, or brings the open preview to the front.
+    void PicView2_Click();
+    FrmPreView* preview() const;
+
+    MainWindowLayout ui;
+
+    // Hidden picture holders: image 1, image 2, the anaglyph, the side-by-side source.
+    PictureBuffer PicBuf0;
+    PictureBuffer PicBuf1;
+    PictureBuffer PicBuf2;
+    PictureBuffer PicBufSBS;
+
+    QString SettingsAppName;
+    QString ProgramTitle;
+    QString BaseCaption;
+    float StatusTime = 0.0f;
+    // True while the program sets scroll bars itself: change events, the
+    // rebuild and EnableButtons then do nothing.
+    bool SuppressUpdates = false;
+    QString Image1Path;
+    int PicW = 0;
+    int PicH = 0;
+    QTimer Timer1;
+
+    static const char* const kMakerAddress;
+
+signals:
+    // After every rebuild that ran (not the suppressed ones).
+    void blendFinished();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    void Form_Unload();
+    void ConnectAdjustments();
+    void Blend();  // EnableButtons(false), PicBlend, EnableButtons(true)
+    void TakeText(QLineEdit* box, QScrollBar* bar);
+    void TextBoxFocus(QLineEdit* box, bool focused);
+    void ConnectLoading();
+    void ConnectSwitches();
+    // Loads image 1 and, when image2Path is usable, image 2 at the same time;
+    // shows each in its thumbnail. False when image 1 could not be loaded.
+    bool LoadPair(const QString& image1Path, const QString& image2Path);
+    bool LoadSlot(int slot, const QString& path);
+    void NoteLoadFailure(int slot, const QString& path, const QString& reason);
+    void ReportLoadFailures();
+    void UntickSwapAndSideBySide();
+    void LetEventsRun();
+    void SaveBmpImage(const QString& name);
+    void SavePngImage(const QString& name);
+    void SaveJpgImage(const QString& name);
+    // The result of a save: "Image successfully saved!" only when this save
+    // wrote the file; otherwise a beep and "Image NOT saved!".
+    void ReportSave(bool written);
+    void SaveFailed();
+    QString ReadSetting(const char* key, const char* defaultValue);
+    void WriteSetting(const char* key, const QString& value);
+    int ReadPosition(const char* key);
+    QPoint NormalPosition() const;
+
+    // How core work shows progress and failures in this window.
+    class WindowProgress final : public ProgressSink {
+    public:
+        explicit WindowProgress(FrmMain& window) : window_(window) {}
+        void SetCap(const std::string& text) override;
+        void LetEventsRun() override;
+        void ReportError(int number, const std::string& message) override;
+
+    private:
+        FrmMain& window_;
+    };
+
+    void ShowEngineError(int number, const QString& message);
+
+    Platform& platform_;
+    WindowProgress progress_{*this};
+    PerfCounter perfCounter_;
+    // Where the focus was when the window became busy; it returns there.
+    QPointer<QWidget> focusBeforeBusy_;
+    // True between EnableButtons(false) and (true): focus changes caused by
+    // disabling controls are not the user's and validate nothing.
+    bool busy_ = false;
+    // Why the last load left an image out, shown when the load has ended.
+    QPointer<FrmPreView> preview_;
+    // Format of the save under way: ".bmp", ".png" or ".jpg".
+    QString saveFormat_;
+    QStringList loadFailures_;
+    bool loadDamaged_ = false;
+    QList<int> failedSlots_;
+    QPoint frameOffset_;
+};
+
+}  // namespace tsy

@@ -1,0 +1,235 @@
+#include "app/MainWindowLayout.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOptionFrame>
+
+#include "app/CaptionButtons.h"
+#include "app/PictureView.h"
+
+namespace tsy {
+
+namespace {
+
+// A frame without caption. Like a captioned group box it leaves room for the
+// caption line at the top, so the row of tall buttons above a frame does not
+// hide its upper edge.
+class GroupFrame : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QStyleOptionFrame opt;
+        opt.initFrom(this);
+        opt.rect = rect().adjusted(0, kCaptionSpace, 0, 0);
+        opt.lineWidth = 1;
+        opt.midLineWidth = 0;
+        opt.frameShape = QFrame::StyledPanel;
+        style()->drawPrimitive(QStyle::PE_FrameGroupBox, &opt, &p, this);
+    }
+
+private:
+    static constexpr int kCaptionSpace = 6;
+};
+
+QFrame* MakeFrame(QWidget* parent, const char* name, QRect geometry) {
+    auto* frame = new GroupFrame(parent);
+    frame->setObjectName(name);
+    frame->setGeometry(geometry);
+    return frame;
+}
+
+template <class W>
+W* Place(W* widget, const char* name, QRect geometry, const char* toolTip = nullptr) {
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    if (toolTip) widget->setToolTip(QString::fromUtf8(toolTip));
+    return widget;
+}
+
+QFont WindowFont(bool bold) {
+    // DejaVu Sans comes with every Debian desktop that has Qt. It runs wider
+    // than the narrow face the layout was drawn for, so 10 pixels take the
+    // room that 11 would there.
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(10);
+    font.setBold(bold);
+    return font;
+}
+
+QFont SmallFont() {
+    QFont font = WindowFont(false);
+    font.setPixelSize(9);
+    return font;
+}
+
+QScrollBar* MakeScrollBar(QWidget* parent, Qt::Orientation o, const char* name, QRect geometry,
+                          int minimum, int maximum, int pageStep) {
+    auto* bar = Place(new QScrollBar(o, parent), name, geometry);
+    bar->setRange(minimum, maximum);
+    bar->setSingleStep(1);
+    bar->setPageStep(pageStep);
+    bar->setValue(0);
+    // The value changes once the thumb is let go; while it moves only the
+    // text follows it (sliderMoved), so a drag costs one rebuild.
+    bar->setTracking(false);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    // Arrow keys move the thumb the way they point: right and down increase.
+    bar->setInvertedControls(o == Qt::Vertical);
+    return bar;
+}
+
+QLineEdit* MakeTextBox(QWidget* parent, const char* name, QRect geometry, int maxLength) {
+    auto* box = Place(new QLineEdit(QStringLiteral("0"), parent), name, geometry);
+    box->setMaxLength(maxLength);
+    box->setFont(WindowFont(true));
+    box->setFrame(false);
+    box->setTextMargins(1, 0, 1, 0);
+    box->setAutoFillBackground(true);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    box->setPalette(pal);
+    return box;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, const char* text, bool bold) {
+    auto* label = Place(new QLabel(QString::fromUtf8(text), parent), name, geometry);
+    label->setFont(WindowFont(bold));
+    return label;
+}
+
+}  // namespace
+
+void MainWindowLayout::setupUi(QWidget* w) {
+    w->setFont(WindowFont(false));
+    w->setFixedSize(kClientWidth, kClientHeight);
+    const QCursor hand(Qt::PointingHandCursor);
+
+    // Picture area first, so the top row lies above it where they touch.
+    Frame0 = MakeFrame(w, "Frame0", {4, 42, 219, 171});
+    Frame1 = MakeFrame(w, "Frame1", {4, 212, 219, 171});
+    Frame2 = MakeFrame(w, "Frame2", {228, 42, 445, 341});
+    PicView0 = Place(new PictureView(w), "PicView0", {6, 50, 214, 160}, " Image 1 ");
+    PicView1 = Place(new PictureView(w), "PicView1", {6, 220, 214, 160}, " Image 2 ");
+    PicView2 = Place(new PictureView(w), "PicView2", {230, 50, 440, 330},
+                     " Anaglyph Image | Click here for preview ... ");
+    const QColor dark = w->palette().color(QPalette::Dark);
+    PicView0->setBackColor(dark);
+    PicView1->setBackColor(dark);
+    PicView2->setBackColor(w->palette().color(QPalette::Button));
+    PicView0->setAcceptDrops(true);
+    PicView1->setAcceptDrops(true);
+    PicView2->setCursor(hand);
+    VS = MakeScrollBar(w, Qt::Vertical, "VS", {678, 48, 17, 335}, 0, 0, 5);
+
+    FrameImages = MakeFrame(w, "FrameImages", {4, 4, 199, 43});
+    cOpen1 = Place(new QPushButton(QStringLiteral("Open Img &1"), FrameImages), "cOpen1",
+                   {0, 0, 63, 39}, " Open Image 1 ... ");
+    cOpen2 = Place(new QPushButton(QStringLiteral("Open Img &2"), FrameImages), "cOpen2",
+                   {64, 0, 63, 39}, " Open Image 2 ... ");
+    CkSBS = Place(new CheckBox(QStringLiteral("Side-&By-Side"), FrameImages), "CkSBS",
+                  {132, 0, 67, 39}, " Image 1 is a Side-By-Side Image ");
+    CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {208, 4, 71, 39},
+                   " Swap Images ");
+
+    FrameGlasses = MakeFrame(w, "FrameGlasses", {284, 4, 125, 43});
+    OpGlass[0] = Place(new OptionButton(QStringLiteral("&Red/Cyan"), FrameGlasses), "OpGlass0",
+                       {0, 0, 63, 39}, " Red/Cyan Glasses ");
+    OpGlass[1] = Place(new OptionButton(QStringLiteral("&Green/Mag."), FrameGlasses), "OpGlass1",
+                       {62, 0, 63, 39}, " Green/Magenta Glasses ");
+    OpGlassGroup = new QButtonGroup(w);
+    OpGlassGroup->setObjectName(QStringLiteral("OpGlass"));
+    for (int i = 0; i < 2; ++i)
+        OpGlassGroup->addButton(OpGlass[size_t(i)], i);
+    OpGlass[0]->setChecked(true);
+
+    FrameColor = MakeFrame(w, "FrameColor", {414, 4, 217, 43});
+    // Left to right the order is grayscale, full colour, half colour, optimized;
+    // the index is what counts elsewhere.
+    OpColor[0] = Place(new OptionButton(QStringLiteral("Gr&ayscale"), FrameColor), "OpColor0",
+                       {0, 0, 55, 39}, " Gray Anaglyphs (No color reproduction) ");
+    OpColor[2] =
+        Place(new OptionButton(QStringLiteral("&Full Color"), FrameColor), "OpColor2",
+              {54, 0, 55, 39}, " Color Anaglyphs (Partial color reproduction. Retinal rivalry) ");
+    OpColor[1] = Place(new OptionButton(QStringLiteral("&Half Color"), FrameColor), "OpColor1",
+                       {108, 0, 55, 39},
+                       " Half Color Anaglyphs (Partial color reproduction, but not as good as "
+                       "color anaglyphs. Less retinal rivalry than color anaglyphs) ");
+    OpColor[3] = Place(new OptionButton(QStringLiteral("&Optimized"), FrameColor), "OpColor3",
+                       {162, 0, 55, 39},
+                       " Optimized Anaglyphs (Partial color reproduction, but not of red "
+                       "shades. Almost no retinal rivalry) ");
+    OpColorGroup = new QButtonGroup(w);
+    OpColorGroup->setObjectName(QStringLiteral("OpColor"));
+    for (int i = 0; i < 4; ++i)
+        OpColorGroup->addButton(OpColor[size_t(i)], i);
+    OpColor[2]->setChecked(true);
+
+    cSave = Place(new QPushButton(QStringLiteral("&Save Img."), w), "cSave", {636, 4, 59, 39},
+                  " Save 3D-Image ... ");
+
+    HSB = MakeScrollBar(w, Qt::Horizontal, "HSB", {4, 388, 217, 17}, -128, 128, 8);
+    HSC = MakeScrollBar(w, Qt::Horizontal, "HSC", {106, 388, 117, 17}, -128, 128, 8);
+    HSC->hide();
+    HS = MakeScrollBar(w, Qt::Horizontal, "HS", {228, 388, 445, 17}, 0, 0, 5);
+    cReset = Place(new QPushButton(QStringLiteral("&R"), w), "cReset", {678, 388, 17, 17},
+                   " Reset Brightness & X-/Y-Offset ");
+
+    FrameBriCon = MakeFrame(w, "FrameBriCon", {4, 408, 111, 33});
+    lBrL = MakeLabel(FrameBriCon, "lBrL", {8, 12, 64, 15}, "Brightness:", false);
+    tBr = MakeTextBox(FrameBriCon, "tBr", {74, 12, 31, 15}, 4);
+    Frame3 = MakeFrame(w, "Frame3", {112, 408, 111, 33});
+    lCoL = MakeLabel(Frame3, "lCoL", {8, 12, 56, 15}, "Contrast:", false);
+    lCo = MakeLabel(Frame3, "lCo", {76, 12, 27, 15}, "0", true);
+    lCo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel* hidden : {lCoL, lCo}) {
+        hidden->hide();
+        hidden->setEnabled(false);
+    }
+    FrameInfo = MakeFrame(w, "FrameInfo", {228, 408, 261, 33});
+    lDiL = MakeLabel(FrameInfo, "lDiL", {8, 12, 104, 15}, "Image Dimensions:", false);
+    // Right-aligned so that long sizes ("6000 x 4000  =  24.0 mp") still fit.
+    lDi = MakeLabel(FrameInfo, "lDi", {112, 12, 141, 15}, "0 x 0  =  0 mp", true);
+    lDi->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    FrameOffsetX = MakeFrame(w, "FrameOffsetX", {486, 408, 107, 33});
+    lXoL = MakeLabel(FrameOffsetX, "lXoL", {8, 12, 50, 15}, "X-Offset:", false);
+    tXo = MakeTextBox(FrameOffsetX, "tXo", {58, 12, 43, 15}, 6);
+    FrameOffsetY = MakeFrame(w, "FrameOffsetY", {590, 408, 105, 33});
+    lYoL = MakeLabel(FrameOffsetY, "lYoL", {8, 12, 50, 15}, "Y-Offset:", false);
+    tYo = MakeTextBox(FrameOffsetY, "tYo", {58, 12, 43, 15}, 6);
+
+    CkStretch =
+        Place(new CheckBox(QStringLiteral("Stretch &Images"), w), "CkStretch", {0, 0, 100, 17});
+    CkStretch->setChecked(true);
+    CkStretch->setEnabled(false);
+    CkStretch->hide();
+
+    for (QWidget* c : std::initializer_list<QWidget*>{
+             cOpen1, cOpen2, CkSBS, CkSwap, OpGlass[0], OpGlass[1], OpColor[0], OpColor[1],
+             OpColor[2], OpColor[3], cSave, HSB, HSC, HS, VS, cReset})
+        c->setCursor(hand);
+    for (OptionButton* b : OpColor)
+        b->setFont(SmallFont());
+
+    // Keyboard order of the working controls; the rest follow.
+    QWidget* order[] = {cOpen1,     cOpen2,     CkSBS,      CkSwap,     OpGlass[0], OpGlass[1],
+                        OpColor[0], OpColor[1], OpColor[2], OpColor[3], cSave,      HSB,
+                        HS,         VS,         cReset,     tBr,        tXo,        tYo};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+QList<QWidget*> MainWindowLayout::busyControls() const {
+    return {cOpen1,     cOpen2,     FrameGlasses, FrameColor, CkSwap,     CkSBS,    OpGlass[0],
+            OpGlass[1], OpColor[0], OpColor[1],   OpColor[2], OpColor[3], cSave,    HSB,
+            HSC,        HS,         VS,           cReset,     PicView1,   PicView2, lDi};
+}
+
+}  // namespace tsy

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QList>
+#include <array>
+
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QWidget;
+
+namespace tsy {
+
+class CheckBox;
+class OptionButton;
+class PictureView;
+
+// The controls of the main window, named as everywhere else in the program.
+// setupUi() places them at fixed positions in a 700 x 445 client area.
+struct MainWindowLayout {
+    QFrame* FrameImages = nullptr;
+    QPushButton* cOpen1 = nullptr;
+    QPushButton* cOpen2 = nullptr;
+    CheckBox* CkSBS = nullptr;
+    CheckBox* CkSwap = nullptr;
+    QFrame* FrameGlasses = nullptr;
+    std::array<OptionButton*, 2> OpGlass{};
+    QButtonGroup* OpGlassGroup = nullptr;
+    QFrame* FrameColor = nullptr;
+    std::array<OptionButton*, 4> OpColor{};
+    QButtonGroup* OpColorGroup = nullptr;
+    QPushButton* cSave = nullptr;
+
+    QFrame* Frame0 = nullptr;
+    PictureView* PicView0 = nullptr;
+    QFrame* Frame1 = nullptr;
+    PictureView* PicView1 = nullptr;
+    QFrame* Frame2 = nullptr;
+    PictureView* PicView2 = nullptr;
+    QScrollBar* VS = nullptr;
+
+    QScrollBar* HSB = nullptr;
+    QScrollBar* HSC = nullptr;
+    QScrollBar* HS = nullptr;
+    QPushButton* cReset = nullptr;
+    QFrame* FrameBriCon = nullptr;
+    QLabel* lBrL = nullptr;
+    QLineEdit* tBr = nullptr;
+    QFrame* Frame3 = nullptr;
+    QLabel* lCoL = nullptr;
+    QLabel* lCo = nullptr;
+    QFrame* FrameInfo = nullptr;
+    QLabel* lDiL = nullptr;
+    QLabel* lDi = nullptr;
+    QFrame* FrameOffsetX = nullptr;
+    QLabel* lXoL = nullptr;
+    QLineEdit* tXo = nullptr;
+    QFrame* FrameOffsetY = nullptr;
+    QLabel* lYoL = nullptr;
+    QLineEdit* tYo = nullptr;
+
+    CheckBox* CkStretch = nullptr;
+
+    static constexpr int kClientWidth = 700;
+    static constexpr int kClientHeight = 445;
+
+    void setupUi(QWidget* window);
+    // The controls the busy switch disables and enables, in its order.
+    QList<QWidget*> busyControls() const;
+};
+
+}  // namespace tsy

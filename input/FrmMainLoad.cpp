@@ -1,0 +1,292 @@
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <future>
+
+#include "app/CaptionButtons.h"
+#include "app/FrmMain.h"
+#include "app/PictureView.h"
+#include "input/Exists.h"
+#include "input/FileDialogRequest.h"
+#include "input/MpoReader.h"
+#include "input/SysTempDir.h"
+#include "platform/PictureLoader.h"
+#include "platform/Platform.h"
+#include "prepare/PicAspectCopy.h"
+
+namespace tsy {
+
+namespace {
+
+const char* const kOpen1Filter =
+    "Images (*.bmp, *.jpg, *.jpeg, *.mpo, *.gif)|*.bmp;*.jpg;*.jpeg;*.mpo;*.gif|"
+    "BMP (*.bmp)|*.bmp|JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|Multi-JPG (*.mpo)|*.mpo|"
+    "GIF (*.gif)|*.gif";
+const char* const kOpen2Filter =
+    "Images (*.bmp, *.jpg, *.jpeg, *.gif)|*.bmp;*.jpg;*.jpeg;*.gif|BMP (*.bmp)|*.bmp|"
+    "JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|GIF (*.gif)|*.gif";
+
+bool Usable(const QString& path) {
+    return Exists(path.toStdString()) > 0;
+}
+
+QString TrimBlanks(QString s) {
+    while (s.startsWith(' '))
+        s.remove(0, 1);
+    while (s.endsWith(' '))
+        s.chop(1);
+    return s;
+}
+
+// The local files of a drop, in order; a drop of anything else is no list.
+std::pair<QStringList, bool> FilesOf(const QMimeData* data) {
+    QStringList paths;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile()) paths << url.toLocalFile();
+    return {paths, !paths.isEmpty()};
+}
+
+}  // namespace
+
+void FrmMain::ConnectLoading() {
+    connect(ui.cOpen1, &QPushButton::clicked, this, &FrmMain::cOpen1_Click);
+    connect(ui.cOpen2, &QPushButton::clicked, this, &FrmMain::cOpen2_Click);
+    // The drop is handled once the drag has ended, so the program the files
+    // came from is not kept waiting while they load.
+    connect(ui.PicView0, &PictureView::dropped, this, [this](const QMimeData* data) {
+        auto [paths, isList] = FilesOf(data);
+        QMetaObject::invokeMethod(
+            this, [this, paths = paths, isList = isList] { PicView0_Drop(paths, isList); },
+            Qt::QueuedConnection);
+    });
+    connect(ui.PicView1, &PictureView::dropped, this, [this](const QMimeData* data) {
+        auto [paths, isList] = FilesOf(data);
+        QMetaObject::invokeMethod(
+            this, [this, paths = paths, isList = isList] { PicView1_Drop(paths, isList); },
+            Qt::QueuedConnection);
+    });
+}
+
+void FrmMain::LetEventsRun() {
+    QApplication::processEvents();
+}
+
+QString FrmMain::ExtractMpoImage2(const QString& path) {
+    return QString::fromStdString(
+        tsy::ExtractMpoImage2(path.toStdString(), SysTempDir(), progress_));
+}
+
+void FrmMain::UntickSwapAndSideBySide() {
+    // Unticking runs the box's own handling, which ends by making the window
+    // ready; the load is not finished, so it becomes busy again.
+    const bool ran = ui.CkSwap->isChecked() || ui.CkSBS->isChecked();
+    ui.CkSwap->setChecked(false);
+    ui.CkSBS->setChecked(false);
+    if (ran) EnableButtons(false);
+}
+
+void FrmMain::NoteLoadFailure(int slot, const QString& path, const QString& reason) {
+    (slot == 1 ? PicBuf0 : PicBuf1).clear();
+    if (slot == 1) PicBuf0.resize(0, 0);
+    failedSlots_ << slot;
+    loadFailures_ << QStringLiteral("%1:\n%2").arg(QFileInfo(path).fileName(), reason);
+}
+
+void FrmMain::ReportLoadFailures() {
+    if (loadFailures_.isEmpty()) {
+        if (loadDamaged_)
+            SetCap(QStringLiteral("Image damaged, shown as far as it could be read!"));
+        loadDamaged_ = false;
+        return;
+    }
+    loadDamaged_ = false;
+    for (int i = 0; i < failedSlots_.size(); ++i)
+        (failedSlots_[i] == 1 ? ui.PicView0 : ui.PicView1)->showText(loadFailures_[i]);
+    loadFailures_.clear();
+    failedSlots_.clear();
+    platform_.dialogs.Beep();
+    SetCap(QStringLiteral("Image NOT loaded!"));
+}
+
+bool FrmMain::LoadSlot(int slot, const QString& path) {
+    PictureBuffer& buffer = slot == 1 ? PicBuf0 : PicBuf1;
+    PictureView& view = slot == 1 ? *ui.PicView0 : *ui.PicView1;
+    QString error, warning;
+    if (!LoadPicture(path, buffer, error, &warning)) {
+        NoteLoadFailure(slot, path, error);
+        return false;
+    }
+    loadDamaged_ = loadDamaged_ || !warning.isEmpty();
+    PicAspectCopy(buffer, view, 1.0f);
+    view.repaintNow();
+    LetEventsRun();
+    return true;
+}
+
+bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path) {
+    // Image 2 decodes on a second core while image 1 decodes here; nothing
+    // else touches PicBuf1 meanwhile (the window is busy).
+    std::future<bool> second;
+    QString error2, warning2;
+    if (!image2Path.isEmpty() && Usable(image2Path))
+        second = std::async(std::launch::async, [this, &image2Path, &error2, &warning2] {
+            return LoadPicture(image2Path, PicBuf1, error2, &warning2);
+        });
+    const bool first = LoadSlot(1, image1Path);
+    if (!second.valid()) return first;
+
+    SetCap(QStringLiteral("Loading Image 2 ..."));
+    LetEventsRun();
+    const bool ok2 = second.get();
+    if (!first) {
+        PicBuf1.clear();
+    } else if (!ok2) {
+        NoteLoadFailure(2, image2Path, error2);
+    } else {
+        loadDamaged_ = loadDamaged_ || !warning2.isEmpty();
+        PicAspectCopy(PicBuf1, *ui.PicView1, 1.0f);
+        ui.PicView1->repaintNow();
+        LetEventsRun();
+    }
+    return first;
+}
+
+void FrmMain::cOpen1_Click() {
+    SetCap(QString());
+    const QString path = TrimBlanks(platform_.dialogs.FileDialog(
+        this, MakeFileDialogRequest(0, "*.*", "Open Image 1 ...", kOpen1Filter)));
+    if (!Usable(path)) return;
+    ui.PicView0->clearPicture();
+    ui.PicView1->clearPicture();
+    ui.PicView2->clearPicture();
+    LetEventsRun();
+    EnableButtons(false);
+    Image1Path = path;
+    const QString extracted = ExtractMpoImage2(path);
+    SetCap(QStringLiteral("Loading Image 1 ..."));
+    UntickSwapAndSideBySide();
+    for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
+        b->clear();
+    LoadPair(path, extracted);
+    if (!extracted.isEmpty()) QFile::remove(extracted);
+    PicW = PicBuf0.width();
+    PicH = PicBuf0.height();
+    SetScroll();
+    PicBlend();
+    EnableButtons(true);
+    ReportLoadFailures();
+}
+
+void FrmMain::cOpen2_Click() {
+    SetCap(QString());
+    const QString path = platform_.dialogs.FileDialog(
+        this, MakeFileDialogRequest(0, "*.*", "Open Image 2 ...", kOpen2Filter));
+    if (!Usable(path)) return;
+    SetCap(QStringLiteral("Loading Image 2 ..."));
+    ui.PicView1->clearPicture();
+    ui.PicView2->clearPicture();
+    LetEventsRun();
+    EnableButtons(false);
+    if (ui.CkSwap->isChecked()) {
+        ui.CkSwap->setChecked(false);
+        EnableButtons(false);
+    }
+    LoadSlot(2, path);
+    SetScroll();
+    PicBlend();
+    EnableButtons(true);
+    ReportLoadFailures();
+}
+
+void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
+    SetCap(QString());
+    if (!isFileList) return;
+    raise();
+    activateWindow();
+    repaint();
+    LetEventsRun();
+    EnableButtons(false);
+
+    QString extracted;
+    const QString f1 = paths.value(0);
+    const QString f2 = paths.value(1);
+    if (!f1.isEmpty() && Usable(f1)) {
+        extracted = ExtractMpoImage2(f1);
+        UntickSwapAndSideBySide();
+        ui.PicView0->clearPicture();
+        ui.PicView1->clearPicture();
+        ui.PicView2->clearPicture();
+        LetEventsRun();
+        for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
+            b->clear();
+        SetCap(QStringLiteral("Loading Image 1 ..."));
+        // An MPO brings its own image 2; otherwise the second dropped file is it.
+        QString second = extracted;
+        if (extracted.isEmpty() && Usable(f2)) {
+            ui.PicView1->clearPicture();
+            second = f2;
+        }
+        LoadPair(f1, second);
+        if (!extracted.isEmpty()) QFile::remove(extracted);
+        Image1Path = f1;
+        PicW = PicBuf0.width();
+        PicH = PicBuf0.height();
+    } else if (paths.size() >= 2 && Usable(f2)) {
+        ui.PicView1->clearPicture();
+        LetEventsRun();
+        SetCap(QStringLiteral("Loading Image 2 ..."));
+        LoadSlot(2, f2);
+    }
+    if (ui.CkSwap->isChecked()) {
+        ui.CkSwap->setChecked(false);
+        EnableButtons(false);
+    }
+    SetScroll();
+    PicBlend();
+    EnableButtons(true);
+    ReportLoadFailures();
+}
+
+void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
+    if (!isFileList) return;
+    raise();
+    activateWindow();
+    repaint();
+    LetEventsRun();
+    EnableButtons(false);
+
+    const QString f1 = paths.value(0);
+    const QString f2 = paths.value(1);
+    const bool pair = !f1.isEmpty() && Usable(f1) && paths.size() >= 2 && Usable(f2);
+    if (pair) {
+        // Both become the pair: the first as image 1, the second as image 2.
+        UntickSwapAndSideBySide();
+        for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
+            b->clear();
+        ui.PicView1->clearPicture();
+        ui.PicView2->clearPicture();
+        LetEventsRun();
+        LoadPair(f1, f2);
+        PicW = PicBuf0.width();
+        PicH = PicBuf0.height();
+    } else if (!f1.isEmpty() && Usable(f1)) {
+        ui.PicView1->clearPicture();
+        ui.PicView2->clearPicture();
+        LetEventsRun();
+        LoadSlot(2, f1);
+    }
+    if (ui.CkSwap->isChecked()) {
+        ui.CkSwap->setChecked(false);
+        EnableButtons(false);
+    }
+    SetScroll();
+    PicBlend();
+    EnableButtons(true);
+    ReportLoadFailures();
+}
+
+}  // namespace tsy

@@ -1,0 +1,161 @@
+#include <QLocale>
+#include <QPushButton>
+#include <cstdio>
+
+#include "app/CaptionButtons.h"
+#include "app/FrmMain.h"
+#include "input/Exists.h"
+#include "input/FileDialogRequest.h"
+#include "input/SysTempDir.h"
+#include "output/BmpWriter.h"
+#include "output/JpegWriter.h"
+#include "output/PngScript.h"
+#include "output/SaveCheck.h"
+#include "output/SaveName.h"
+#include "platform/Platform.h"
+#include "platform/Resource.h"
+#include "prepare/NumberText.h"
+
+namespace tsy {
+
+namespace {
+
+const char* const kSaveFilter =
+    "JPEG (*.jpg),  lossy compression|*.jpg|PNG (*.png),  lossless compression|*.png|"
+    "BMP (*.bmp),  uncompressed|*.bmp";
+
+QString TrimBlanks(QString s) {
+    while (s.startsWith(' '))
+        s.remove(0, 1);
+    while (s.endsWith(' '))
+        s.chop(1);
+    return s;
+}
+
+QString LocaleNumber(double v) {
+    QString text = QString::fromStdString(FormatNumber(v));
+    text.replace('.', QLocale().decimalPoint());
+    return text;
+}
+
+}  // namespace
+
+QString FrmMain::ReadSetting(const char* key, const char* defaultValue) {
+    return platform_.settings.Read(SettingsAppName, ProgramTitle, QString::fromLatin1(key),
+                                   QString::fromLatin1(defaultValue));
+}
+
+void FrmMain::WriteSetting(const char* key, const QString& value) {
+    platform_.settings.Write(SettingsAppName, ProgramTitle, QString::fromLatin1(key), value);
+}
+
+void FrmMain::cSave_Click() {
+    SetCap(QString());
+    EnableButtons(false);
+    saveFormat_ = ReadSetting("SaveFormat", ".png");
+    const bool redCyan = ui.OpGlass[0]->isChecked();
+    const std::string proposal =
+        ProposedSaveName(Image1Path.toStdString(), redCyan, saveFormat_.toStdString());
+    const QString name = platform_.dialogs.FileDialog(
+        this, MakeFileDialogRequest(1, proposal, "Save Image as ...", kSaveFilter));
+    if (TrimBlanks(name).isEmpty()) {
+        SetCap(QStringLiteral("Aborted!"));
+        EnableButtons(true);
+        return;
+    }
+    const std::string type = FileTypeOf(name.toStdString());
+    if (type == ".bmp") {
+        SaveBmpImage(name);
+    } else if (type == ".png") {
+        SavePngImage(name);
+    } else if (type == ".jpg") {
+        SaveJpgImage(name);
+    } else {
+        // A name this program cannot write (".jpeg", ".gif", none) must not
+        // end in silence as if something had happened.
+        ReportSave(false);
+    }
+    WriteSetting("SaveFormat", saveFormat_);
+    EnableButtons(true);
+}
+
+void FrmMain::ReportSave(bool written) {
+    if (written) {
+        SetCap(QStringLiteral("Image successfully saved!"));
+    } else {
+        platform_.dialogs.Beep();
+        SetCap(QStringLiteral("Image NOT saved!"));
+    }
+}
+
+void FrmMain::SaveBmpImage(const QString& name) {
+    SetCap(QStringLiteral("Saving BMP Image ..."));
+    saveFormat_ = QStringLiteral(".bmp");
+    const std::string path = name.toStdString();
+    const FileStamp before = StampOf(path);
+    std::string error;
+    SaveBmp(PicBuf2, path, error);
+    ReportSave(WrittenSince(before, path));
+}
+
+void FrmMain::SavePngImage(const QString& name) {
+    SetCap(QStringLiteral("Saving Temporary Image ..."));
+    saveFormat_ = QStringLiteral(".png");
+    const PngSavePaths temp = PngSavePathsIn(SysTempDir());
+    const std::string path = name.toStdString();
+    const FileStamp before = StampOf(path);
+    std::string error;
+    const auto removeTemporaries = [&temp] {
+        for (const std::string& p : {temp.image, temp.optimiser, temp.script})
+            std::remove(p.c_str());
+    };
+
+    SaveBmp(PicBuf2, temp.image, error);
+    WriteResource(QStringLiteral("PNGOUT.EXE"), 1, QString::fromStdString(temp.optimiser));
+    // Without the optimiser or the picture there is nothing to run; say so
+    // and leave nothing behind.
+    if (Exists(temp.optimiser) < 0 || Exists(temp.image) < 0) {
+        removeTemporaries();
+        ReportSave(false);
+        return;
+    }
+    const std::string script = PngSaveScript(temp, path);
+    if (!WriteFileNoFollow(
+            temp.script,
+            std::span(reinterpret_cast<const std::uint8_t*>(script.data()), script.size()),
+            error) ||
+        Exists(temp.script) < 0) {
+        removeTemporaries();
+        ReportSave(false);
+        return;
+    }
+    SetCap(QStringLiteral("Compressing PNG Image, please wait ..."));
+    platform_.processes.ShellWait(QStringLiteral("/bin/sh"), {QString::fromStdString(temp.script)});
+    ReportSave(WrittenSince(before, path));
+}
+
+void FrmMain::SaveJpgImage(const QString& name) {
+    saveFormat_ = QStringLiteral(".jpg");
+    double quality = ParseNumber(ReadSetting("JPG.Quality", "95").toStdString());
+    const QString entry = platform_.dialogs.InputBox(
+        this, QStringLiteral("  Set JPEG Quality Level  (1-100, Default=95):"),
+        QStringLiteral(" Saving JPG Image ..."), LocaleNumber(quality),
+        frameGeometry().topLeft() + QPoint(32, 48));
+    if (TrimBlanks(entry).isEmpty() || (quality = ParseNumber(entry.toStdString())) <= 0) {
+        SetCap(QStringLiteral("Aborted!"));
+        platform_.dialogs.Beep();
+        return;
+    }
+    quality = std::min(quality, 100.0);
+    SetCap(QStringLiteral("Saving JPG Image ..."));
+    WriteSetting("JPG.Quality", QString::fromStdString(FormatNumber(quality)));
+    const std::string path = name.toStdString();
+    const FileStamp before = StampOf(path);
+    const int code = SaveJpeg(PicBuf2, path, RoundHalfEven(quality, 0, 100));
+    if (code != 0)
+        platform_.dialogs.MessageBox(this, MessageIcon::Critical, ProgramTitle,
+                                     QString::fromStdString(JpegFailureText(code)));
+    ReportSave(WrittenSince(before, path));
+}
+
+}  // namespace tsy

@@ -1,0 +1,125 @@
+#include "platform/PictureLoader.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "app/PictureBuffer.h"
+#include "input/JpegDecoder.h"
+#include "input/MappedFile.h"
+
+namespace tsy {
+
+namespace {
+
+QString TooLarge(QSize size) {
+    return QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 megapixels)")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kMaxPicturePixels / 1'000'000);
+}
+
+std::uint32_t Le(std::span<const std::uint8_t> b, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | b[at + std::size_t(i)];
+    return v;
+}
+
+// The toolkit's BMP reader makes up the rows a cut file lacks; such a file is
+// damaged and refused here. Only uncompressed layouts have a known length.
+QString BmpCutShort(std::span<const std::uint8_t> b) {
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || Le(b, 14, 4) < 40) return {};
+    const std::int64_t width = std::abs(std::int64_t(std::int32_t(Le(b, 18, 4))));
+    const std::int64_t height = std::abs(std::int64_t(std::int32_t(Le(b, 22, 4))));
+    const std::int64_t bits = Le(b, 28, 2);
+    const std::uint32_t compression = Le(b, 30, 4);
+    if ((compression != 0 && compression != 3) || width == 0 || height == 0) return {};
+    const std::int64_t stride = (width * bits + 31) / 32 * 4;
+    const std::int64_t needed =
+        std::int64_t(Le(b, 10, 4)) + stride * (height - 1) + (width * bits + 7) / 8;
+    if (std::int64_t(b.size()) >= needed) return {};
+    return QStringLiteral("the file is cut short (%1 of %2 bytes)").arg(b.size()).arg(needed);
+}
+
+bool LoadWithToolkit(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error) {
+    if (const QString cut = BmpCutShort(bytes); !cut.isEmpty()) {
+        error = cut;
+        return false;
+    }
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                              qsizetype(bytes.size()));
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (size.isValid() && std::int64_t(size.width()) * size.height() > kMaxPicturePixels) {
+        error = TooLarge(size);
+        return false;
+    }
+    // The reader refuses pictures above 128 MiB by default; the limit above
+    // is ours. Room for 4 bytes a pixel plus the decoder's own rows.
+    QImageReader::setAllocationLimit(int(kMaxPicturePixels * 4 / (1024 * 1024) + 64));
+    QImage image = reader.read();
+    if (image.isNull()) {
+        error = reader.errorString();
+        return false;
+    }
+    image = image.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) {
+        error = QStringLiteral("not enough memory");
+        return false;
+    }
+    std::uint8_t* out = buffer.assign(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(out + std::size_t(y) * buffer.stride(), image.constScanLine(y),
+                    buffer.stride());
+    return true;
+}
+
+}  // namespace
+
+bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QString* warning) {
+    buffer.clear();
+    error.clear();
+    if (warning) warning->clear();
+    MappedFile file;
+    std::string why;
+    if (!file.open(path.toStdString(), why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    return LoadPictureBytes(file.bytes(), buffer, error, warning);
+}
+
+bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error,
+                      QString* warning) {
+    buffer.clear();
+    error.clear();
+    if (warning) warning->clear();
+    try {
+        const bool jpeg =
+            bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+        if (jpeg) {
+            std::string why;
+            const bool ok = DecodeJpeg(bytes, buffer, why, kMaxPicturePixels);
+            // A decoder warning on a picture it still produced is no failure.
+            if (!ok)
+                error = QString::fromStdString(why);
+            else if (warning)
+                *warning = QString::fromStdString(why);
+            return ok;
+        }
+        if (LoadWithToolkit(bytes, buffer, error)) return true;
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("not enough memory");
+    }
+    buffer.clear();
+    return false;
+}
+
+}  // namespace tsy

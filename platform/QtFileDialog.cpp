@@ -1,0 +1,64 @@
+#include "platform/QtFileDialog.h"
+
+#include <QFileDialog>
+
+#include "input/FileDialogRequest.h"
+
+namespace tsy {
+
+QString CaseInsensitiveMask(const QString& mask) {
+    QString out;
+    for (QChar c : mask) {
+        if (c.isLetter() && c.toLower() != c.toUpper())
+            out += QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper());
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request) {
+    if (!request.show) return {};
+    QFileDialog dialog(owner, QString::fromStdString(request.title));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The descriptions already name their patterns; the masks follow in the
+    // last parentheses, where the dialog looks for them, and stay hidden.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+
+    QStringList filters;
+    for (const FileDialogFilter& f : request.filters) {
+        QStringList masks;
+        for (const std::string& p : f.patterns)
+            masks << CaseInsensitiveMask(QString::fromStdString(p));
+        filters << QString::fromStdString(f.description) + " (" + masks.join(' ') + ")";
+    }
+    dialog.setNameFilters(filters);
+    if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
+        dialog.selectNameFilter(filters[request.selectedFilter]);
+    if (!request.initialDir.empty())
+        dialog.setDirectory(QString::fromStdString(request.initialDir));
+    if (request.save) {
+        // Only a real extension; a dot in a folder name yields none.
+        const QString suffix = QString::fromStdString(request.defaultSuffix);
+        if (!suffix.isEmpty() && !suffix.contains('/') && !suffix.contains('*'))
+            dialog.setDefaultSuffix(suffix);
+        if (!request.initialName.empty())
+            dialog.selectFile(QString::fromStdString(request.initialName));
+        // A name typed without extension gets the one of the chosen type.
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, &request, filters](const QString& chosen) {
+                const auto i = filters.indexOf(chosen);
+                if (i < 0) return;
+                const auto& patterns = request.filters[size_t(i)].patterns;
+                if (!patterns.empty() && patterns[0].rfind("*.", 0) == 0 &&
+                    patterns[0].find_first_of("*?[", 2) == std::string::npos)
+                    dialog.setDefaultSuffix(QString::fromStdString(patterns[0].substr(2)));
+            });
+    }
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace tsy

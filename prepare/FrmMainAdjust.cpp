@@ -1,0 +1,139 @@
+#include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "app/FrmMain.h"
+#include "prepare/NumberText.h"
+
+namespace tsy {
+
+namespace {
+
+// Offset ranges are 16-bit; larger pictures get the largest range that fits.
+constexpr int kMaxOffset = 32767;
+
+double Parse(const QLineEdit* box) {
+    return ParseNumber(box->text().toStdString());
+}
+
+}  // namespace
+
+void FrmMain::ConnectAdjustments() {
+    connect(ui.HS, &QScrollBar::valueChanged, this, [this] { Blend(); });
+    connect(ui.HS, &QScrollBar::sliderMoved, this, [this](int position) {
+        ui.tXo->setText(QString::number(position));
+        ui.tXo->repaint();
+    });
+    connect(ui.VS, &QScrollBar::valueChanged, this, [this] {
+        ui.VS->repaint();
+        Blend();
+    });
+    connect(ui.VS, &QScrollBar::sliderMoved, this, [this](int position) {
+        ui.tYo->setText(QString::number(position));
+        ui.tYo->repaint();
+    });
+    connect(ui.HSB, &QScrollBar::valueChanged, this, [this] { Blend(); });
+    connect(ui.HSB, &QScrollBar::sliderMoved, this,
+            [this](int position) { ui.tBr->setText(QString::number(position)); });
+    connect(ui.HSC, &QScrollBar::valueChanged, this, [this] { Blend(); });
+    connect(ui.cReset, &QPushButton::clicked, this, &FrmMain::cReset_Click);
+    for (QObject* o : {static_cast<QObject*>(ui.HSB), static_cast<QObject*>(ui.tBr),
+                       static_cast<QObject*>(ui.tXo), static_cast<QObject*>(ui.tYo)})
+        o->installEventFilter(this);
+}
+
+void FrmMain::Blend() {
+    EnableButtons(false);
+    PicBlend();
+    EnableButtons(true);
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    QLineEdit* box = watched == ui.tBr   ? ui.tBr
+                     : watched == ui.tXo ? ui.tXo
+                     : watched == ui.tYo ? ui.tYo
+                                         : nullptr;
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            if (box) TextBoxFocus(box, true);
+            break;
+        case QEvent::FocusOut: {
+            // Leaving a control validates it, unless the focus only went
+            // because the window became busy or lost its activation.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            const bool validate =
+                !busy_ && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+            if (validate && watched == ui.HSB) Blend();
+            if (box) {
+                if (validate) TakeText(box, box == ui.tBr ? ui.HSB : box == ui.tXo ? ui.HS : ui.VS);
+                TextBoxFocus(box, false);
+            }
+            break;
+        }
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (box && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+                TakeText(box, box == ui.tBr ? ui.HSB : box == ui.tXo ? ui.HS : ui.VS);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::TextBoxFocus(QLineEdit* box, bool focused) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, palette().color(focused ? QPalette::Midlight : QPalette::Button));
+    box->setPalette(pal);
+    if (focused) box->setSelection(0, int(box->text().size()));
+}
+
+void FrmMain::TakeText(QLineEdit* box, QScrollBar* bar) {
+    if (Parse(box) < bar->minimum()) box->setText(QString::number(bar->minimum()));
+    if (Parse(box) > bar->maximum()) box->setText(QString::number(bar->maximum()));
+    // A change of value rebuilds through the bar's change event.
+    bar->setValue(RoundHalfEven(Parse(box), bar->minimum(), bar->maximum()));
+    QString text = QString::fromStdString(FormatNumber(Parse(box)));
+    text.replace('.', QLocale().decimalPoint());
+    box->setText(text);
+    box->setSelection(0, int(box->text().size()));
+}
+
+void FrmMain::BrFromText() {
+    TakeText(ui.tBr, ui.HSB);
+}
+void FrmMain::XoFromText() {
+    TakeText(ui.tXo, ui.HS);
+}
+void FrmMain::YoFromText() {
+    TakeText(ui.tYo, ui.VS);
+}
+
+void FrmMain::SetScroll() {
+    SuppressUpdates = true;
+    const int w = std::clamp(PicBuf0.width(), 0, kMaxOffset);
+    const int h = std::clamp(PicBuf0.height(), 0, kMaxOffset);
+    ui.HS->setRange(-w, w);
+    ui.HS->setValue(0);
+    ui.VS->setRange(-h, h);
+    ui.VS->setValue(0);
+    ui.HSB->setValue(0);
+    SuppressUpdates = false;
+}
+
+void FrmMain::cReset_Click() {
+    EnableButtons(false);
+    SetScroll();
+    PicBlend();
+    EnableButtons(true);
+}
+
+}  // namespace tsy

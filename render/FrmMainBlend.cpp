@@ -1,0 +1,109 @@
+#include <QApplication>
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScrollBar>
+#include <new>
+
+#include "app/CaptionButtons.h"
+#include "app/FrmMain.h"
+#include "app/PictureView.h"
+#include "platform/Platform.h"
+#include "prepare/PicAspectCopy.h"
+#include "render/BlendPipeline.h"
+
+namespace tsy {
+
+namespace {
+
+std::string DecimalPoint() {
+    return QLocale().decimalPoint().toStdString();
+}
+
+}  // namespace
+
+void FrmMain::WindowProgress::SetCap(const std::string& text) {
+    window_.SetCap(QString::fromStdString(text));
+}
+
+void FrmMain::WindowProgress::LetEventsRun() {
+    QApplication::processEvents();
+}
+
+void FrmMain::WindowProgress::ReportError(int number, const std::string& message) {
+    window_.ShowEngineError(number, QString::fromStdString(message));
+}
+
+void FrmMain::ShowEngineError(int number, const QString& message) {
+    platform_.dialogs.MessageBox(this, MessageIcon::Critical,
+                                 QStringLiteral(" ERROR #") + QString::number(number),
+                                 "  " + message + ".  \r\n ");
+}
+
+void FrmMain::OpColor_Click(int) {
+    SetCap(QString());
+    EnableButtons(false);
+    PicBlend();
+    EnableButtons(true);
+}
+
+void FrmMain::OpGlass_Click(int) {
+    SetCap(QString());
+    EnableButtons(false);
+    PicBlend();
+    EnableButtons(true);
+}
+
+void FrmMain::PicBlend() {
+    if (SuppressUpdates) return;
+    if (!perfCounter_.StartCounter())
+        platform_.dialogs.MessageBox(
+            this, MessageIcon::Information, ProgramTitle,
+            QStringLiteral("Your hardware doesn't support a high-resolution performance counter!"));
+    SetCap(QStringLiteral("Processing, please wait ..."));
+
+    ui.PicView0->clearPicture();
+    ui.PicView1->clearPicture();
+    PicBuf2.clear();
+
+    try {
+        SizeWorkingBuffers(PicBuf0, PicBuf1, PicBuf2, PicW, PicH, ui.CkStretch->isChecked());
+    } catch (const std::bad_alloc&) {
+        ShowEngineError(480, QStringLiteral("Not enough free memory!"));
+        SetCap(QStringLiteral("Not enough memory for a %1 x %2 picture!").arg(PicW).arg(PicH));
+        emit blendFinished();
+        return;
+    }
+
+    bool viewsDrawn = PicAspectCopy(PicBuf0, *ui.PicView0, 1.0f);
+    viewsDrawn = PicAspectCopy(PicBuf1, *ui.PicView1, 1.0f) && viewsDrawn;
+
+    BlendSettings settings;
+    settings.methodNumber =
+        MethodNumberFor(ui.OpGlassGroup->checkedId(), ui.OpColorGroup->checkedId());
+    settings.brightness = ui.HSB->value();
+    settings.contrast = ui.HSC->value();
+    settings.offsetX = ui.HS->value();
+    settings.offsetY = ui.VS->value();
+    BuildAnaglyph(PicBuf0, PicBuf1, PicBuf2, settings, progress_);
+
+    viewsDrawn = PicAspectCopy(PicBuf2, *ui.PicView2, 1.0f) && viewsDrawn;
+    ui.lDi->setText(
+        QString::fromStdString(DimensionsText(PicBuf2.width(), PicBuf2.height(), DecimalPoint())));
+
+    ui.tXo->setText(QString::number(ui.HS->value()));
+    ui.tYo->setText(QString::number(ui.VS->value()));
+    ui.tBr->setText(QString::number(ui.HSB->value()));
+    ui.lCo->setText(QString::number(ui.HSC->value()));
+    repaint();
+
+    const double seconds = perfCounter_.ElapsedSeconds();
+    if (viewsDrawn)
+        SetCap(QString::fromStdString(ReadyText(seconds, DecimalPoint())));
+    else
+        SetCap(QStringLiteral("Not enough memory to show the pictures!"));
+    emit blendFinished();
+}
+
+}  // namespace tsy

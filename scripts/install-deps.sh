@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tessaly
+# need, when they are missing. Nothing is downloaded from elsewhere.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-qpa-plugins
+    libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
+    # the window's font
+    fonts-dejavu-core
+    # tests and benchmarks
+    libgtest-dev libbenchmark-dev
+    xvfb xauth x11-utils python3 python3-xlib
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}"

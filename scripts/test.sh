@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the whole
+# program (core, window and end-to-end tests), then the core tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$top/scripts/install-deps.sh"
+
+cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$top/build/test" -j "$jobs"
+ctest --test-dir "$top/build/test" --output-on-failure -j "$jobs"
+
+cmake -S "$top" -B "$top/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON
+cmake --build "$top/build/asan" -j "$jobs"
+ctest --test-dir "$top/build/asan" --output-on-failure -j "$jobs"

@@ -1,0 +1,376 @@
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "FakePlatform.h"
+#include "app/CaptionButtons.h"
+#include "app/FrmMain.h"
+#include "app/PictureView.h"
+
+using namespace tsy;
+using namespace tsy::test;
+
+namespace {
+const QString kBase = QStringLiteral("Brannoc Tessaly  v1.34");
+const QString kKey = QStringLiteral("Brannoc-Software/Tessaly/");
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controlsMatchTheLayoutTables();
+    void tabOrderFollowsTheWorkingControls();
+    void lowDepthIsRefusedWithoutWindowOrSettings_data();
+    void lowDepthIsRefusedWithoutWindowOrSettings();
+    void otherDepthsStartWithOnlyImageOneOpen_data();
+    void otherDepthsStartWithOnlyImageOneOpen();
+    void storedPositionIsAppliedOrFallsBack_data();
+    void storedPositionIsAppliedOrFallsBack();
+    void closingWritesTheNormalPosition_data();
+    void closingWritesTheNormalPosition();
+    void statusExpiresBetweenFiveAndSixSeconds();
+    void statusSetBeforeMidnightGoesAfterIt();
+    void busySwitchFollowsItsRules();
+    void focusStaysInATextBoxThroughBusyWork();
+};
+
+void MainWindowTest::controlsMatchTheLayoutTables() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Tessaly"));
+    QCOMPARE(w.size(), QSize(700, 445));
+
+    struct Expect {
+        const char* name;
+        const char* text;
+        const char* toolTip;
+    };
+    const Expect controls[] = {
+        {"cOpen1", "Open Img &1", " Open Image 1 ... "},
+        {"cOpen2", "Open Img &2", " Open Image 2 ... "},
+        {"CkSBS", "Side-&By-Side", " Image 1 is a Side-By-Side Image "},
+        {"CkSwap", "S&wap Images", " Swap Images "},
+        {"OpGlass0", "&Red/Cyan", " Red/Cyan Glasses "},
+        {"OpGlass1", "&Green/Mag.", " Green/Magenta Glasses "},
+        {"OpColor0", "Gr&ayscale", " Gray Anaglyphs (No color reproduction) "},
+        {"OpColor2", "&Full Color",
+         " Color Anaglyphs (Partial color reproduction. Retinal rivalry) "},
+        {"OpColor1", "&Half Color",
+         " Half Color Anaglyphs (Partial color reproduction, but not as good as color anaglyphs. "
+         "Less retinal rivalry than color anaglyphs) "},
+        {"OpColor3", "&Optimized",
+         " Optimized Anaglyphs (Partial color reproduction, but not of red shades. Almost no "
+         "retinal rivalry) "},
+        {"cSave", "&Save Img.", " Save 3D-Image ... "},
+        {"cReset", "&R", " Reset Brightness & X-/Y-Offset "},
+        {"CkStretch", "Stretch &Images", ""},
+    };
+    for (const Expect& e : controls) {
+        auto* b = w.findChild<QAbstractButton*>(e.name);
+        QVERIFY2(b, e.name);
+        QCOMPARE(b->text(), QString::fromUtf8(e.text));
+        QCOMPARE(b->toolTip(), QString::fromUtf8(e.toolTip));
+        if (QByteArray(e.name) != "CkStretch")
+            QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
+    }
+    const Expect views[] = {{"PicView0", "", " Image 1 "},
+                            {"PicView1", "", " Image 2 "},
+                            {"PicView2", "", " Anaglyph Image | Click here for preview ... "}};
+    for (const Expect& e : views) {
+        auto* v = w.findChild<PictureView*>(e.name);
+        QVERIFY2(v, e.name);
+        QCOMPARE(v->toolTip(), QString::fromUtf8(e.toolTip));
+    }
+    QCOMPARE(w.ui.PicView2->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(w.ui.PicView0->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(w.ui.PicView0->acceptDrops());
+    QVERIFY(w.ui.PicView1->acceptDrops());
+    QCOMPARE(w.ui.PicView0->innerSize(), QSize(214, 160));
+    QCOMPARE(w.ui.PicView2->innerSize(), QSize(440, 330));
+
+    // Index, not position, names the colour method: 0, 2, 1, 3 from the left.
+    QVERIFY(w.ui.OpColor[0]->x() < w.ui.OpColor[2]->x());
+    QVERIFY(w.ui.OpColor[2]->x() < w.ui.OpColor[1]->x());
+    QVERIFY(w.ui.OpColor[1]->x() < w.ui.OpColor[3]->x());
+    QCOMPARE(w.ui.OpColorGroup->id(w.ui.OpColor[3]), 3);
+    QVERIFY(w.ui.OpGlass[0]->isChecked());
+    QVERIFY(w.ui.OpColor[2]->isChecked());
+    QVERIFY(!w.ui.CkSBS->isChecked());
+    QVERIFY(!w.ui.CkSwap->isChecked());
+    QVERIFY(w.ui.CkStretch->isChecked());
+    QVERIFY(w.ui.CkStretch->isHidden());
+    QVERIFY(!w.ui.CkStretch->isEnabled());
+
+    struct Bar {
+        QScrollBar* bar;
+        int min, max, page;
+        bool hidden;
+    };
+    for (const Bar& b : {Bar{w.ui.HSB, -128, 128, 8, false}, Bar{w.ui.HSC, -128, 128, 8, true},
+                         Bar{w.ui.HS, 0, 0, 5, false}, Bar{w.ui.VS, 0, 0, 5, false}}) {
+        QCOMPARE(b.bar->minimum(), b.min);
+        QCOMPARE(b.bar->maximum(), b.max);
+        QCOMPARE(b.bar->pageStep(), b.page);
+        QCOMPARE(b.bar->singleStep(), 1);
+        QCOMPARE(b.bar->value(), 0);
+        QCOMPARE(b.bar->isHidden(), b.hidden);
+        QCOMPARE(b.bar->cursor().shape(), Qt::PointingHandCursor);
+    }
+    QCOMPARE(w.ui.VS->orientation(), Qt::Vertical);
+
+    for (auto [box, maxLength] : {std::pair{w.ui.tBr, 4}, {w.ui.tXo, 6}, {w.ui.tYo, 6}}) {
+        QCOMPARE(box->text(), QStringLiteral("0"));
+        QCOMPARE(box->maxLength(), maxLength);
+        QVERIFY(box->font().bold());
+    }
+    QCOMPARE(w.ui.lDi->text(), QStringLiteral("0 x 0  =  0 mp"));
+    QVERIFY(w.ui.lDi->font().bold());
+    QCOMPARE(w.ui.lBrL->text(), QStringLiteral("Brightness:"));
+    QCOMPARE(w.ui.lDiL->text(), QStringLiteral("Image Dimensions:"));
+    QCOMPARE(w.ui.lXoL->text(), QStringLiteral("X-Offset:"));
+    QCOMPARE(w.ui.lYoL->text(), QStringLiteral("Y-Offset:"));
+    QCOMPARE(w.ui.lCoL->text(), QStringLiteral("Contrast:"));
+    QVERIFY(w.ui.lCoL->isHidden() && !w.ui.lCoL->isEnabled());
+    QVERIFY(w.ui.lCo->isHidden() && !w.ui.lCo->isEnabled());
+    QVERIFY(!w.Timer1.isActive());
+    QCOMPARE(w.Timer1.interval(), 1000);
+
+    // Every visible control lies inside the client area and no caption is cut.
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        if (c->isHidden() || !c->parentWidget()) continue;
+        const QRect inWindow(c->mapTo(&w, QPoint(0, 0)), c->size());
+        QVERIFY2(QRect(0, 0, 700, 445).contains(inWindow), qPrintable(c->objectName()));
+        if (auto* label = qobject_cast<QLabel*>(c))
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->objectName()));
+        if (auto* button = qobject_cast<QPushButton*>(c)) {
+            QString plain = button->text();
+            plain.remove('&');
+            QVERIFY2(button->fontMetrics().horizontalAdvance(plain) <= button->width(),
+                     qPrintable(button->objectName()));
+        }
+    }
+}
+
+void MainWindowTest::tabOrderFollowsTheWorkingControls() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    const QList<QWidget*> expected = {
+        w.ui.cOpen1,     w.ui.cOpen2,     w.ui.CkSBS,      w.ui.CkSwap,     w.ui.OpGlass[0],
+        w.ui.OpGlass[1], w.ui.OpColor[0], w.ui.OpColor[1], w.ui.OpColor[2], w.ui.OpColor[3],
+        w.ui.cSave,      w.ui.HSB,        w.ui.HS,         w.ui.VS,         w.ui.cReset};
+    QWidget* c = w.ui.cOpen1;
+    for (int i = 1; i < expected.size(); ++i) {
+        do
+            c = c->nextInFocusChain();
+        while (c->focusPolicy() == Qt::NoFocus || c->isHidden());
+        QCOMPARE(c, expected[i]);
+    }
+}
+
+void MainWindowTest::lowDepthIsRefusedWithoutWindowOrSettings_data() {
+    QTest::addColumn<int>("depth");
+    QTest::newRow("8 bits") << 8;
+    QTest::newRow("16 bits") << 16;
+}
+
+void MainWindowTest::lowDepthIsRefusedWithoutWindowOrSettings() {
+    QFETCH(int, depth);
+    FakePlatform fp;
+    fp.screen.depth = depth;
+    FrmMain w(fp.platform);
+    QVERIFY(!w.Form_Load());
+    QVERIFY(!w.isVisible());
+    QCOMPARE(fp.dialogs.messages.size(), 1);
+    const auto& m = fp.dialogs.messages.first();
+    QCOMPARE(m.icon, MessageIcon::Critical);
+    QCOMPARE(m.title, QStringLiteral(" Tessaly Fehler:"));
+    QCOMPARE(m.text, QStringLiteral("    The video resolution is currently set to %1 bits.    \r\n"
+                                    "    However, this program requires 24 or 32 bits.    \r\n ")
+                         .arg(depth));
+    w.close();
+    QCOMPARE(fp.settings.writes, 0);
+}
+
+void MainWindowTest::otherDepthsStartWithOnlyImageOneOpen_data() {
+    QTest::addColumn<int>("depth");
+    for (int d : {24, 32, 4, 0})
+        QTest::newRow(qPrintable(QString::number(d))) << d;
+}
+
+void MainWindowTest::otherDepthsStartWithOnlyImageOneOpen() {
+    QFETCH(int, depth);
+    FakePlatform fp;
+    fp.screen.depth = depth;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    QVERIFY(w.isVisible());
+    QVERIFY(fp.dialogs.messages.isEmpty());
+    QCOMPARE(w.windowTitle(), kBase + "   .:.   " + FrmMain::kMakerAddress);
+    QCOMPARE(w.BaseCaption, kBase);
+    QCOMPARE(w.pos(), QPoint(16, 16));
+    QVERIFY(w.isEnabled());
+    QVERIFY(w.ui.cOpen1->isEnabled());
+    QVERIFY(w.ui.PicView0->isEnabled());
+    for (QWidget* c : w.ui.busyControls())
+        if (c != w.ui.cOpen1) QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    for (QLineEdit* box : {w.ui.tBr, w.ui.tXo, w.ui.tYo})
+        QVERIFY(box->isReadOnly() && !box->isEnabled());
+    QVERIFY(!w.Timer1.isActive());
+    QCOMPARE(fp.settings.writes, 0);
+}
+
+void MainWindowTest::storedPositionIsAppliedOrFallsBack_data() {
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("numbers") << "120"
+                             << "300" << QPoint(300, 120);
+    QTest::newRow("off every screen") << "-5000"
+                                      << "9000" << QPoint(9000, -5000);
+    QTest::newRow("not numbers") << "abc"
+                                 << "" << QPoint(16, 16);
+    QTest::newRow("half to even") << " 12.5 "
+                                  << "13.5" << QPoint(14, 12);
+    QTest::newRow("infinite") << "1e999"
+                              << "nan" << QPoint(16, 16);
+}
+
+void MainWindowTest::storedPositionIsAppliedOrFallsBack() {
+    QFETCH(QString, top);
+    QFETCH(QString, left);
+    QFETCH(QPoint, expected);
+    FakePlatform fp;
+    fp.settings.values[kKey + "WinTop"] = top;
+    fp.settings.values[kKey + "WinLeft"] = left;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    QCOMPARE(w.pos(), expected);
+}
+
+void MainWindowTest::closingWritesTheNormalPosition_data() {
+    QTest::addColumn<int>("state");
+    QTest::newRow("normal") << int(Qt::WindowNoState);
+    QTest::newRow("maximised") << int(Qt::WindowMaximized);
+    QTest::newRow("minimised") << int(Qt::WindowMinimized);
+}
+
+void MainWindowTest::closingWritesTheNormalPosition() {
+    QFETCH(int, state);
+    FakePlatform fp;
+    fp.settings.values[kKey + "WinTop"] = "30";
+    fp.settings.values[kKey + "WinLeft"] = "40";
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.move(70, 50);
+    QTRY_COMPARE(w.pos(), QPoint(70, 50));
+    w.setWindowState(Qt::WindowState(state));
+    QTest::qWait(50);
+    w.close();
+    QCOMPARE(fp.settings.values[kKey + "WinTop"], QStringLiteral("50"));
+    QCOMPARE(fp.settings.values[kKey + "WinLeft"], QStringLiteral("70"));
+    QCOMPARE(fp.settings.writes, 2);  // the position only
+}
+
+void MainWindowTest::statusExpiresBetweenFiveAndSixSeconds() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    w.SetCap(QStringLiteral("Image successfully saved!"));
+    QCOMPARE(w.windowTitle(), kBase + "  -  Image successfully saved!");
+    QVERIFY(w.Timer1.isActive());
+
+    // Ticks come every second; the status survives those before 5 s.
+    for (double t : {1.0, 2.0, 3.0, 4.0, 4.99}) {
+        fp.clock.now = 12 * 3600.0 + t;
+        w.Timer1_Timer();
+        QCOMPARE(w.windowTitle(), kBase + "  -  Image successfully saved!");
+    }
+    fp.clock.now = 12 * 3600.0 + 5.0;
+    w.Timer1_Timer();
+    QCOMPARE(w.windowTitle(), kBase);
+    QVERIFY(!w.Timer1.isActive());
+
+    // A new status restarts the five seconds; a blank text is a status too.
+    w.SetCap(QStringLiteral("one"));
+    fp.clock.now += 3;
+    w.SetCap(QStringLiteral(" "));
+    QCOMPARE(w.windowTitle(), kBase + "  -   ");
+    fp.clock.now += 3;
+    w.Timer1_Timer();
+    QCOMPARE(w.windowTitle(), kBase + "  -   ");
+
+    // Empty text clears at once and stops the timer.
+    w.SetCap(QString());
+    QCOMPARE(w.windowTitle(), kBase);
+    QVERIFY(!w.Timer1.isActive());
+}
+
+void MainWindowTest::statusSetBeforeMidnightGoesAfterIt() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    fp.clock.now = 86400.0 - 2.0;
+    w.SetCap(QStringLiteral("Aborted!"));
+    fp.clock.now = 86400.0 - 1.0;
+    w.Timer1_Timer();
+    QCOMPARE(w.windowTitle(), kBase + "  -  Aborted!");
+    fp.clock.now = 0.2;  // the clock has passed midnight
+    w.Timer1_Timer();
+    QCOMPARE(w.windowTitle(), kBase);
+    QVERIFY(!w.Timer1.isActive());
+}
+
+void MainWindowTest::busySwitchFollowsItsRules() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    w.EnableButtons(true);
+    for (QWidget* c : w.ui.busyControls())
+        QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+    for (QLineEdit* box : {w.ui.tBr, w.ui.tXo, w.ui.tYo})
+        QVERIFY(!box->isReadOnly() && box->isEnabled());
+    QVERIFY(!w.ui.CkStretch->isEnabled());  // never touched here
+
+    w.EnableButtons(false);
+    QVERIFY(!w.isEnabled());
+    for (QWidget* c : w.ui.busyControls())
+        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    for (QLineEdit* box : {w.ui.tBr, w.ui.tXo, w.ui.tYo})
+        QVERIFY(box->isReadOnly() && !box->isEnabled());
+
+    // While the program sets scroll bars itself, nothing changes, not even
+    // the window-wide state.
+    w.SuppressUpdates = true;
+    w.EnableButtons(true);
+    QVERIFY(!w.isEnabled());
+    QVERIFY(!w.ui.cSave->isEnabled());
+    QVERIFY(w.ui.tBr->isReadOnly());
+    w.SuppressUpdates = false;
+    w.EnableButtons(true);
+    QVERIFY(w.isEnabled());
+    QVERIFY(w.ui.cSave->isEnabled());
+    QVERIFY(!w.ui.tBr->isReadOnly());
+}
+
+void MainWindowTest::focusStaysInATextBoxThroughBusyWork() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    w.EnableButtons(true);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.ui.tXo->setFocus();
+    QTRY_VERIFY(w.ui.tXo->hasFocus());
+    w.EnableButtons(false);
+    w.EnableButtons(true);
+    QVERIFY(w.ui.tXo->hasFocus());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

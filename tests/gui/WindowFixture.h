@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QImage>
+#include <QSignalSpy>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+#include "FakePlatform.h"
+#include "app/FrmMain.h"
+
+namespace tsy::test {
+
+// A started main window on fake platform services, and ways to give it
+// pictures without files.
+struct Window {
+    FakePlatform fp;
+    // Fakes throughout, or the real process runner where a test runs programs.
+    Platform platform;
+    FrmMain w{platform};
+    QSignalSpy blends{&w, &FrmMain::blendFinished};
+
+    explicit Window(ProcessRunner* processes = nullptr)
+        : platform{fp.dialogs, fp.settings, fp.clock, fp.screen,
+                   processes ? *processes : fp.processes} {
+        const bool started = w.Form_Load();
+        Q_ASSERT(started);
+        (void)started;
+    }
+
+    // Puts a pair in place as a load does, then rebuilds once.
+    void Feed(const QImage& left, const QImage& right = QImage()) {
+        Put(left, w.PicBuf0);
+        if (!right.isNull())
+            Put(right, w.PicBuf1);
+        else
+            w.PicBuf1.clear();
+        w.PicW = w.PicBuf0.width();
+        w.PicH = w.PicBuf0.height();
+        w.SetScroll();
+        w.PicBlend();
+        w.EnableButtons(true);
+        blends.clear();
+    }
+
+    static void Put(const QImage& image, PictureBuffer& buffer) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        std::uint8_t* p = buffer.assign(rgb.width(), rgb.height());
+        for (int y = 0; y < rgb.height(); ++y)
+            std::memcpy(p + y * buffer.stride(), rgb.constScanLine(y), buffer.stride());
+    }
+
+    // The result pixel as red, green, blue.
+    static QColor At(const PictureBuffer& b, int x, int y) { return QColor(QRgb(b.pixel(x, y))); }
+
+    QString Status() const {
+        const QString t = w.windowTitle();
+        const QString sep = QStringLiteral("  -  ");
+        return t.startsWith(w.BaseCaption + sep) ? t.mid(w.BaseCaption.size() + sep.size())
+                                                 : QString();
+    }
+};
+
+inline QImage Uniform(int w, int h, QColor c) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+// Each pixel tells its column (red, green) and row (blue).
+inline QImage Columns(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x & 0xFF, (x >> 8) & 0xFF, y & 0xFF));
+    return img;
+}
+
+inline int ColumnOf(QColor c) {
+    return c.red() + 256 * c.green();
+}
+
+}  // namespace tsy::test

@@ -46,6 +46,15 @@ FrmMain::FrmMain(Platform& platform, QWidget* parent) : QWidget(parent), platfor
 
 FrmMain::~FrmMain() = default;
 
+QString FrmMain::TrimBlanks(QString text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 bool FrmMain::Form_Load() {
     const int depth = platform_.screen.Depth();
     if (depth == 8 || depth == 16) {

@@ -96,6 +96,9 @@ public:
 
     static const char* const kMakerAddress;
 
+    // Leading and trailing blanks removed (blanks only, as names may hold tabs).
+    static QString TrimBlanks(QString text);
+
 signals:
     // After every rebuild that ran (not the suppressed ones).
     void blendFinished();
@@ -120,6 +123,8 @@ private:
     void NoteLoadFailure(int slot, const QString& path, const QString& reason);
     void ReportLoadFailures();
     void UntickSwapAndSideBySide();
+    // The end of every load: offsets reset, rebuild, ready, failures shown.
+    void FinishLoad(bool untickSwap);
     void LetEventsRun();
     void SaveBmpImage(const QString& name);
     void SavePngImage(const QString& name);

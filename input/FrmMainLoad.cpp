@@ -33,14 +33,6 @@ bool Usable(const QString& path) {
     return Exists(path.toStdString()) > 0;
 }
 
-QString TrimBlanks(QString s) {
-    while (s.startsWith(' '))
-        s.remove(0, 1);
-    while (s.endsWith(' '))
-        s.chop(1);
-    return s;
-}
-
 // The local files of a drop, in order; a drop of anything else is no list.
 std::pair<QStringList, bool> FilesOf(const QMimeData* data) {
     QStringList paths;
@@ -155,6 +147,17 @@ bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path) {
     return first;
 }
 
+void FrmMain::FinishLoad(bool untickSwap) {
+    if (untickSwap && ui.CkSwap->isChecked()) {
+        ui.CkSwap->setChecked(false);
+        EnableButtons(false);
+    }
+    SetScroll();
+    PicBlend();
+    EnableButtons(true);
+    ReportLoadFailures();
+}
+
 void FrmMain::cOpen1_Click() {
     SetCap(QString());
     const QString path = TrimBlanks(platform_.dialogs.FileDialog(
@@ -175,10 +178,7 @@ void FrmMain::cOpen1_Click() {
     if (!extracted.isEmpty()) QFile::remove(extracted);
     PicW = PicBuf0.width();
     PicH = PicBuf0.height();
-    SetScroll();
-    PicBlend();
-    EnableButtons(true);
-    ReportLoadFailures();
+    FinishLoad(false);
 }
 
 void FrmMain::cOpen2_Click() {
@@ -196,10 +196,7 @@ void FrmMain::cOpen2_Click() {
         EnableButtons(false);
     }
     LoadSlot(2, path);
-    SetScroll();
-    PicBlend();
-    EnableButtons(true);
-    ReportLoadFailures();
+    FinishLoad(false);
 }
 
 void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
@@ -241,14 +238,7 @@ void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
         SetCap(QStringLiteral("Loading Image 2 ..."));
         LoadSlot(2, f2);
     }
-    if (ui.CkSwap->isChecked()) {
-        ui.CkSwap->setChecked(false);
-        EnableButtons(false);
-    }
-    SetScroll();
-    PicBlend();
-    EnableButtons(true);
-    ReportLoadFailures();
+    FinishLoad(true);
 }
 
 void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
@@ -279,14 +269,7 @@ void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
         LetEventsRun();
         LoadSlot(2, f1);
     }
-    if (ui.CkSwap->isChecked()) {
-        ui.CkSwap->setChecked(false);
-        EnableButtons(false);
-    }
-    SetScroll();
-    PicBlend();
-    EnableButtons(true);
-    ReportLoadFailures();
+    FinishLoad(true);
 }
 
 }  // namespace tsy

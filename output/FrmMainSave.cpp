@@ -24,14 +24,6 @@ const char* const kSaveFilter =
     "JPEG (*.jpg),  lossy compression|*.jpg|PNG (*.png),  lossless compression|*.png|"
     "BMP (*.bmp),  uncompressed|*.bmp";
 
-QString TrimBlanks(QString s) {
-    while (s.startsWith(' '))
-        s.remove(0, 1);
-    while (s.endsWith(' '))
-        s.chop(1);
-    return s;
-}
-
 QString LocaleNumber(double v) {
     QString text = QString::fromStdString(FormatNumber(v));
     text.replace('.', QLocale().decimalPoint());

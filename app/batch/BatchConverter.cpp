@@ -1,0 +1,658 @@
+#include "app/batch/BatchConverter.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <future>
+#include <map>
+#include <mutex>
+#include <new>
+#include <ostream>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "app/PictureBuffer.h"
+#include "app/ProgVer.h"
+#include "app/Progress.h"
+#include "app/WorkerPool.h"
+#include "input/MappedFile.h"
+#include "input/MpoReader.h"
+#include "output/BmpReader.h"
+#include "output/BmpWriter.h"
+#include "output/JpegWriter.h"
+#include "output/PngOptimiser.h"
+#include "output/ReplaceFile.h"
+#include "output/SaveName.h"
+#include "platform/PictureLoader.h"
+#include "prepare/SideBySide.h"
+#include "render/BlendPipeline.h"
+
+namespace tsy {
+
+namespace fs = std::filesystem;
+using Bytes = std::span<const std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr const char* kProgram = "tessaly-batch";
+// The window's offset bars end here too.
+constexpr int kMaxOffset = 32767;
+constexpr int kMaxJobs = 1024;
+
+const char* const kMethods[] = {"gray", "half", "color", "optimized"};
+const char* const kGlasses[] = {"red-cyan", "green-magenta"};
+
+bool ParseInt(std::string text, int lo, int hi, int& value) {
+    if (!text.empty() && text[0] == '+') text.erase(0, 1);
+    int v = 0;
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, v);
+    if (text.empty() || ec != std::errc() || p != end || v < lo || v > hi) return false;
+    value = v;
+    return true;
+}
+
+template <std::size_t N>
+int IndexOf(const char* const (&names)[N], const std::string& text) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (text == names[i]) return int(i);
+    return -1;
+}
+
+// Seconds with two decimals and a point whatever the locale: log lines are
+// read by scripts as often as by people.
+std::string Seconds(double s) {
+    const auto hundredths = std::int64_t(std::max(0.0, s) * 100.0 + 0.5);
+    std::string frac = std::to_string(hundredths % 100);
+    if (frac.size() < 2) frac.insert(0, "0");
+    return std::to_string(hundredths / 100) + "." + frac;
+}
+
+std::string Clockface(double seconds) {
+    const auto total = std::int64_t(std::max(0.0, seconds) + 0.5);
+    const std::int64_t h = total / 3600, m = total / 60 % 60, s = total % 60;
+    auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(s)
+                 : std::to_string(m) + ":" + two(s);
+}
+
+// The loaders put the path in front of their message; the report names the
+// file already.
+std::string WithoutPath(std::string message, const std::string& path) {
+    if (message.rfind(path + ": ", 0) == 0) message.erase(0, path.size() + 2);
+    return message;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Engine failures arrive as error reports; the captions mean nothing here.
+class QuietSink final : public ProgressSink {
+public:
+    void SetCap(const std::string&) override {}
+    void ReportError(int number, const std::string& message) override {
+        error = message + " (error " + std::to_string(number) + ")";
+    }
+    std::string error;
+};
+
+// One picture from bytes, as the window loads it. A picture the decoder had
+// to patch up is refused: a batch must not quietly write damaged results.
+bool Decode(Bytes bytes, PictureBuffer& out, std::string& error) {
+    QString why, warning;
+    if (!LoadPictureBytes(bytes, out, why, &warning)) {
+        error = why.toStdString();
+        return false;
+    }
+    if (!warning.isEmpty()) {
+        out.clear();
+        error = "damaged picture: " + warning.toStdString();
+        return false;
+    }
+    return true;
+}
+
+// Both views, the second on its own thread when there is a core for it.
+bool DecodePair(Bytes first, Bytes second, PictureBuffer& image1, PictureBuffer& image2,
+                const std::string& secondName, bool parallel, std::string& error) {
+    std::string error1, error2;
+    std::future<bool> job;
+    if (parallel)
+        job = std::async(std::launch::async, [&] { return Decode(second, image2, error2); });
+    const bool ok1 = Decode(first, image1, error1);
+    const bool ok2 = job.valid() ? job.get() : ok1 && Decode(second, image2, error2);
+    if (!ok1)
+        error = error1;
+    else if (!ok2)
+        error = secondName + ": " + error2;
+    return ok1 && ok2;
+}
+
+bool OpenInput(const std::string& path, MappedFile& file, std::string& error) {
+    if (!file.open(path, error)) {
+        error = WithoutPath(error, path);
+        return false;
+    }
+    if (file.size() == 0) {
+        error = "the file is empty";
+        return false;
+    }
+    return true;
+}
+
+// The result as the three-byte rows the PNG coder takes: what the window's
+// optimiser reads back from the temporary BMP it is given.
+RgbImage RgbOf(const PictureBuffer& picture) {
+    RgbImage image{picture.width(), picture.height(), {}};
+    image.rgb.resize(std::size_t(image.width) * std::size_t(image.height) * 3);
+    std::uint8_t* out = image.rgb.data();
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* p = picture.row(y);
+        for (int x = 0; x < image.width; ++x, p += 4, out += 3) {
+            out[0] = p[2];
+            out[1] = p[1];
+            out[2] = p[0];
+        }
+    }
+    return image;
+}
+
+// The bar (on a terminal) or one line per file, and the summary. Called from
+// every worker, so everything happens under one lock.
+class Reporter {
+public:
+    Reporter(std::ostream& log, bool terminal, int width, int total)
+        : log_(log),
+          terminal_(terminal),
+          width_(std::max(width, 30)),
+          total_(total),
+          start_(Clock::now()) {}
+
+    void Started(const std::string& input) {
+        std::lock_guard lock(mutex_);
+        current_ = fs::path(input).filename().string();
+        Draw();
+    }
+
+    void Finished(const FileOutcome& o) {
+        std::lock_guard lock(mutex_);
+        ++done_;
+        if (!o.ok()) ++failed_;
+        if (terminal_) {
+            // Failures stay on screen above the bar; successes only move it.
+            if (!o.ok()) {
+                log_ << "\r\033[K";
+                Line(o);
+            }
+            Draw();
+        } else {
+            Line(o);
+        }
+        log_.flush();
+    }
+
+    void Tick() {
+        std::lock_guard lock(mutex_);
+        Draw();
+    }
+
+    void Summary() {
+        std::lock_guard lock(mutex_);
+        if (terminal_) log_ << "\r\033[K";
+        const double seconds = Elapsed();
+        log_ << kProgram << ": ";
+        if (failed_ == 0)
+            log_ << done_ << (done_ == 1 ? " file" : " files") << " converted";
+        else
+            log_ << done_ - failed_ << " of " << done_ << " files converted, " << failed_
+                 << " failed";
+        log_ << " (" << Seconds(seconds) << " s)\n";
+        log_.flush();
+    }
+
+private:
+    double Elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    void Line(const FileOutcome& o) {
+        if (o.ok())
+            log_ << "ok      " << o.input << " -> " << o.output;
+        else
+            log_ << "FAILED  " << o.input << ": " << o.error;
+        log_ << " (" << Seconds(o.seconds) << " s)\n";
+    }
+
+    void Draw() {
+        if (!terminal_) return;
+        constexpr int kBar = 20;
+        const int filled = total_ > 0 ? done_ * kBar / total_ : kBar;
+        std::string bar = "[" + std::string(std::size_t(filled), '#') +
+                          std::string(std::size_t(kBar - filled), '-') + "] ";
+        bar += std::to_string(done_) + "/" + std::to_string(total_) + "  ";
+        std::string left = "  ";
+        if (done_ == 0)
+            left += "estimating";
+        else
+            left += Clockface(Elapsed() / done_ * (total_ - done_)) + " left";
+        // The name gives way when the line would wrap.
+        const int room = width_ - 1 - int(bar.size()) - int(left.size());
+        std::string name = current_;
+        if (room < 4)
+            name.clear();
+        else if (int(name.size()) > room) {
+            std::size_t from = name.size() - std::size_t(room - 3);
+            while (from < name.size() && (name[from] & 0xC0) == 0x80)
+                ++from;  // not inside a UTF-8 character
+            name = "..." + name.substr(from);
+        }
+        log_ << "\r\033[K" << bar << name << left;
+        log_.flush();
+    }
+
+    std::mutex mutex_;
+    std::ostream& log_;
+    const bool terminal_;
+    const int width_;
+    const int total_;
+    const Clock::time_point start_;
+    int done_ = 0;
+    int failed_ = 0;
+    std::string current_;
+};
+
+}  // namespace
+
+BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
+                                 std::string& message) {
+    BatchOptions o;
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (onlyFiles || arg.size() < 2 || arg[0] != '-') {
+            o.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") return BatchCommand::Help;
+        if (arg == "--version") return BatchCommand::Version;
+        if (arg == "--swap") {
+            o.swap = true;
+            continue;
+        }
+        if (arg == "--sbs") {
+            o.sideBySide = true;
+            continue;
+        }
+        if (arg == "--no-stretch") {
+            o.stretch = false;
+            continue;
+        }
+        if (arg == "--overwrite") {
+            o.overwrite = true;
+            continue;
+        }
+
+        // Options with a value: "--name value" or "--name=value".
+        std::string value;
+        const std::size_t eq = arg.find('=');
+        bool hasValue = false;
+        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.erase(eq);
+            hasValue = true;
+        }
+        static const char* const kWithValue[] = {"--method", "--glasses", "--brightness", "--dx",
+                                                 "--dy",     "--format",  "--quality",    "--out",
+                                                 "--jobs",   "--right"};
+        if (IndexOf(kWithValue, arg) < 0) {
+            message = "unknown option " + args[i];
+            return BatchCommand::UsageError;
+        }
+        if (!hasValue) {
+            if (i + 1 >= args.size()) {
+                message = arg + " needs a value";
+                return BatchCommand::UsageError;
+            }
+            value = args[++i];
+        }
+        auto bad = [&](const std::string& wanted) {
+            message = arg + " wants " + wanted + ", not \"" + value + "\"";
+            return BatchCommand::UsageError;
+        };
+        if (arg == "--method") {
+            if ((o.method = IndexOf(kMethods, value)) < 0)
+                return bad("gray, half, color or optimized");
+        } else if (arg == "--glasses") {
+            if ((o.glasses = IndexOf(kGlasses, value)) < 0) return bad("red-cyan or green-magenta");
+        } else if (arg == "--brightness") {
+            if (!ParseInt(value, -128, 128, o.brightness))
+                return bad("a whole number from -128 to 128");
+        } else if (arg == "--dx" || arg == "--dy") {
+            if (!ParseInt(value, -kMaxOffset, kMaxOffset, arg == "--dx" ? o.dx : o.dy))
+                return bad("a whole number of pixels from -32767 to 32767");
+        } else if (arg == "--format") {
+            if (value == "jpeg") value = "jpg";
+            if (value != "jpg" && value != "png" && value != "bmp") return bad("jpg, png or bmp");
+            o.format = value;
+        } else if (arg == "--quality") {
+            if (!ParseInt(value, 1, 100, o.quality)) return bad("a whole number from 1 to 100");
+        } else if (arg == "--jobs") {
+            if (!ParseInt(value, 1, kMaxJobs, o.jobs)) return bad("a number from 1 to 1024");
+        } else if (arg == "--out") {
+            if (value.empty()) return bad("a folder");
+            o.outDir = value;
+        } else if (arg == "--right") {
+            if (value.empty()) return bad("a file");
+            o.right = value;
+        }
+    }
+
+    if (o.files.empty()) {
+        message = "no input files";
+        return BatchCommand::UsageError;
+    }
+    if (!o.right.empty() && o.sideBySide) {
+        message = "--right and --sbs exclude each other: a side-by-side picture holds both views";
+        return BatchCommand::UsageError;
+    }
+    if (!o.right.empty() && o.files.size() != 1) {
+        message = "--right pairs one file with one image 2, but " + std::to_string(o.files.size()) +
+                  " files were given";
+        return BatchCommand::UsageError;
+    }
+    if (!o.stretch && !o.sideBySide) {
+        message = "--no-stretch applies to side-by-side pictures only (--sbs)";
+        return BatchCommand::UsageError;
+    }
+    options = std::move(o);
+    return BatchCommand::Run;
+}
+
+std::string BatchUsage() {
+    return "Usage: tessaly-batch [options] FILE...\n"
+           "Turns stereo pictures into anaglyphs, as the Tessaly window does.\n"
+           "\n"
+           "Each FILE is an MPO file from a stereo camera (both views are read from it)\n"
+           "or, with --sbs, a side-by-side picture. --right pairs one FILE (image 1, left\n"
+           "eye) with a second picture (image 2, right eye). JPEG, BMP, GIF and MPO are read.\n"
+           "\n"
+           "Options:\n"
+           "  --method gray|half|color|optimized  colour method (default color)\n"
+           "  --glasses red-cyan|green-magenta    glasses (default red-cyan)\n"
+           "  --brightness N    -128 to 128 (default 0)\n"
+           "  --dx N, --dy N    horizontal and vertical offset between the views in pixels,\n"
+           "                    as the window's X and Y boxes show them (default 0)\n"
+           "  --swap            exchange the left and right views\n"
+           "  --sbs             each FILE holds both views side by side\n"
+           "  --no-stretch      with --sbs: keep each view at half the width\n"
+           "  --right FILE      image 2 for the one FILE given\n"
+           "  --format jpg|png|bmp  output format (default jpg)\n"
+           "  --quality Q       JPEG quality, 1 to 100 (default 95)\n"
+           "  --out DIR         write into DIR (made if missing), not beside each input\n"
+           "  --jobs N          convert N files at once (default: one per core)\n"
+           "  --overwrite       replace existing output files\n"
+           "  -h, --help        show this help\n"
+           "  --version         show the version\n"
+           "\n"
+           "An output is named like its input with \"_3D\", \"-RC\" or \"-GM\" and the format's\n"
+           "extension: IMG_0042.MPO gives IMG_0042_3D-RC.jpg; a name without extension\n"
+           "is kept whole (scan gives scan_3D-RC.jpg). Existing files are kept unless\n"
+           "--overwrite is given.\n"
+           "\n"
+           "Exit status: 0 all files converted, 1 some failed, 2 wrong usage.\n";
+}
+
+std::string BatchVersionText() {
+    return std::string(kProgram) + " " + ProgVer();
+}
+
+BatchConverter::BatchConverter(BatchOptions options) : options_(std::move(options)) {}
+
+std::string BatchConverter::OutputPathFor(const std::string& input) const {
+    const bool redCyan = options_.glasses == 0;
+    const std::string format = "." + options_.format;
+    std::string name = ProposedSaveName(input, redCyan, format);
+    // Without an extension the window proposes nothing; a batch needs a name,
+    // and a final dot makes the whole name the part before the extension.
+    if (name.empty()) name = ProposedSaveName(input + ".", redCyan, format);
+    if (name.empty() || options_.outDir.empty()) return name;
+    return (fs::path(options_.outDir) / fs::path(name).filename()).string();
+}
+
+struct BatchConverter::Workspace {
+    PictureBuffer image1, image2, result;
+};
+
+namespace {
+
+struct Job {
+    const BatchOptions& o;
+    const std::string& input;
+    const std::string& output;
+    int threads;
+
+    // Image 1 and image 2 as the window holds them after loading, the
+    // side-by-side split and the swap; false with the reason in error.
+    bool Load(PictureBuffer& image1, PictureBuffer& image2, std::string& error) const {
+        MappedFile file;
+        if (!OpenInput(input, file, error)) return false;
+        const bool parallel = threads >= 2;
+        if (o.sideBySide) return Decode(file.bytes(), image1, error);
+        if (!o.right.empty()) {
+            MappedFile second;
+            if (!OpenInput(o.right, second, error)) {
+                error = o.right + ": " + error;
+                return false;
+            }
+            return DecodePair(file.bytes(), second.bytes(), image1, image2, o.right, parallel,
+                              error);
+        }
+        QuietSink quiet;
+        const Bytes view2 = LocateMpoImage2(input, file.bytes(), quiet);
+        if (view2.empty()) {
+            if (!HasMpoName(input))
+                error =
+                    "not an MPO file (.mpo); use --sbs for side-by-side pictures or "
+                    "--right for a pair";
+            // Something that is no picture at all says so better than "no view".
+            else if (Decode(file.bytes(), image1, error))
+                error = "no second view found in this MPO file";
+            return false;
+        }
+        // The first view decodes from the whole file: its decoder stops at
+        // the view's end, as the window's load of image 1 does.
+        return DecodePair(file.bytes(), view2, image1, image2, "second view", parallel, error);
+    }
+
+    bool Save(const PictureBuffer& result, std::string& error) const {
+        // The writers put their file in place by renaming over the name they
+        // are given. Handing them the replacer's reserved name and committing
+        // that makes "never replace without --overwrite" hold atomically.
+        FileReplacer file(output);
+        if (!file.Open(error)) return false;
+        if (o.format == "jpg") {
+            const int code = SaveJpeg(result, file.TempPath(), o.quality);
+            if (code == kJpegFileError) {
+                error = "cannot write beside " + output;
+                return false;
+            }
+            if (code != 0) {
+                error = "the JPEG encoder failed (libjpeg message " + std::to_string(code) + ")";
+                return false;
+            }
+        } else if (o.format == "bmp") {
+            if (!SaveBmp(result, file.TempPath(), error)) return false;
+        } else {
+            // The window's PNG save runs the optimiser with /S2 /F5.
+            PngOptions png;
+            png.effort = 2;
+            png.filter = 5;
+            png.threads = threads;
+            std::vector<std::uint8_t> bytes;
+            if (!EncodePng(RgbOf(result), png, bytes, error) ||
+                !file.Write(bytes.data(), bytes.size(), error))
+                return false;
+        }
+        if (file.Commit(error, o.overwrite)) return true;
+        if (!o.overwrite && PathExists(output))
+            error = output + " exists already (--overwrite replaces it)";
+        return false;
+    }
+
+    bool Convert(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
+                 std::string& error) const {
+        if (output.empty()) {
+            error = "no output name can be made from this path";
+            return false;
+        }
+        if (!o.overwrite && PathExists(output)) {
+            error = output + " exists already (--overwrite replaces it)";
+            return false;
+        }
+        if (!Load(image1, image2, error)) return false;
+        const int picW = image1.width();
+        const int picH = image1.height();
+        if (o.sideBySide) SplitSideBySide(image1, picW, picH, o.stretch, image1, image2);
+        if (o.swap) image1.swap(image2);
+        SizeWorkingBuffers(image1, image2, result, picW, picH, o.stretch);
+
+        BlendSettings settings;
+        settings.methodNumber = MethodNumberFor(o.glasses, o.method);
+        settings.brightness = o.brightness;
+        settings.offsetX = o.dx;
+        settings.offsetY = o.dy;
+        // As in the window, the engine starts from a result without picture.
+        result.clear();
+        QuietSink sink;
+        if (!BuildAnaglyph(image1, image2, result, settings, sink, threads)) {
+            error = "the anaglyph could not be built: " + sink.error;
+            return false;
+        }
+        return Save(result, error);
+    }
+};
+
+}  // namespace
+
+FileOutcome BatchConverter::ConvertFile(const std::string& input, int threads) const {
+    Workspace work;
+    return Convert(input, threads, work);
+}
+
+FileOutcome BatchConverter::Convert(const std::string& input, int threads, Workspace& work) const {
+    const auto start = Clock::now();
+    FileOutcome outcome;
+    outcome.input = input;
+    outcome.output = OutputPathFor(input);
+    try {
+        std::string error;
+        const Job job{options_, input, outcome.output, std::max(threads, 1)};
+        if (!job.Convert(work.image1, work.image2, work.result, error))
+            outcome.error = error.empty() ? "failed" : error;
+    } catch (const std::bad_alloc&) {
+        outcome.error = "not enough memory";
+    } catch (const std::exception& e) {
+        outcome.error = e.what();
+    }
+    outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return outcome;
+}
+
+bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
+    const std::vector<std::string>& files = options_.files;
+    const int count = int(files.size());
+    outcomes_.assign(files.size(), FileOutcome{});
+
+    // Two inputs that map to one output would overwrite each other or fail
+    // by chance of timing; the later ones fail before any work.
+    std::map<std::string, std::string> claimed;
+    std::vector<std::string> preset(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string out = OutputPathFor(files[i]);
+        if (out.empty()) continue;
+        std::error_code ec;
+        fs::path key = fs::absolute(out, ec).lexically_normal();
+        const auto [it, fresh] = claimed.emplace(key.string(), files[i]);
+        if (!fresh) preset[i] = "same output name as " + it->second + " (" + out + ")";
+    }
+
+    if (!options_.outDir.empty()) {
+        std::error_code ec;
+        fs::create_directories(options_.outDir, ec);
+        if (ec || !fs::is_directory(options_.outDir)) {
+            log << kProgram << ": cannot make the folder " << options_.outDir << ": "
+                << (ec ? ec.message() : "a file of that name is in the way") << "\n";
+            for (std::size_t i = 0; i < files.size(); ++i)
+                outcomes_[i] = {files[i], OutputPathFor(files[i]), "no output folder", 0};
+            return false;
+        }
+    }
+
+    const int cores = HardwareThreads();
+    const int jobs = std::clamp(options_.jobs > 0 ? options_.jobs : cores, 1, std::max(count, 1));
+    const int threads = std::max(1, cores / jobs);
+
+    Reporter reporter(log, terminal, terminalWidth, count);
+    std::atomic<int> next{0};
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    int running = jobs;
+
+    auto worker = [&] {
+        Workspace work;
+        for (int i; (i = next.fetch_add(1)) < count;) {
+            const std::size_t k = std::size_t(i);
+            reporter.Started(files[k]);
+            FileOutcome o;
+            if (!preset[k].empty())
+                o = {files[k], OutputPathFor(files[k]), preset[k], 0};
+            else
+                o = Convert(files[k], threads, work);
+            outcomes_[k] = o;
+            reporter.Finished(o);
+        }
+        std::lock_guard lock(doneMutex);
+        if (--running == 0) doneSignal.notify_all();
+    };
+
+    std::vector<std::thread> workers;
+    for (int j = 0; j < jobs; ++j) {
+        try {
+            workers.emplace_back(worker);
+        } catch (const std::system_error&) {
+            std::lock_guard lock(doneMutex);
+            --running;  // fewer workers; the others take its share
+        }
+    }
+    if (workers.empty()) {
+        running = 1;
+        worker();
+    }
+    {
+        // The time left keeps counting down between finished files.
+        std::unique_lock lock(doneMutex);
+        while (!doneSignal.wait_for(lock, std::chrono::milliseconds(500),
+                                    [&] { return running == 0; }))
+            if (terminal) reporter.Tick();
+    }
+    for (std::thread& t : workers)
+        t.join();
+    reporter.Summary();
+    return std::all_of(outcomes_.begin(), outcomes_.end(),
+                       [](const FileOutcome& o) { return o.ok(); });
+}
+
+}  // namespace tsy

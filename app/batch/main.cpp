@@ -1,0 +1,45 @@
+// tessaly-batch: the window's anaglyph pipeline over many files from the
+// command line. See BatchUsage() for what it takes.
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/batch/BatchConverter.h"
+
+namespace {
+
+int TerminalWidth() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    tsy::BatchOptions options;
+    std::string message;
+    switch (tsy::ParseBatchArguments(args, options, message)) {
+        case tsy::BatchCommand::Help:
+            std::cout << tsy::BatchUsage();
+            return 0;
+        case tsy::BatchCommand::Version:
+            std::cout << tsy::BatchVersionText() << "\n";
+            return 0;
+        case tsy::BatchCommand::UsageError:
+            std::cerr << "tessaly-batch: " << message << "\n"
+                      << "Try 'tessaly-batch --help' for more information.\n";
+            return 2;
+        case tsy::BatchCommand::Run:
+            break;
+    }
+    // No application object: the picture reader finds its format plugins
+    // (GIF) without one, and none of the display machinery is wanted.
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    tsy::BatchConverter converter(std::move(options));
+    return converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80) ? 0 : 1;
+}

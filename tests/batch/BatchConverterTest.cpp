@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QString>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <sstream>
+
+#include "OutputTestFiles.h"
+#include "TestJpeg.h"
+#include "TestMpo.h"
+#include "app/batch/BatchConverter.h"
+#include "output/BmpWriter.h"
+#include "platform/PictureLoader.h"
+
+using namespace tsy;
+using Bytes = std::vector<std::uint8_t>;
+using Rgb = std::array<int, 3>;
+using View = std::function<Rgb(int x, int y)>;  // a view's colour at column x, row y
+using Args = std::vector<std::string>;
+
+namespace {
+
+// Every channel tells the column and each view has its own range, so a result
+// pixel says from which view and column each of its channels came.
+Rgb ViewA(int x, int y) {
+    return {10 + x, 20 + x, 100 + y};
+}
+Rgb ViewB(int x, int y) {
+    return {130 + x, 140 + x, 180 + y};
+}
+
+void WriteBmp(const std::string& path, int w, int h, const View& view) {
+    PictureBuffer b;
+    std::uint8_t* p = b.assign(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x, p += 4) {
+            const Rgb c = view(x, y);
+            const std::uint8_t bgrx[4] = {std::uint8_t(c[2]), std::uint8_t(c[1]),
+                                          std::uint8_t(c[0]), 0xFF};
+            std::memcpy(p, bgrx, 4);
+        }
+    std::string error;
+    ASSERT_TRUE(SaveBmp(b, path, error)) << error;
+}
+
+void WriteBytes(const std::string& path, const Bytes& b) {
+    WriteAll(path, {b.begin(), b.end()});
+}
+
+std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+// The full-colour red/cyan result as it must be: red from image 1 at column
+// x - dx/2, green and blue from image 2 at x + dx/2 (rows likewise), 0 where
+// a view has no pixel there.
+void ExpectAnaglyph(const std::string& path, int w, int h, const View& image1, const View& image2,
+                    int dx = 0, int dy = 0, int tolerance = 0) {
+    PictureBuffer out;
+    QString error;
+    ASSERT_TRUE(LoadPicture(QString::fromStdString(path), out, error)) << path;
+    ASSERT_EQ(out.width(), w);
+    ASSERT_EQ(out.height(), h);
+    auto in = [&](int x, int y) { return x >= 0 && x < w && y >= 0 && y < h; };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int lx = x - dx / 2, ly = y - dy / 2, rx = x + dx / 2, ry = y + dy / 2;
+            const Rgb want = {in(lx, ly) ? image1(lx, ly)[0] : 0,
+                              in(rx, ry) ? image2(rx, ry)[1] : 0,
+                              in(rx, ry) ? image2(rx, ry)[2] : 0};
+            const std::uint32_t p = out.pixel(x, y);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_NEAR(int(p >> (16 - 8 * c) & 0xFF), want[c], tolerance)
+                    << path << " channel " << c << " at " << x << "," << y;
+        }
+}
+
+Args Words(const std::string& line) {
+    Args args;
+    std::istringstream words(line);
+    for (std::string w; words >> w;)
+        args.push_back(w);
+    return args;
+}
+
+BatchOptions Parse(const Args& args) {
+    BatchOptions o;
+    std::string message;
+    EXPECT_EQ(ParseBatchArguments(args, o, message), BatchCommand::Run) << message;
+    return o;
+}
+
+std::string Convert(const Args& args, bool expectOk = true) {
+    BatchConverter c(Parse(args));
+    std::ostringstream log;
+    EXPECT_EQ(c.Run(log), expectOk) << log.str();
+    return log.str();
+}
+
+Bytes Mpo(int seed = 1, bool indexed = true) {
+    return test::JoinAsMpo(test::MakeJpeg(48, 32, seed), test::MakeJpeg(48, 32, seed + 4), indexed);
+}
+
+}  // namespace
+
+TEST(BatchArguments, EveryOptionAndTheWindowsDefaults) {
+    const BatchOptions d = Parse({"a.mpo"});
+    EXPECT_EQ(d.method, 2);  // full colour, as the window starts
+    EXPECT_EQ(d.glasses, 0);
+    EXPECT_EQ(d.quality, 95);
+    EXPECT_EQ(d.format, "jpg");
+    EXPECT_TRUE(d.stretch && !d.swap && !d.sideBySide && !d.overwrite);
+
+    const BatchOptions o = Parse(
+        Words("--method optimized --glasses=green-magenta --brightness -128 --dx -12 --dy=+3 "
+              "--swap --sbs --no-stretch --format png --quality 1 --out o --jobs=3 --overwrite "
+              "-- --odd.mpo"));
+    EXPECT_EQ(std::tie(o.method, o.glasses, o.brightness, o.dx, o.dy, o.quality, o.jobs),
+              std::make_tuple(3, 1, -128, -12, 3, 1, 3));
+    EXPECT_TRUE(o.swap && o.sideBySide && o.overwrite && !o.stretch);
+    EXPECT_EQ(o.format, "png");
+    EXPECT_EQ(o.outDir, "o");
+    EXPECT_EQ(o.files, Args{"--odd.mpo"});
+    EXPECT_EQ(Parse({"--method", "gray", "x"}).method, 0);
+    EXPECT_EQ(Parse({"--method", "half", "--right", "r.jpg", "x"}).right, "r.jpg");
+}
+
+TEST(BatchArguments, UsageErrorsAreNamed) {
+    for (const char* line :
+         {"", "--frobnicate a.mpo", "a.mpo --quality", "--quality 0 a.mpo", "--quality 101 a.mpo",
+          "--quality 9x a.mpo", "--brightness 129 a.mpo", "--dx 40000 a.mpo",
+          "--method colour a.mpo", "--glasses blue a.mpo", "--format gif a.mpo", "--jobs 0 a.mpo",
+          "--right r.jpg a.jpg b.jpg", "--right r.jpg --sbs a.jpg", "--no-stretch a.mpo"}) {
+        BatchOptions o;
+        std::string message;
+        EXPECT_EQ(ParseBatchArguments(Words(line), o, message), BatchCommand::UsageError) << line;
+        EXPECT_FALSE(message.empty());
+    }
+    BatchOptions o;
+    std::string m;
+    EXPECT_EQ(ParseBatchArguments({"a.mpo", "--help"}, o, m), BatchCommand::Help);
+    EXPECT_EQ(ParseBatchArguments({"--version"}, o, m), BatchCommand::Version);
+}
+
+TEST(BatchNames, AsTheWindowProposesThemBesideOrInTheOutputFolder) {
+    const BatchConverter beside(Parse({"x"}));
+    EXPECT_EQ(beside.OutputPathFor("/p/IMG_0042.MPO"), "/p/IMG_0042_3D-RC.jpg");
+    EXPECT_EQ(beside.OutputPathFor("rel/a.b.jpg"), "rel/a.b_3D-RC.jpg");
+    EXPECT_EQ(beside.OutputPathFor("/p.d/scan"), "/p.d/scan_3D-RC.jpg");
+    EXPECT_EQ(beside.OutputPathFor("/p/.hidden"), "/p/.hidden_3D-RC.jpg");
+    const BatchConverter out(
+        Parse({"--out", "/o/", "--glasses", "green-magenta", "--format", "bmp", "x"}));
+    EXPECT_EQ(out.OutputPathFor("/p/IMG_0042.MPO"), "/o/IMG_0042_3D-GM.bmp");
+}
+
+TEST(BatchPixels, PairWithOffsetsTakesEachEyesChannelsFromTheRightColumns) {
+    ScratchDir dir("-batch");
+    WriteBmp(dir / "l.bmp", 40, 12, ViewA);
+    WriteBmp(dir / "r.bmp", 30, 16, ViewB);  // narrower and taller: cut and filled black
+    Convert(
+        {"--right", dir / "r.bmp", "--dx", "6", "--dy", "-2", "--format", "bmp", dir / "l.bmp"});
+    const View cutB = [](int x, int y) { return x < 30 ? ViewB(x, y) : Rgb{0, 0, 0}; };
+    ExpectAnaglyph(dir / "l_3D-RC.bmp", 40, 12, ViewA, cutB, 6, -2);
+}
+
+TEST(BatchPixels, EveryFormatRoundTrips) {
+    ScratchDir dir("-batch");
+    WriteBmp(dir / "l.bmp", 40, 12, ViewA);
+    WriteBmp(dir / "r.bmp", 40, 12, ViewB);
+    for (const std::string format : {"bmp", "png", "jpg"}) {
+        Convert({"--right", dir / "r.bmp", "--format", format, dir / "l.bmp"});
+        ExpectAnaglyph(dir / ("l_3D-RC." + format), 40, 12, ViewA, ViewB, 0, 0,
+                       format == "jpg" ? 6 : 0);
+    }
+    Convert({"--right", dir / "r.bmp", "--quality", "20", "--out", dir / "q20", dir / "l.bmp"});
+    EXPECT_LT(ReadAll(dir / "q20/l_3D-RC.jpg").size(), ReadAll(dir / "l_3D-RC.jpg").size());
+}
+
+TEST(BatchPixels, SideBySideSplitsStretchesAndSwapsWithoutNegatingOffsets) {
+    ScratchDir dir("-batch");
+    WriteBmp(dir / "s.bmp", 80, 12,
+             [](int x, int y) { return x < 40 ? ViewA(x, y) : ViewB(x - 40, y); });
+    Convert({"--sbs", "--format", "bmp", "--out", dir / "stretch", dir / "s.bmp"});
+    ExpectAnaglyph(
+        dir / "stretch/s_3D-RC.bmp", 80, 12, [](int x, int y) { return ViewA(x / 2, y); },
+        [](int x, int y) { return ViewB(x / 2, y); });
+    Convert({"--sbs", "--no-stretch", "--format", "bmp", "--out", dir / "half", dir / "s.bmp"});
+    ExpectAnaglyph(dir / "half/s_3D-RC.bmp", 40, 12, ViewA, ViewB);
+    Convert({"--sbs", "--no-stretch", "--swap", "--dx", "4", "--dy", "2", "--format", "bmp",
+             "--out", dir / "swap", dir / "s.bmp"});
+    ExpectAnaglyph(dir / "swap/s_3D-RC.bmp", 40, 12, ViewB, ViewA, 4, 2);
+}
+
+TEST(BatchMpo, IndexedAndScannedFilesGiveWhatTheirViewsGiveAsAPair) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "v1.jpg", test::MakeJpeg(48, 32, 1));
+    WriteBytes(dir / "v2.jpg", test::MakeJpeg(48, 32, 5));
+    WriteBytes(dir / "indexed.mpo", Mpo());
+    WriteBytes(dir / "joined.MPO", Mpo(1, false));
+    Convert({"--format", "bmp", dir / "indexed.mpo", dir / "joined.MPO"});
+    Convert({"--format", "bmp", "--right", dir / "v2.jpg", dir / "v1.jpg"});
+    const Bytes pair = ReadAll(dir / "v1_3D-RC.bmp");
+    ASSERT_GT(pair.size(), 48u * 32 * 3);
+    EXPECT_EQ(ReadAll(dir / "indexed_3D-RC.bmp"), pair);
+    EXPECT_EQ(ReadAll(dir / "joined_3D-RC.bmp"), pair);
+    // Bottom-up BMP: the last row's first pixel is blue, green, red; red
+    // comes from view 1's pattern (seed 1: 10), not view 2's (50).
+    EXPECT_NEAR(pair[54 + 2], 10, 4);
+}
+
+// A worker keeps its pictures from file to file; files of other sizes after
+// it must come out as when converted alone.
+TEST(BatchRun, OneOrTwoJobsWriteWhatEachFileGivesAlone) {
+    ScratchDir dir("-batch");
+    const int sizes[3][2] = {{96, 64}, {40, 80}, {72, 24}};
+    Args files;
+    for (int i = 0; i < 3; ++i) {
+        const auto [w, h] = sizes[i];
+        WriteBytes(files.emplace_back(dir / ("f" + std::to_string(i) + ".mpo")),
+                   test::JoinAsMpo(test::MakeJpeg(w, h, i), test::MakeJpeg(w, h + 8, i + 3)));
+        Convert({"--format", "png", "--out", dir / "alone", files.back()});
+    }
+    for (const std::string jobs : {"1", "2"}) {
+        Args args = {"--format", "png", "--jobs", jobs, "--out", dir / ("j" + jobs)};
+        args.insert(args.end(), files.begin(), files.end());
+        Convert(args);
+    }
+    for (const std::string name : {"/f0_3D-RC.png", "/f1_3D-RC.png", "/f2_3D-RC.png"}) {
+        EXPECT_FALSE(ReadAll(dir / ("alone" + name)).empty());
+        EXPECT_EQ(ReadAll(dir / ("j1" + name)), ReadAll(dir / ("alone" + name))) << name;
+        EXPECT_EQ(ReadAll(dir / ("j2" + name)), ReadAll(dir / ("alone" + name))) << name;
+    }
+}
+
+TEST(BatchRun, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "a.mpo", Mpo());
+    WriteAll(dir / "a_3D-RC.jpg", "keep");
+    const std::string log = Convert({dir / "a.mpo"}, false);
+    EXPECT_NE(log.find("FAILED  " + (dir / "a.mpo") + ": " + (dir / "a_3D-RC.jpg") + " exists"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(ReadAll(dir / "a_3D-RC.jpg"), Bytes({'k', 'e', 'e', 'p'}));
+    Convert({"--overwrite", dir / "a.mpo"});
+    EXPECT_EQ(ReadAll(dir / "a_3D-RC.jpg").at(0), 0xFF);
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "a_3D-RC.jpg"}));
+}
+
+TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
+    ScratchDir dir("-batch");
+    const Bytes good = Mpo();
+    WriteBytes(dir / "good.mpo", good);
+    WriteBytes(dir / "cut.mpo", Bytes(good.begin(), good.end() - 20));
+    WriteBytes(dir / "noise.mpo", Bytes(5000, 0x5A));
+    WriteBytes(dir / "empty.mpo", {});
+    WriteBytes(dir / "plain.jpg", test::MakeJpeg(48, 32, 1));
+    std::filesystem::create_directory(dir / "again");
+    WriteBytes(dir / "again/good.mpo", good);  // the same output name in --out
+    const Args names = {"good.mpo",  "cut.mpo",  "noise.mpo",     "empty.mpo",
+                        "plain.jpg", "gone.mpo", "again/good.mpo"};
+    Args args = {"--out", dir / "out"};
+    for (const std::string& n : names)
+        args.push_back(dir / n);
+    BatchConverter c(Parse(args));
+    std::ostringstream log;
+    EXPECT_FALSE(c.Run(log));
+    ASSERT_EQ(c.outcomes().size(), names.size());
+    EXPECT_TRUE(c.outcomes()[0].ok()) << c.outcomes()[0].error;
+    for (std::size_t i = 1; i < names.size(); ++i)
+        EXPECT_NE(log.str().find("FAILED  " + (dir / names[i]) + ": "), std::string::npos)
+            << log.str();
+    const char* reasons[] = {"damaged",    "Unsupported",  "empty",
+                             "not an MPO", "No such file", "same output"};
+    for (std::size_t i = 1; i < names.size(); ++i)
+        EXPECT_NE(c.outcomes()[i].error.find(reasons[i - 1]), std::string::npos)
+            << c.outcomes()[i].error;
+    EXPECT_NE(log.str().find("1 of 7 files converted, 6 failed"), std::string::npos);
+    EXPECT_EQ(NamesIn(dir / "out"), std::set<std::string>{"good_3D-RC.jpg"});
+}
+
+TEST(BatchRun, TerminalGetsABarRedrawnInPlace) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "a.mpo", Mpo());
+    BatchConverter c(Parse({dir / "a.mpo", dir / "missing.mpo"}));
+    std::ostringstream log;
+    EXPECT_FALSE(c.Run(log, true, 60));
+    const std::string s = log.str();
+    EXPECT_NE(s.find("\r\033[K[--------------------] 0/2  a.mpo  estimating"), std::string::npos)
+        << s;
+    EXPECT_NE(s.find("\r\033[K[####################] 2/2"), std::string::npos) << s;
+    EXPECT_NE(s.find("FAILED  " + (dir / "missing.mpo")), std::string::npos);
+    EXPECT_EQ(s.find("ok      "), std::string::npos);  // successes only move the bar
+}
+
+TEST(BatchProgram, ExitStatusTellsSuccessFailureAndUsage) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "a.mpo", Mpo());
+    auto run = [&](const std::string& args) {
+        const int status = std::system(
+            (TSY_BATCH_EXE " " + args + " >" + (dir / "o") + " 2>" + (dir / "e")).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    auto text = [&](const char* name) {
+        const Bytes b = ReadAll(dir / name);
+        return std::string(b.begin(), b.end());
+    };
+    EXPECT_EQ(run("--version"), 0);
+    EXPECT_EQ(text("o"), "tessaly-batch 1.34\n");
+    EXPECT_EQ(run("--quality 0 " + (dir / "a.mpo")), 2);
+    EXPECT_NE(text("e").find("--quality"), std::string::npos) << text("e");
+    EXPECT_EQ(run((dir / "a.mpo") + " " + (dir / "nothing.mpo")), 1);
+    EXPECT_NE(text("e").find("ok      " + (dir / "a.mpo") + " -> " + (dir / "a_3D-RC.jpg")),
+              std::string::npos)
+        << text("e");
+    EXPECT_EQ(run("--overwrite " + (dir / "a.mpo")), 0);
+}

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "app/FileType.h"
 #include "input/MappedFile.h"
 #include "input/SysTempDir.h"
 
@@ -182,11 +183,7 @@ std::int64_t FindImage2Offset(const std::string& path, ProgressSink& progress) {
 }
 
 bool HasMpoName(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string end = path.substr(path.size() - 4);
-    for (char& ch : end)
-        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
-    return end == ".mpo";
+    return FileTypeOf(path) == ".mpo";
 }
 
 std::span<const std::uint8_t> LocateMpoImage2(const std::string& path, Bytes file,

@@ -1,10 +1,11 @@
 #include "input/SysTempDir.h"
 
+#include "app/ReplaceFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -59,24 +60,6 @@ std::string PrivateFolder(const std::string& shared) {
     return shared;
 }
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
-}
-
-std::string Cause(const std::string& path, const char* what) {
-    return path + ": " + what + " (" + std::strerror(errno) + ")";
-}
-
 }  // namespace
 
 std::string SysTempDir() {
@@ -107,37 +90,11 @@ bool WriteFileNoFollow(const std::string& path, std::span<const std::uint8_t> by
         error = path + (S_ISLNK(st.st_mode) ? ": is a symbolic link" : ": not a regular file");
         return false;
     }
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = path.substr(dir.size());
-
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "." + name + "." + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        error = Cause(path, "cannot create");
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes);
-    if (!ok) error = Cause(path, "cannot write");
-    if (::close(fd) != 0 && ok) {
-        error = Cause(path, "cannot write");
-        ok = false;
-    }
-    // rename() replaces a link planted after the check above instead of
-    // following it, so the check is about reporting, not safety.
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = Cause(path, "cannot replace");
-        ok = false;
-    }
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    // The sibling is created exclusively and renamed over path: rename()
+    // replaces a link planted after the check above instead of following it,
+    // so the check is about reporting, not safety.
+    FileReplacer file(path, 0600);
+    return file.Open(error) && file.Write(bytes.data(), bytes.size(), error) && file.Commit(error);
 }
 
 }  // namespace tsy

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "output/ReplaceFile.h"
+#include "app/ReplaceFile.h"
 
 namespace tsy {
 

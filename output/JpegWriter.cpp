@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "output/ReplaceFile.h"
+#include "app/ReplaceFile.h"
 
 extern "C" {
 #include <jerror.h>

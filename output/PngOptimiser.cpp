@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "output/HuffmanDeflate.h"
-#include "output/ReplaceFile.h"
+#include "app/ReplaceFile.h"
 
 namespace tsy {
 

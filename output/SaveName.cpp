@@ -2,13 +2,6 @@
 
 namespace tsy {
 
-std::string FileTypeOf(std::string_view name) {
-    std::string type(name.substr(name.size() > 4 ? name.size() - 4 : 0));
-    for (char& c : type)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return type;
-}
-
 std::string ProposedSaveName(std::string_view image1Path, bool redCyan, std::string_view format) {
     const std::size_t dot = image1Path.find_last_of('.');
     const std::size_t slash = image1Path.find_last_of('/');

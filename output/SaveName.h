@@ -3,11 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace tsy {
+#include "app/FileType.h"
 
-// The file type as the save flow decides it: the last four characters of the
-// name in lower case (".png", ".jpg", ".bmp" match; anything else does not).
-std::string FileTypeOf(std::string_view name);
+namespace tsy {
 
 // Proposed name of a save: image 1's path without its extension, "_3D", "-RC"
 // or "-GM", then the format (".png", ".jpg", ".bmp"). Only a dot inside the

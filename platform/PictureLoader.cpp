@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "app/PictureBuffer.h"
@@ -62,8 +63,12 @@ bool LoadWithToolkit(std::span<const std::uint8_t> bytes, PictureBuffer& buffer,
         return false;
     }
     // The reader refuses pictures above 128 MiB by default; the limit above
-    // is ours. Room for 4 bytes a pixel plus the decoder's own rows.
-    QImageReader::setAllocationLimit(int(kMaxPicturePixels * 4 / (1024 * 1024) + 64));
+    // is ours. Room for 4 bytes a pixel plus the decoder's own rows. Set once:
+    // loads may run on several threads.
+    static std::once_flag limit;
+    std::call_once(limit, [] {
+        QImageReader::setAllocationLimit(int(kMaxPicturePixels * 4 / (1024 * 1024) + 64));
+    });
     QImage image = reader.read();
     if (image.isNull()) {
         error = reader.errorString();

@@ -9,13 +9,11 @@
 
 #include "app/FrmMain.h"
 #include "prepare/NumberText.h"
+#include "render/BlendPipeline.h"
 
 namespace tsy {
 
 namespace {
-
-// Offset ranges are 16-bit; larger pictures get the largest range that fits.
-constexpr int kMaxOffset = 32767;
 
 double Parse(const QLineEdit* box) {
     return ParseNumber(box->text().toStdString());

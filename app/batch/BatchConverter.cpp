@@ -22,6 +22,7 @@
 #include "app/PictureBuffer.h"
 #include "app/ProgVer.h"
 #include "app/Progress.h"
+#include "app/ReplaceFile.h"
 #include "app/WorkerPool.h"
 #include "input/MappedFile.h"
 #include "input/MpoReader.h"
@@ -29,7 +30,6 @@
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/PngOptimiser.h"
-#include "output/ReplaceFile.h"
 #include "output/SaveName.h"
 #include "platform/PictureLoader.h"
 #include "prepare/SideBySide.h"
@@ -44,8 +44,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr const char* kProgram = "tessaly-batch";
-// The window's offset bars end here too.
-constexpr int kMaxOffset = 32767;
 constexpr int kMaxJobs = 1024;
 
 const char* const kMethods[] = {"gray", "half", "color", "optimized"};

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "output/ReplaceFile.h"
+#include "app/ReplaceFile.h"
 #include "output/SaveCheck.h"
 
 namespace fs = std::filesystem;

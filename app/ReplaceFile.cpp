@@ -1,4 +1,4 @@
-#include "output/ReplaceFile.h"
+#include "app/ReplaceFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,7 +31,8 @@ std::string TempSuffix() {
 
 }  // namespace
 
-FileReplacer::FileReplacer(std::string target) : target_(std::move(target)) {}
+FileReplacer::FileReplacer(std::string target, unsigned mode)
+    : target_(std::move(target)), mode_(mode) {}
 
 FileReplacer::~FileReplacer() {
     Discard();
@@ -57,7 +58,8 @@ bool FileReplacer::Open(std::string& error) {
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = dir + "." + base + TempSuffix();
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_);
         if (fd >= 0) {
             fd_ = fd;
             temp_ = std::move(candidate);

@@ -10,7 +10,9 @@ namespace tsy {
 // file under the chosen name nor destroys the file that was there before.
 class FileReplacer {
 public:
-    explicit FileReplacer(std::string target);
+    // mode is the new file's permission before the umask: 0666 for a
+    // user's file, 0600 for a private temporary.
+    explicit FileReplacer(std::string target, unsigned mode = 0666);
     FileReplacer(const FileReplacer&) = delete;
     FileReplacer& operator=(const FileReplacer&) = delete;
     ~FileReplacer();  // removes the temporary unless Commit() succeeded
@@ -28,6 +30,7 @@ private:
     void Discard() noexcept;
 
     std::string target_;
+    unsigned mode_;
     std::string temp_;
     int fd_ = -1;
 };

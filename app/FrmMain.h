@@ -123,6 +123,7 @@ private:
     void NoteLoadFailure(int slot, const QString& path, const QString& reason);
     void ReportLoadFailures();
     void UntickSwapAndSideBySide();
+    void StartDropLoad();
     // The end of every load: offsets reset, rebuild, ready, failures shown.
     void FinishLoad(bool untickSwap);
     void LetEventsRun();

@@ -199,14 +199,19 @@ void FrmMain::cOpen2_Click() {
     FinishLoad(false);
 }
 
-void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
-    SetCap(QString());
-    if (!isFileList) return;
+void FrmMain::StartDropLoad() {
+    // Files dropped from another program: come to the front, then be busy.
     raise();
     activateWindow();
     repaint();
     LetEventsRun();
     EnableButtons(false);
+}
+
+void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
+    SetCap(QString());
+    if (!isFileList) return;
+    StartDropLoad();
 
     QString extracted;
     const QString f1 = paths.value(0);
@@ -243,11 +248,7 @@ void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
 
 void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
     if (!isFileList) return;
-    raise();
-    activateWindow();
-    repaint();
-    LetEventsRun();
-    EnableButtons(false);
+    StartDropLoad();
 
     const QString f1 = paths.value(0);
     const QString f2 = paths.value(1);

@@ -36,8 +36,8 @@ timed() {
 }
 
 printf '%-6s %-12s %12s %10s\n' picture tool bytes seconds
-for spec in "1MP 1224 816" "24MP 6000 4000"; do
-    read -r name w h <<<"$spec"
+for size in "1MP 1224 816" "24MP 6000 4000"; do
+    read -r name w h <<<"$size"
     bmp=$work/$name.bmp
     "$maker" "$w" "$h" "$bmp"
     : >"$work/t_ours"

@@ -15,7 +15,7 @@
 #include "input/SysTempDir.h"
 #include "platform/PictureLoader.h"
 #include "platform/Platform.h"
-#include "prepare/PicAspectCopy.h"
+#include "prepare/ShowFitted.h"
 
 namespace tsy {
 

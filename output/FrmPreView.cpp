@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 
 #include "app/PictureView.h"
-#include "prepare/PicAspectCopy.h"
+#include "prepare/ShowFitted.h"
 
 namespace tsy {
 

@@ -10,7 +10,7 @@
 #include "app/FrmMain.h"
 #include "app/PictureView.h"
 #include "platform/Platform.h"
-#include "prepare/PicAspectCopy.h"
+#include "prepare/ShowFitted.h"
 #include "render/BlendPipeline.h"
 
 namespace tsy {

@@ -1,4 +1,4 @@
-#include "prepare/PicAspectCopy.h"
+#include "prepare/ShowFitted.h"
 
 #include <QImage>
 #include <new>
@@ -7,7 +7,7 @@
 #include "app/PictureView.h"
 #include "app/WorkerPool.h"
 #include "prepare/AreaScale.h"
-#include "prepare/AspectFit.h"
+#include "prepare/FitInView.h"
 
 namespace tsy {
 

@@ -1,4 +1,4 @@
-#include "prepare/AspectFit.h"
+#include "prepare/FitInView.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "prepare/AspectFit.h"
+#include "prepare/FitInView.h"
 
 using tsy::FitAspect;
 

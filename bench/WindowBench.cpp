@@ -11,6 +11,7 @@
 
 #include "AnaglyphScene.h"
 #include "FakePlatform.h"
+#include "TestMpo.h"
 #include "app/FrmMain.h"
 #include "render/BlendPipeline.h"
 
@@ -38,20 +39,24 @@ struct Fixture {
         WriteMpo();
     }
 
-    // Two camera-like JPEG views back to back.
+    // Two camera-like JPEG views with an MP index, as a stereo camera writes them.
     void WriteMpo() {
-        QFile f(mpo);
-        f.open(QIODevice::WriteOnly);
+        std::vector<std::uint8_t> views[2];
         tjhandle tj = tjInitCompress();
-        for (const tsy::PictureBuffer* view : {&w.PicBuf0, &w.PicBuf1}) {
+        for (int i = 0; i < 2; ++i) {
+            const tsy::PictureBuffer& view = i == 0 ? w.PicBuf0 : w.PicBuf1;
             unsigned char* jpeg = nullptr;
             unsigned long size = 0;
-            tjCompress2(tj, view->bits(), kW, int(view->stride()), kH, TJPF_BGRX, &jpeg, &size,
+            tjCompress2(tj, view.bits(), kW, int(view.stride()), kH, TJPF_BGRX, &jpeg, &size,
                         TJSAMP_422, 95, 0);
-            f.write(reinterpret_cast<const char*>(jpeg), qint64(size));
+            views[i].assign(jpeg, jpeg + size);
             tjFree(jpeg);
         }
         tjDestroy(tj);
+        const std::vector<std::uint8_t> file = tsy::test::JoinAsMpo(views[0], views[1]);
+        QFile f(mpo);
+        f.open(QIODevice::WriteOnly);
+        f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size()));
     }
 };
 

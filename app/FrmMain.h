@@ -113,6 +113,7 @@ private:
     void ConnectAdjustments();
     void Blend();  // EnableButtons(false), PicBlend, EnableButtons(true)
     void TakeText(QLineEdit* box, QScrollBar* bar);
+    QScrollBar* BarOf(const QLineEdit* box) const;  // the bar a text box mirrors
     void TextBoxFocus(QLineEdit* box, bool focused);
     void ConnectLoading();
     void ConnectSwitches();

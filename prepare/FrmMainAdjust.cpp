@@ -68,7 +68,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
                 !busy_ && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
             if (validate && watched == ui.HSB) Blend();
             if (box) {
-                if (validate) TakeText(box, box == ui.tBr ? ui.HSB : box == ui.tXo ? ui.HS : ui.VS);
+                if (validate) TakeText(box, BarOf(box));
                 TextBoxFocus(box, false);
             }
             break;
@@ -76,7 +76,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (box && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-                TakeText(box, box == ui.tBr ? ui.HSB : box == ui.tXo ? ui.HS : ui.VS);
+                TakeText(box, BarOf(box));
                 return true;
             }
             break;
@@ -85,6 +85,10 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
             break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QScrollBar* FrmMain::BarOf(const QLineEdit* box) const {
+    return box == ui.tBr ? ui.HSB : box == ui.tXo ? ui.HS : ui.VS;
 }
 
 void FrmMain::TextBoxFocus(QLineEdit* box, bool focused) {

@@ -41,18 +41,15 @@ void FrmMain::ShowEngineError(int number, const QString& message) {
                                  "  " + message + ".  \r\n ");
 }
 
+// Both groups: the rebuild reads the selected buttons itself.
 void FrmMain::OpColor_Click(int) {
     SetCap(QString());
-    EnableButtons(false);
-    PicBlend();
-    EnableButtons(true);
+    Blend();
 }
 
 void FrmMain::OpGlass_Click(int) {
     SetCap(QString());
-    EnableButtons(false);
-    PicBlend();
-    EnableButtons(true);
+    Blend();
 }
 
 void FrmMain::PicBlend() {

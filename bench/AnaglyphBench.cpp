@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/PictureBuffer.h"
-#include "app/Progress.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "base/Progress.h"
+#include "base/WorkerPool.h"
 #include "render/Anaglyph.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 namespace tsy::bench {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/PictureBuffer.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "base/WorkerPool.h"
 #include "prepare/AreaScale.h"
 
 namespace {

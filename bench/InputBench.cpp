@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/PictureBuffer.h"
-#include "app/Progress.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "base/Progress.h"
+#include "base/WorkerPool.h"
 #include "input/JpegDecoder.h"
 #include "input/MappedFile.h"
 #include "input/MpoReader.h"

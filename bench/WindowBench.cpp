@@ -12,7 +12,7 @@
 #include "AnaglyphScene.h"
 #include "FakePlatform.h"
 #include "TestMpo.h"
-#include "app/FrmMain.h"
+#include "window/FrmMain.h"
 #include "render/BlendPipeline.h"
 
 namespace {

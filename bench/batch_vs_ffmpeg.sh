@@ -12,7 +12,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 <build-dir> [repetitions]}
 reps=${2:-5}
-batch=$build/app/tessaly-batch
+batch=$build/batch/tessaly-batch
 maker=$build/bench/tsy-make-mpo
 
 if ! command -v ffmpeg >/dev/null; then

@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 namespace tsy {
 

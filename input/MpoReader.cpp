@@ -4,9 +4,9 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/FileType.h"
+#include "base/FileType.h"
 #include "input/MappedFile.h"
-#include "input/SysTempDir.h"
+#include "base/SysTempDir.h"
 
 namespace tsy {
 

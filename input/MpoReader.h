@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "app/Progress.h"
+#include "base/Progress.h"
 
 namespace tsy {
 

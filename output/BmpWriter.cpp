@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 
 namespace tsy {
 

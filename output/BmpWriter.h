@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 namespace tsy {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 
 extern "C" {
 #include <jerror.h>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 namespace tsy {
 

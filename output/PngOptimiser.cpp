@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "output/HuffmanDeflate.h"
-#include "app/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 
 namespace tsy {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "output/BmpReader.h"
+#include "input/BmpReader.h"
 
 namespace tsy {
 

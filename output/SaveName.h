@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/FileType.h"
+#include "base/FileType.h"
 
 namespace tsy {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <new>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 #include "input/JpegDecoder.h"
 #include "input/MappedFile.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <span>
 
-#include "input/SysTempDir.h"
+#include "base/SysTempDir.h"
 
 static void InitOptimiserResource() {
     Q_INIT_RESOURCE(optimiser);

@@ -5,8 +5,8 @@
 #include <numeric>
 #include <vector>
 
-#include "app/PictureBuffer.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "base/WorkerPool.h"
 
 namespace tsy {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 namespace tsy {
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "app/PictureBuffer.h"
-#include "app/Progress.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "base/Progress.h"
+#include "base/WorkerPool.h"
 
 namespace tsy {
 

@@ -6,4 +6,4 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$top" -B "$top/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=OFF -DTESSALY_BENCH=OFF
 cmake --build "$top/build/release" --target tessaly
-exec "$top/build/release/app/tessaly"
+exec "$top/build/release/window/tessaly"

@@ -6,12 +6,15 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$top/scripts/install-deps.sh"
+# ccache, where installed, makes rebuilds cheap; nothing needs it.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_WERROR=ON "${launcher[@]}"
 cmake --build "$top/build/test" -j "$jobs"
 ctest --test-dir "$top/build/test" --output-on-failure -j "$jobs"
 
 cmake -S "$top" -B "$top/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON
+    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON -DTESSALY_WERROR=ON "${launcher[@]}"
 cmake --build "$top/build/asan" -j "$jobs"
 ctest --test-dir "$top/build/asan" --output-on-failure -j "$jobs"

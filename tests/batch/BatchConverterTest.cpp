@@ -12,7 +12,7 @@
 #include "OutputTestFiles.h"
 #include "TestJpeg.h"
 #include "TestMpo.h"
-#include "app/batch/BatchConverter.h"
+#include "batch/BatchConverter.h"
 #include "output/BmpWriter.h"
 #include "platform/PictureLoader.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 #include "prepare/AreaScale.h"
 
 namespace {

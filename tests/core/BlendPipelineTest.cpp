@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Progress.h"
+#include "base/Progress.h"
 #include "render/BlendPipeline.h"
 
 using namespace tsy;

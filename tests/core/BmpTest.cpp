@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "OutputTestFiles.h"
-#include "output/BmpReader.h"
+#include "input/BmpReader.h"
 #include "output/BmpWriter.h"
 
 namespace {

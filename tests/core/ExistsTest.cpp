@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "input/Exists.h"
+#include "base/Exists.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 using tsy::PictureBuffer;
 

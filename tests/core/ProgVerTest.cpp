@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/ProgVer.h"
+#include "base/ProgVer.h"
 
 using tsy::ProgVer;
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 #include "output/SaveCheck.h"
 
 namespace fs = std::filesystem;

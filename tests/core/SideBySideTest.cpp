@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 #include "prepare/SideBySide.h"
 
 using tsy::PictureBuffer;

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "input/SysTempDir.h"
+#include "base/SysTempDir.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "app/WorkerPool.h"
+#include "base/WorkerPool.h"
 
 TEST(WorkerPool, RunsEveryTaskOnceWhateverTheThreadCount) {
     for (int threads : {1, 2, 3, 16}) {

@@ -11,9 +11,9 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "app/CaptionButtons.h"
-#include "app/batch/BatchConverter.h"
-#include "output/BmpReader.h"
+#include "window/CaptionButtons.h"
+#include "batch/BatchConverter.h"
+#include "input/BmpReader.h"
 #include "tests/batch/TestMpo.h"
 
 using namespace tsy;

@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "app/CaptionButtons.h"
-#include "app/PictureView.h"
+#include "window/CaptionButtons.h"
+#include "window/PictureView.h"
 
 using namespace tsy;
 using namespace tsy::test;

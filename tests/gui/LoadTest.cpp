@@ -9,9 +9,9 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "app/CaptionButtons.h"
-#include "app/PictureView.h"
-#include "input/SysTempDir.h"
+#include "window/CaptionButtons.h"
+#include "window/PictureView.h"
+#include "base/SysTempDir.h"
 
 using namespace tsy;
 using namespace tsy::test;

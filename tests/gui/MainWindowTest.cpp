@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "FakePlatform.h"
-#include "app/CaptionButtons.h"
-#include "app/FrmMain.h"
-#include "app/PictureView.h"
+#include "window/CaptionButtons.h"
+#include "window/FrmMain.h"
+#include "window/PictureView.h"
 
 using namespace tsy;
 using namespace tsy::test;

@@ -1,8 +1,8 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "app/PictureView.h"
-#include "output/FrmPreView.h"
+#include "window/PictureView.h"
+#include "window/FrmPreView.h"
 
 using namespace tsy;
 using namespace tsy::test;

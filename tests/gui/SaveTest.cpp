@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "app/CaptionButtons.h"
-#include "input/SysTempDir.h"
+#include "window/CaptionButtons.h"
+#include "base/SysTempDir.h"
 #include "output/JpegWriter.h"
 
 using namespace tsy;

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "app/CaptionButtons.h"
+#include "window/CaptionButtons.h"
 
 using namespace tsy;
 using namespace tsy::test;

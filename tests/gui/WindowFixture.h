@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "FakePlatform.h"
-#include "app/FrmMain.h"
+#include "window/FrmMain.h"
 
 namespace tsy::test {
 

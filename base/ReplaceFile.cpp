@@ -1,4 +1,4 @@
-#include "app/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

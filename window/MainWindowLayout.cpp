@@ -1,4 +1,4 @@
-#include "app/MainWindowLayout.h"
+#include "window/MainWindowLayout.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -9,8 +9,8 @@
 #include <QScrollBar>
 #include <QStyleOptionFrame>
 
-#include "app/CaptionButtons.h"
-#include "app/PictureView.h"
+#include "window/CaptionButtons.h"
+#include "window/PictureView.h"
 
 namespace tsy {
 

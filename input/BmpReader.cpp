@@ -1,4 +1,4 @@
-#include "output/BmpReader.h"
+#include "input/BmpReader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/WorkerPool.h"
+#include "base/WorkerPool.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,10 +1,10 @@
-#include "output/FrmPreView.h"
+#include "window/FrmPreView.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "app/PictureView.h"
-#include "prepare/ShowFitted.h"
+#include "window/PictureView.h"
+#include "window/ShowFitted.h"
 
 namespace tsy {
 

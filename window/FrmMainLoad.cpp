@@ -6,16 +6,16 @@
 #include <QUrl>
 #include <future>
 
-#include "app/CaptionButtons.h"
-#include "app/FrmMain.h"
-#include "app/PictureView.h"
-#include "input/Exists.h"
+#include "window/CaptionButtons.h"
+#include "window/FrmMain.h"
+#include "window/PictureView.h"
+#include "base/Exists.h"
 #include "input/FileDialogRequest.h"
 #include "input/MpoReader.h"
-#include "input/SysTempDir.h"
+#include "base/SysTempDir.h"
 #include "platform/PictureLoader.h"
 #include "platform/Platform.h"
-#include "prepare/ShowFitted.h"
+#include "window/ShowFitted.h"
 
 namespace tsy {
 

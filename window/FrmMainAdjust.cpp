@@ -7,7 +7,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "app/FrmMain.h"
+#include "window/FrmMain.h"
 #include "prepare/NumberText.h"
 #include "render/BlendPipeline.h"
 

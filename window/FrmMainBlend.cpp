@@ -6,11 +6,11 @@
 #include <QScrollBar>
 #include <new>
 
-#include "app/CaptionButtons.h"
-#include "app/FrmMain.h"
-#include "app/PictureView.h"
+#include "window/CaptionButtons.h"
+#include "window/FrmMain.h"
+#include "window/PictureView.h"
 #include "platform/Platform.h"
-#include "prepare/ShowFitted.h"
+#include "window/ShowFitted.h"
 #include "render/BlendPipeline.h"
 
 namespace tsy {

@@ -1,4 +1,4 @@
-#include "app/batch/BatchConverter.h"
+#include "batch/BatchConverter.h"
 
 #include <sys/stat.h>
 
@@ -19,14 +19,14 @@
 #include <thread>
 #include <utility>
 
-#include "app/PictureBuffer.h"
-#include "app/ProgVer.h"
-#include "app/Progress.h"
-#include "app/ReplaceFile.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "base/ProgVer.h"
+#include "base/Progress.h"
+#include "base/ReplaceFile.h"
+#include "base/WorkerPool.h"
 #include "input/MappedFile.h"
 #include "input/MpoReader.h"
-#include "output/BmpReader.h"
+#include "input/BmpReader.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/PngOptimiser.h"

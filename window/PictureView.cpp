@@ -1,4 +1,4 @@
-#include "app/PictureView.h"
+#include "window/PictureView.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

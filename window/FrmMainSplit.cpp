@@ -1,8 +1,8 @@
 #include <QScrollBar>
 
-#include "app/CaptionButtons.h"
-#include "app/FrmMain.h"
-#include "app/PictureView.h"
+#include "window/CaptionButtons.h"
+#include "window/FrmMain.h"
+#include "window/PictureView.h"
 #include "prepare/SideBySide.h"
 #include "render/BlendPipeline.h"
 

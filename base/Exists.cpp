@@ -1,4 +1,4 @@
-#include "input/Exists.h"
+#include "base/Exists.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/PictureBuffer.h"
+#include "base/PictureBuffer.h"
 
 #include <algorithm>
 #include <atomic>

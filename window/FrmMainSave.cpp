@@ -2,11 +2,11 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "app/CaptionButtons.h"
-#include "app/FrmMain.h"
-#include "input/Exists.h"
+#include "window/CaptionButtons.h"
+#include "window/FrmMain.h"
+#include "base/Exists.h"
 #include "input/FileDialogRequest.h"
-#include "input/SysTempDir.h"
+#include "base/SysTempDir.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/PngScript.h"

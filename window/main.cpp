@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/FrmMain.h"
+#include "window/FrmMain.h"
 #include "platform/Platform.h"
 
 int main(int argc, char* argv[]) {

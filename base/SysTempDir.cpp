@@ -1,6 +1,6 @@
-#include "input/SysTempDir.h"
+#include "base/SysTempDir.h"
 
-#include "app/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/FrmMain.h"
+#include "window/FrmMain.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -9,10 +9,10 @@
 #include <QScrollBar>
 #include <cmath>
 
-#include "app/CaptionButtons.h"
-#include "app/PictureView.h"
-#include "app/ProgVer.h"
-#include "output/FrmPreView.h"
+#include "window/CaptionButtons.h"
+#include "window/PictureView.h"
+#include "base/ProgVer.h"
+#include "window/FrmPreView.h"
 #include "platform/Platform.h"
 
 namespace tsy {

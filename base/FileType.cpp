@@ -1,4 +1,4 @@
-#include "app/FileType.h"
+#include "base/FileType.h"
 
 namespace tsy {
 

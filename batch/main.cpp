@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/batch/BatchConverter.h"
+#include "batch/BatchConverter.h"
 
 namespace {
 

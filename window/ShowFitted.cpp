@@ -1,11 +1,11 @@
-#include "prepare/ShowFitted.h"
+#include "window/ShowFitted.h"
 
 #include <QImage>
 #include <new>
 
-#include "app/PictureBuffer.h"
-#include "app/PictureView.h"
-#include "app/WorkerPool.h"
+#include "base/PictureBuffer.h"
+#include "window/PictureView.h"
+#include "base/WorkerPool.h"
 #include "prepare/AreaScale.h"
 #include "prepare/FitInView.h"
 

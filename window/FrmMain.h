@@ -8,9 +8,9 @@
 class QLineEdit;
 class QScrollBar;
 
-#include "app/MainWindowLayout.h"
-#include "app/PictureBuffer.h"
-#include "app/Progress.h"
+#include "window/MainWindowLayout.h"
+#include "base/PictureBuffer.h"
+#include "base/Progress.h"
 #include "render/PerfCounter.h"
 
 namespace tsy {

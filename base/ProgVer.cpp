@@ -1,4 +1,4 @@
-#include "app/ProgVer.h"
+#include "base/ProgVer.h"
 
 namespace tsy {
 

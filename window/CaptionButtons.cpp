@@ -1,4 +1,4 @@
-#include "app/CaptionButtons.h"
+#include "window/CaptionButtons.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

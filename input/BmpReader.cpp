@@ -35,38 +35,60 @@ bool Fail(std::string& error, const char* text) {
 
 }  // namespace
 
-bool DecodeBmp(const std::uint8_t* data, std::size_t size, RgbImage& image, std::string& error) {
-    image = RgbImage{};
+std::uint64_t BmpHeader::NeededBytes() const {
+    if (compression != kBiRgb && compression != kBiBitfields) return 0;
+    return pixelOffset + RowBytes() * std::uint64_t(height - 1) +
+           (std::uint64_t(width) * bits + 7) / 8;
+}
+
+bool ReadBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header,
+                   std::string& error) {
+    header = BmpHeader{};
     if (!data || size < kFileHeader + 4) return Fail(error, "not a BMP file: too short");
     if (data[0] != 'B' || data[1] != 'M') return Fail(error, "not a BMP file: no BM signature");
-    const std::uint32_t declaredSize = Get32(data + 2);
-    const std::uint32_t pixelOffset = Get32(data + 10);
-    const std::uint32_t headerSize = Get32(data + 14);
-    // Some writers leave the size 0; a larger one than we have means a cut file.
-    if (declaredSize != 0 && declaredSize > size) return Fail(error, "BMP file is truncated");
-    if (headerSize != kCoreHeader && (headerSize < kInfoHeader || headerSize > 1024))
+    header.pixelOffset = Get32(data + 10);
+    header.headerSize = Get32(data + 14);
+    if (header.headerSize != kCoreHeader &&
+        (header.headerSize < kInfoHeader || header.headerSize > 1024))
         return Fail(error, "BMP header has an unknown size");
-    if (kFileHeader + headerSize > size) return Fail(error, "BMP header is truncated");
+    if (kFileHeader + header.headerSize > size) return Fail(error, "BMP header is truncated");
 
     const std::uint8_t* h = data + kFileHeader;
-    std::int64_t width, height;
-    std::uint32_t planes, bits, compression = kBiRgb, sizeImage = 0;
-    if (headerSize == kCoreHeader) {
-        width = Get16(h + 4);
-        height = Get16(h + 6);
+    std::uint32_t planes;
+    if (header.headerSize == kCoreHeader) {
+        header.width = Get16(h + 4);
+        header.height = Get16(h + 6);
         planes = Get16(h + 8);
-        bits = Get16(h + 10);
+        header.bits = Get16(h + 10);
     } else {
-        width = std::int32_t(Get32(h + 4));
-        height = std::int32_t(Get32(h + 8));
+        header.width = std::int32_t(Get32(h + 4));
+        header.height = std::int32_t(Get32(h + 8));
         planes = Get16(h + 12);
-        bits = Get16(h + 14);
-        compression = Get32(h + 16);
-        sizeImage = Get32(h + 20);
+        header.bits = Get16(h + 14);
+        header.compression = Get32(h + 16);
+        header.sizeImage = Get32(h + 20);
     }
     if (planes != 1) return Fail(error, "BMP has a plane count other than 1");
+    header.topDown = header.height < 0;
+    if (header.topDown) header.height = -header.height;
+    if (header.width <= 0 || header.height <= 0 || header.bits == 0)
+        return Fail(error, "BMP has no pixels");
+    return true;
+}
+
+bool DecodeBmp(const std::uint8_t* data, std::size_t size, RgbImage& image, std::string& error) {
+    image = RgbImage{};
+    BmpHeader header;
+    if (!ReadBmpHeader(data, size, header, error)) return false;
+    // Some writers leave the size 0; a larger one than we have means a cut file.
+    const std::uint32_t declaredSize = Get32(data + 2);
+    if (declaredSize != 0 && declaredSize > size) return Fail(error, "BMP file is truncated");
+    const std::uint32_t bits = header.bits;
+    const std::int64_t width = header.width, height = header.height;
+    const bool topDown = header.topDown;
+    const std::uint32_t pixelOffset = header.pixelOffset;
     if (bits != 24 && bits != 32) return Fail(error, "only 24- and 32-bit BMPs are supported");
-    if (compression == kBiBitfields && bits == 32) {
+    if (header.compression == kBiBitfields && bits == 32) {
         // Only the usual layout (blue in the low byte) is the same as BI_RGB. The
         // masks follow the 40-byte part, inside the larger headers or after this one.
         const std::size_t masks = kFileHeader + kInfoHeader;
@@ -74,26 +96,20 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, RgbImage& image, std:
         if (Get32(data + masks) != 0x00FF0000u || Get32(data + masks + 4) != 0x0000FF00u ||
             Get32(data + masks + 8) != 0x000000FFu)
             return Fail(error, "BMP colour masks are not supported");
-    } else if (compression != kBiRgb) {
+    } else if (header.compression != kBiRgb) {
         return Fail(error, "compressed BMPs are not supported");
     }
-    const bool topDown = height < 0;
-    if (topDown) height = -height;
-    if (width <= 0 || height <= 0) return Fail(error, "BMP has no pixels");
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixels)
         return Fail(error, "BMP is too large");
 
     const std::uint64_t bpp = bits / 8;
-    const std::uint64_t rowBytes = (std::uint64_t(width) * bpp + 3) & ~std::uint64_t(3);
-    const std::uint64_t pixelBytes = rowBytes * std::uint64_t(height);
-    if (pixelOffset < kFileHeader + headerSize)
+    const std::uint64_t rowBytes = header.RowBytes();
+    if (pixelOffset < kFileHeader + header.headerSize)
         return Fail(error, "BMP pixel data overlaps its header");
     if (pixelOffset > size) return Fail(error, "BMP pixel data starts past the end of the file");
-    if (sizeImage != 0 && sizeImage > size - pixelOffset)
+    if (header.sizeImage != 0 && header.sizeImage > size - pixelOffset)
         return Fail(error, "BMP image size is larger than the file");
-    // The last row may lack its padding in files from careless writers.
-    const std::uint64_t needed = pixelBytes - (rowBytes - std::uint64_t(width) * bpp);
-    if (needed > size - pixelOffset) return Fail(error, "BMP pixel data is truncated");
+    if (header.NeededBytes() > size) return Fail(error, "BMP pixel data is truncated");
 
     try {
         image.rgb.resize(std::size_t(width) * std::size_t(height) * 3);

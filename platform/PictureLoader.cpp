@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/PictureBuffer.h"
+#include "input/BmpReader.h"
 #include "input/JpegDecoder.h"
 #include "input/MappedFile.h"
 
@@ -23,26 +24,14 @@ QString TooLarge(QSize size) {
         .arg(kMaxPicturePixels / 1'000'000);
 }
 
-std::uint32_t Le(std::span<const std::uint8_t> b, std::size_t at, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = v << 8 | b[at + std::size_t(i)];
-    return v;
-}
-
 // The toolkit's BMP reader makes up the rows a cut file lacks; such a file is
 // damaged and refused here. Only uncompressed layouts have a known length.
 QString BmpCutShort(std::span<const std::uint8_t> b) {
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || Le(b, 14, 4) < 40) return {};
-    const std::int64_t width = std::abs(std::int64_t(std::int32_t(Le(b, 18, 4))));
-    const std::int64_t height = std::abs(std::int64_t(std::int32_t(Le(b, 22, 4))));
-    const std::int64_t bits = Le(b, 28, 2);
-    const std::uint32_t compression = Le(b, 30, 4);
-    if ((compression != 0 && compression != 3) || width == 0 || height == 0) return {};
-    const std::int64_t stride = (width * bits + 31) / 32 * 4;
-    const std::int64_t needed =
-        std::int64_t(Le(b, 10, 4)) + stride * (height - 1) + (width * bits + 7) / 8;
-    if (std::int64_t(b.size()) >= needed) return {};
+    BmpHeader header;
+    std::string why;
+    if (!ReadBmpHeader(b.data(), b.size(), header, why)) return {};
+    const std::uint64_t needed = header.NeededBytes();
+    if (needed == 0 || b.size() >= needed) return {};
     return QStringLiteral("the file is cut short (%1 of %2 bytes)").arg(b.size()).arg(needed);
 }
 

@@ -20,4 +20,13 @@ std::int64_t Exists(const std::string& path) {
     return ok ? std::int64_t(st.st_size) : -1;
 }
 
+PathKind KindOfPath(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0) return PathKind::None;
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Directory;
+    if (S_ISLNK(st.st_mode)) return PathKind::Link;
+    return PathKind::Other;
+}
+
 }  // namespace tsy

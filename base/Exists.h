@@ -11,4 +11,8 @@ namespace tsy {
 // above 0 as "usable", so an empty file is not.
 std::int64_t Exists(const std::string& path);
 
+// What a path names, without following a last-component link.
+enum class PathKind { None, File, Directory, Link, Other };
+PathKind KindOfPath(const std::string& path);
+
 }  // namespace tsy

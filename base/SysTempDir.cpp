@@ -1,5 +1,6 @@
 #include "base/SysTempDir.h"
 
+#include "base/Exists.h"
 #include "base/ReplaceFile.h"
 
 #include <fcntl.h>
@@ -85,9 +86,9 @@ void ResetSysTempDir() {
 
 bool WriteFileNoFollow(const std::string& path, std::span<const std::uint8_t> bytes,
                        std::string& error) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        error = path + (S_ISLNK(st.st_mode) ? ": is a symbolic link" : ": not a regular file");
+    const PathKind kind = KindOfPath(path);
+    if (kind != PathKind::None && kind != PathKind::File) {
+        error = path + (kind == PathKind::Link ? ": is a symbolic link" : ": not a regular file");
         return false;
     }
     // The sibling is created exclusively and renamed over path: rename()

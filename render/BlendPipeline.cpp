@@ -4,26 +4,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/FixedText.h"
 #include "prepare/SideBySide.h"
 #include "render/Anaglyph.h"
 
 namespace tsy {
-
-namespace {
-
-// v / 10^decimals as text, from an integer count of the smallest unit.
-std::string Fixed(std::int64_t units, int decimals, const std::string& decimalPoint) {
-    std::int64_t scale = 1;
-    for (int i = 0; i < decimals; ++i)
-        scale *= 10;
-    std::string fraction = std::to_string(units % scale);
-    fraction.insert(0, std::size_t(decimals) - fraction.size(), '0');
-    std::string text = std::to_string(units / scale);
-    text.append(decimalPoint).append(fraction);
-    return text;
-}
-
-}  // namespace
 
 int MethodNumberFor(int glassIndex, int colorIndex) {
     return (glassIndex == 1 ? 16 : 0) + colorIndex + 1;
@@ -54,15 +39,13 @@ std::string DimensionsText(int width, int height, const std::string& decimalPoin
     const std::int64_t tenths = (pixels + 50000) / 100000;
     std::string text = std::to_string(width);
     text.append(" x ").append(std::to_string(height)).append("  =  ");
-    text.append(Fixed(tenths, 1, decimalPoint)).append(" mp");
+    text.append(FixedText(tenths, 1, decimalPoint)).append(" mp");
     return text;
 }
 
 std::string ReadyText(double seconds, const std::string& decimalPoint) {
-    const double clamped = std::clamp(seconds, 0.0, 1e12);
-    const auto hundredths = std::int64_t(std::floor(clamped * 100.0 + 0.5));
     std::string text = "Ready!  (";
-    text.append(Fixed(hundredths, 2, decimalPoint)).append("s)");
+    text.append(FixedText(seconds, 2, decimalPoint)).append("s)");
     return text;
 }
 

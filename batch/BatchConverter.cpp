@@ -1,6 +1,5 @@
 #include "batch/BatchConverter.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +18,8 @@
 #include <thread>
 #include <utility>
 
+#include "base/Exists.h"
+#include "base/FixedText.h"
 #include "base/PictureBuffer.h"
 #include "base/ProgVer.h"
 #include "base/Progress.h"
@@ -31,7 +32,7 @@
 #include "output/JpegWriter.h"
 #include "output/PngOptimiser.h"
 #include "output/SaveName.h"
-#include "platform/PictureLoader.h"
+#include "platform/PairLoader.h"
 #include "prepare/SideBySide.h"
 #include "render/BlendPipeline.h"
 
@@ -69,10 +70,7 @@ int IndexOf(const char* const (&names)[N], const std::string& text) {
 // Seconds with two decimals and a point whatever the locale: log lines are
 // read by scripts as often as by people.
 std::string Seconds(double s) {
-    const auto hundredths = std::int64_t(std::max(0.0, s) * 100.0 + 0.5);
-    std::string frac = std::to_string(hundredths % 100);
-    if (frac.size() < 2) frac.insert(0, "0");
-    return std::to_string(hundredths / 100) + "." + frac;
+    return FixedText(s, 2);
 }
 
 std::string Clockface(double seconds) {
@@ -90,11 +88,6 @@ std::string WithoutPath(std::string message, const std::string& path) {
     return message;
 }
 
-bool PathExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // Engine failures arrive as error reports; the captions mean nothing here.
 class QuietSink final : public ProgressSink {
 public:
@@ -105,36 +98,34 @@ public:
     std::string error;
 };
 
-// One picture from bytes, as the window loads it. A picture the decoder had
-// to patch up is refused: a batch must not quietly write damaged results.
-bool Decode(Bytes bytes, PictureBuffer& out, std::string& error) {
-    QString why, warning;
-    if (!LoadPictureBytes(bytes, out, why, &warning)) {
-        error = why.toStdString();
+// A picture the decoder had to patch up is refused: a batch must not quietly
+// write damaged results.
+bool Accept(const LoadOutcome& load, PictureBuffer& out, std::string& error) {
+    if (!load.ok) {
+        error = load.error.toStdString();
         return false;
     }
-    if (!warning.isEmpty()) {
+    if (!load.warning.isEmpty()) {
         out.clear();
-        error = "damaged picture: " + warning.toStdString();
+        error = "damaged picture: " + load.warning.toStdString();
         return false;
     }
     return true;
 }
 
+bool Decode(Bytes bytes, PictureBuffer& out, std::string& error) {
+    return Accept(LoadPictureFrom({{}, bytes}, out), out, error);
+}
+
 // Both views, the second on its own thread when there is a core for it.
 bool DecodePair(Bytes first, Bytes second, PictureBuffer& image1, PictureBuffer& image2,
                 const std::string& secondName, bool parallel, std::string& error) {
-    std::string error1, error2;
-    std::future<bool> job;
-    if (parallel)
-        job = std::async(std::launch::async, [&] { return Decode(second, image2, error2); });
-    const bool ok1 = Decode(first, image1, error1);
-    const bool ok2 = job.valid() ? job.get() : ok1 && Decode(second, image2, error2);
-    if (!ok1)
-        error = error1;
-    else if (!ok2)
-        error = secondName + ": " + error2;
-    return ok1 && ok2;
+    SecondViewLoad load2({{}, second}, image2, parallel);
+    if (!Decode(first, image1, error)) return false;
+    std::string error2;
+    if (Accept(load2.Wait(), image2, error2)) return true;
+    error = secondName + ": " + error2;
+    return false;
 }
 
 bool OpenInput(const std::string& path, MappedFile& file, std::string& error) {
@@ -505,7 +496,7 @@ struct Job {
                 return false;
         }
         if (file.Commit(error, o.overwrite)) return true;
-        if (!o.overwrite && PathExists(output))
+        if (!o.overwrite && KindOfPath(output) != PathKind::None)
             error = output + " exists already (--overwrite replaces it)";
         return false;
     }
@@ -516,7 +507,7 @@ struct Job {
             error = "no output name can be made from this path";
             return false;
         }
-        if (!o.overwrite && PathExists(output)) {
+        if (!o.overwrite && KindOfPath(output) != PathKind::None) {
             error = output + " exists already (--overwrite replaces it)";
             return false;
         }

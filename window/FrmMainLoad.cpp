@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
-#include <future>
+#include <optional>
 
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
@@ -13,7 +13,7 @@
 #include "input/FileDialogRequest.h"
 #include "input/MpoReader.h"
 #include "base/SysTempDir.h"
-#include "platform/PictureLoader.h"
+#include "platform/PairLoader.h"
 #include "platform/Platform.h"
 #include "window/ShowFitted.h"
 
@@ -107,12 +107,12 @@ void FrmMain::ReportLoadFailures() {
 bool FrmMain::LoadSlot(int slot, const QString& path) {
     PictureBuffer& buffer = slot == 1 ? PicBuf0 : PicBuf1;
     PictureView& view = slot == 1 ? *ui.PicView0 : *ui.PicView1;
-    QString error, warning;
-    if (!LoadPicture(path, buffer, error, &warning)) {
-        NoteLoadFailure(slot, path, error);
+    const LoadOutcome load = LoadPictureFrom({path, {}}, buffer);
+    if (!load.ok) {
+        NoteLoadFailure(slot, path, load.error);
         return false;
     }
-    loadDamaged_ = loadDamaged_ || !warning.isEmpty();
+    loadDamaged_ = loadDamaged_ || !load.warning.isEmpty();
     PicAspectCopy(buffer, view, 1.0f);
     view.repaintNow();
     LetEventsRun();
@@ -120,31 +120,39 @@ bool FrmMain::LoadSlot(int slot, const QString& path) {
 }
 
 bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path) {
-    // Image 2 decodes on a second core while image 1 decodes here; nothing
-    // else touches PicBuf1 meanwhile (the window is busy).
-    std::future<bool> second;
-    QString error2, warning2;
-    if (!image2Path.isEmpty() && Usable(image2Path))
-        second = std::async(std::launch::async, [this, &image2Path, &error2, &warning2] {
-            return LoadPicture(image2Path, PicBuf1, error2, &warning2);
-        });
+    std::optional<SecondViewLoad> second;
+    if (!image2Path.isEmpty() && Usable(image2Path)) second.emplace(PictureSource{image2Path, {}}, PicBuf1, true);
     const bool first = LoadSlot(1, image1Path);
-    if (!second.valid()) return first;
+    if (!second) return first;
 
     SetCap(QStringLiteral("Loading Image 2 ..."));
     LetEventsRun();
-    const bool ok2 = second.get();
+    const LoadOutcome two = second->Wait();
     if (!first) {
         PicBuf1.clear();
-    } else if (!ok2) {
-        NoteLoadFailure(2, image2Path, error2);
+    } else if (!two.ok) {
+        NoteLoadFailure(2, image2Path, two.error);
     } else {
-        loadDamaged_ = loadDamaged_ || !warning2.isEmpty();
+        loadDamaged_ = loadDamaged_ || !two.warning.isEmpty();
         PicAspectCopy(PicBuf1, *ui.PicView1, 1.0f);
         ui.PicView1->repaintNow();
         LetEventsRun();
     }
     return first;
+}
+
+void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
+                          bool clearImage1View) {
+    UntickSwapAndSideBySide();
+    if (clearImage1View) ui.PicView0->clearPicture();
+    ui.PicView1->clearPicture();
+    ui.PicView2->clearPicture();
+    LetEventsRun();
+    for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
+        b->clear();
+    LoadPair(image1Path, image2Path);
+    PicW = PicBuf0.width();
+    PicH = PicBuf0.height();
 }
 
 void FrmMain::FinishLoad(bool untickSwap) {
@@ -171,13 +179,8 @@ void FrmMain::cOpen1_Click() {
     Image1Path = path;
     const QString extracted = ExtractMpoImage2(path);
     SetCap(QStringLiteral("Loading Image 1 ..."));
-    UntickSwapAndSideBySide();
-    for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
-        b->clear();
-    LoadPair(path, extracted);
+    LoadNewPair(path, extracted, true);
     if (!extracted.isEmpty()) QFile::remove(extracted);
-    PicW = PicBuf0.width();
-    PicH = PicBuf0.height();
     FinishLoad(false);
 }
 
@@ -218,25 +221,12 @@ void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
     const QString f2 = paths.value(1);
     if (!f1.isEmpty() && Usable(f1)) {
         extracted = ExtractMpoImage2(f1);
-        UntickSwapAndSideBySide();
-        ui.PicView0->clearPicture();
-        ui.PicView1->clearPicture();
-        ui.PicView2->clearPicture();
-        LetEventsRun();
-        for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
-            b->clear();
         SetCap(QStringLiteral("Loading Image 1 ..."));
         // An MPO brings its own image 2; otherwise the second dropped file is it.
-        QString second = extracted;
-        if (extracted.isEmpty() && Usable(f2)) {
-            ui.PicView1->clearPicture();
-            second = f2;
-        }
-        LoadPair(f1, second);
+        const QString second = extracted.isEmpty() && Usable(f2) ? f2 : extracted;
+        LoadNewPair(f1, second, true);
         if (!extracted.isEmpty()) QFile::remove(extracted);
         Image1Path = f1;
-        PicW = PicBuf0.width();
-        PicH = PicBuf0.height();
     } else if (paths.size() >= 2 && Usable(f2)) {
         ui.PicView1->clearPicture();
         LetEventsRun();
@@ -255,15 +245,7 @@ void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
     const bool pair = !f1.isEmpty() && Usable(f1) && paths.size() >= 2 && Usable(f2);
     if (pair) {
         // Both become the pair: the first as image 1, the second as image 2.
-        UntickSwapAndSideBySide();
-        for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
-            b->clear();
-        ui.PicView1->clearPicture();
-        ui.PicView2->clearPicture();
-        LetEventsRun();
-        LoadPair(f1, f2);
-        PicW = PicBuf0.width();
-        PicH = PicBuf0.height();
+        LoadNewPair(f1, f2, false);
     } else if (!f1.isEmpty() && Usable(f1)) {
         ui.PicView1->clearPicture();
         ui.PicView2->clearPicture();

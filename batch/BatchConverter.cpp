@@ -47,8 +47,16 @@ namespace {
 constexpr const char* kProgram = "tessaly-batch";
 constexpr int kMaxJobs = 1024;
 
-const char* const kMethods[] = {"gray", "half", "color", "optimized"};
-const char* const kGlasses[] = {"red-cyan", "green-magenta"};
+// "a|b|c" with sep "|", "a, b or c" with sep ", ".
+template <class Row, std::size_t N>
+std::string NamesOf(const Row (&rows)[N], const char* sep) {
+    std::string text;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (i > 0) text += i + 1 < N || sep[0] == '|' ? sep : " or ";
+        text += rows[i].name;
+    }
+    return text;
+}
 
 bool ParseInt(std::string text, int lo, int hi, int& value) {
     if (!text.empty() && text[0] == '+') text.erase(0, 1);
@@ -322,10 +330,10 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
             return BatchCommand::UsageError;
         };
         if (arg == "--method") {
-            if ((o.method = IndexOf(kMethods, value)) < 0)
-                return bad("gray, half, color or optimized");
+            if ((o.method = IndexByName(kColourMethods, value)) < 0)
+                return bad(NamesOf(kColourMethods, ", "));
         } else if (arg == "--glasses") {
-            if ((o.glasses = IndexOf(kGlasses, value)) < 0) return bad("red-cyan or green-magenta");
+            if ((o.glasses = IndexByName(kGlasses, value)) < 0) return bad(NamesOf(kGlasses, ", "));
         } else if (arg == "--brightness") {
             if (!ParseInt(value, -128, 128, o.brightness))
                 return bad("a whole number from -128 to 128");
@@ -371,6 +379,12 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
 }
 
 std::string BatchUsage() {
+    const BatchOptions defaults;
+    std::string method = "  --method " + NamesOf(kColourMethods, "|");
+    std::string glasses = "  --glasses " + NamesOf(kGlasses, "|");
+    const std::size_t column = std::max(method.size(), glasses.size()) + 2;
+    method.resize(column, ' ');
+    glasses.resize(column, ' ');
     return "Usage: tessaly-batch [options] FILE...\n"
            "Turns stereo pictures into anaglyphs, as the Tessaly window does.\n"
            "\n"
@@ -378,9 +392,9 @@ std::string BatchUsage() {
            "or, with --sbs, a side-by-side picture. --right pairs one FILE (image 1, left\n"
            "eye) with a second picture (image 2, right eye). JPEG, BMP, GIF and MPO are read.\n"
            "\n"
-           "Options:\n"
-           "  --method gray|half|color|optimized  colour method (default color)\n"
-           "  --glasses red-cyan|green-magenta    glasses (default red-cyan)\n"
+           "Options:\n" +
+           method + "colour method (default " + kColourMethods[defaults.method].name + ")\n" +
+           glasses + "glasses (default " + kGlasses[defaults.glasses].name + ")\n" +
            "  --brightness N    -128 to 128 (default 0)\n"
            "  --dx N, --dy N    horizontal and vertical offset between the views in pixels,\n"
            "                    as the window's X and Y boxes show them (default 0)\n"
@@ -411,12 +425,12 @@ std::string BatchVersionText() {
 BatchConverter::BatchConverter(BatchOptions options) : options_(std::move(options)) {}
 
 std::string BatchConverter::OutputPathFor(const std::string& input) const {
-    const bool redCyan = options_.glasses == 0;
+    const char* suffix = kGlasses[options_.glasses].saveSuffix;
     const std::string format = "." + options_.format;
-    std::string name = ProposedSaveName(input, redCyan, format);
+    std::string name = ProposedSaveName(input, suffix, format);
     // Without an extension the window proposes nothing; a batch needs a name,
     // and a final dot makes the whole name the part before the extension.
-    if (name.empty()) name = ProposedSaveName(input + ".", redCyan, format);
+    if (name.empty()) name = ProposedSaveName(input + ".", suffix, format);
     if (name.empty() || options_.outDir.empty()) return name;
     return (fs::path(options_.outDir) / fs::path(name).filename()).string();
 }
@@ -518,7 +532,7 @@ struct Job {
         if (o.swap) image1.swap(image2);
         SizeWorkingBuffers(image1, image2, result, picW, picH, o.stretch);
 
-        BlendSettings settings;
+        AnaglyphSettings settings;
         settings.methodNumber = MethodNumberFor(o.glasses, o.method);
         settings.brightness = o.brightness;
         settings.offsetX = o.dx;

@@ -68,7 +68,7 @@ void BM_Anaglyph(benchmark::State& state) {
     tsy::SilentProgress quiet;
     for (auto _ : state) {
         p.out.clear();
-        if (!tsy::Anaglyph(p.right, p.left, p.out, method, 0, 0, ox, oy, quiet, threads))
+        if (!tsy::Anaglyph(p.right, p.left, p.out, {method, 0, 0, ox, oy}, quiet, threads))
             state.SkipWithError("engine failed");
         benchmark::DoNotOptimize(p.out.bits());
     }
@@ -187,9 +187,11 @@ const int kMethods[] = {1, 2, 3, 4, 17, 18, 19, 20};
 void EngineArgs(benchmark::internal::Benchmark* b) {
     b->ArgNames({"method", "ox", "oy", "threads"});
     for (int threads : {1, 0})  // 0: every hardware thread
-        for (int method : kMethods)
-            for (auto [ox, oy] : {std::pair{0, 0}, {7, -3}})
-                b->Args({method, ox, oy, threads});
+        for (int g = 0; g < tsy::kGlassesCount; ++g)
+            for (int c = 0; c < tsy::kColourMethodCount; ++c)
+                for (auto [ox, oy] : {std::pair{0, 0}, {7, -3}})
+                    if (const int method = tsy::MethodNumberFor(g, c))
+                        b->Args({method, ox, oy, threads});
 }
 
 void NaiveArgs(benchmark::internal::Benchmark* b) {

@@ -83,7 +83,7 @@ void BM_EngineOnly(benchmark::State& state) {
     Fixture& f = Get();
     tsy::SilentProgress quiet;
     for (auto _ : state)
-        tsy::BuildAnaglyph(f.w.PicBuf0, f.w.PicBuf1, f.w.PicBuf2, tsy::BlendSettings{}, quiet);
+        tsy::BuildAnaglyph(f.w.PicBuf0, f.w.PicBuf1, f.w.PicBuf2, tsy::AnaglyphSettings{}, quiet);
 }
 BENCHMARK(BM_EngineOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 

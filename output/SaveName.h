@@ -7,10 +7,11 @@
 
 namespace tsy {
 
-// Proposed name of a save: image 1's path without its extension, "_3D", "-RC"
-// or "-GM", then the format (".png", ".jpg", ".bmp"). Only a dot inside the
+// Proposed name of a save: image 1's path without its extension, "_3D", the
+// glasses' suffix ("-RC"), then the format (".png", ".jpg", ".bmp"). Only a dot inside the
 // file name and after its first character counts as the start of an
 // extension; without one the proposal is empty.
-std::string ProposedSaveName(std::string_view image1Path, bool redCyan, std::string_view format);
+std::string ProposedSaveName(std::string_view image1Path, std::string_view glassesSuffix,
+                             std::string_view format);
 
 }  // namespace tsy

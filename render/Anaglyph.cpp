@@ -204,7 +204,7 @@ bool Overlap(const PixelBlock& a, const PixelBlock& b, std::size_t bytes) {
 // go out before it is computed, in the order row-by-row reporting gives.
 BlockStatus Render(const PixelBlock& R, const PixelBlock& L, const PixelBlock& Out,
                    const AnaglyphSettings& s, int threads, ProgressSink* progress, bool keepX) {
-    if (!IsAnaglyphMethod(s.MethodNumber)) return BlockStatus::UnknownMethod;
+    if (!IsAnaglyphMethod(s.methodNumber)) return BlockStatus::UnknownMethod;
     if (!ValidBlock(Out) || !SameGeometry(R, Out) || !SameGeometry(L, Out))
         return BlockStatus::BadBlocks;
     const std::size_t bytes = std::size_t(Out.RowPixels) * Out.BytesPerPixel * Out.H;
@@ -212,7 +212,7 @@ BlockStatus Render(const PixelBlock& R, const PixelBlock& L, const PixelBlock& O
     if (!Out.data || Overlap(R, Out, bytes) || Overlap(L, Out, bytes))
         return BlockStatus::BadBlocks;
 
-    const BrightnessTable bright(s.Brightness);
+    const BrightnessTable bright(s.brightness);
     Plan p;
     p.r = R.data;
     p.l = L.data;
@@ -221,10 +221,10 @@ BlockStatus Render(const PixelBlock& R, const PixelBlock& L, const PixelBlock& O
     p.rowPixels = Out.RowPixels;
     p.rowBytes = std::ptrdiff_t(Out.RowPixels) * p.bpp;
     p.height = Out.H;
-    p.cols = MakeAxis(s.OffsetX, p.rowPixels);
-    p.rows = MakeAxis(s.OffsetY, p.height);
+    p.cols = MakeAxis(s.offsetX, p.rowPixels);
+    p.rows = MakeAxis(s.offsetY, p.height);
     SplitColumns(p);
-    p.kernel = anaglyph::SelectKernel(s.MethodNumber, p.bpp, keepX, p.cols.odd, bright.brightness,
+    p.kernel = anaglyph::SelectKernel(s.methodNumber, p.bpp, keepX, p.cols.odd, bright.brightness,
                                       anaglyph::ActiveIsa());
     p.ctx = {&SharedLumTables(), &bright};
     threads = std::max(threads, 1);
@@ -263,22 +263,17 @@ int RowPixelsFor(int W, int BytesPerPixel) {
     return n > INT_MAX ? -1 : int(n);
 }
 
-bool IsAnaglyphMethod(int m) {
-    return (m >= 1 && m <= 4) || (m >= 17 && m <= 20);
-}
-
 BlockStatus AnaglyphBlock(const PixelBlock& R, const PixelBlock& L, const PixelBlock& Out,
                           const AnaglyphSettings& settings, int threads, ProgressSink* progress) {
     return Render(R, L, Out, settings, threads, progress, true);
 }
 
-bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut, int MethodNumber,
-              int Brightness, int Contrast, int OffsetX, int OffsetY, ProgressSink& progress,
-              int threads) {
+bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
+              const AnaglyphSettings& settings, ProgressSink& progress, int threads) {
     progress.SetCap("Initializing ...");
-    if (!IsAnaglyphMethod(MethodNumber)) {
+    if (!IsAnaglyphMethod(settings.methodNumber)) {
         progress.ReportError(kAnaglyphErrorMethod,
-                             "Invalid colour method " + std::to_string(MethodNumber));
+                             "Invalid colour method " + std::to_string(settings.methodNumber));
         return false;
     }
     const int w = PicR.width(), h = PicR.height();
@@ -299,8 +294,7 @@ bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut, i
     }
     const PixelBlock r = View(&PicR == &PicOut ? copy : PicR);
     const PixelBlock l = View(&PicL == &PicOut ? copy : PicL);
-    const AnaglyphSettings s{MethodNumber, Brightness, Contrast, OffsetX, OffsetY};
-    Render(r, l, View(PicOut), s, threads, &progress, keepX);
+    Render(r, l, View(PicOut), settings, threads, &progress, keepX);
     PicOut.touch();
     return true;
 }

@@ -5,6 +5,7 @@
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
 #include "base/WorkerPool.h"
+#include "render/Methods.h"
 
 namespace tsy {
 
@@ -24,16 +25,15 @@ struct PixelBlock {
 // (W + 3) / 4 * 4 at 3 bytes per pixel, W at 4; -1 when that does not fit.
 int RowPixelsFor(int W, int BytesPerPixel);
 
-// 1..4 red/cyan, 17..20 green/magenta: grayscale, half colour, full colour,
-// optimized.
-bool IsAnaglyphMethod(int MethodNumber);
-
+// What the controls say about the result. The engine moves the right view by
+// -offset/2 and the left one by +offset/2 (rounded to nearest, ties to even);
+// BuildAnaglyph takes the offsets as the controls show them, the opposite way.
 struct AnaglyphSettings {
-    int MethodNumber = 3;
-    int Brightness = 0;  // -128..128; larger values saturate
-    int Contrast = 0;    // has no effect on the pixels
-    int OffsetX = 0;     // split half and half between the views
-    int OffsetY = 0;
+    int methodNumber = 3;  // see MethodNumberFor
+    int brightness = 0;    // -128..128; larger values saturate
+    int contrast = 0;      // has no effect on the pixels
+    int offsetX = 0;
+    int offsetY = 0;
 };
 
 enum class BlockStatus {
@@ -59,8 +59,8 @@ constexpr int kAnaglyphErrorMethod = 5;
 // without picture gets one whose X bytes are 0xFF; otherwise its X bytes stay.
 // A failure is reported once through progress, leaves PicOut's pixels as they
 // were and gives false.
-bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut, int MethodNumber,
-              int Brightness, int Contrast, int OffsetX, int OffsetY, ProgressSink& progress,
+bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
+              const AnaglyphSettings& settings, ProgressSink& progress,
               int threads = HardwareThreads());
 
 }  // namespace tsy

@@ -6,13 +6,8 @@
 
 #include "base/FixedText.h"
 #include "prepare/SideBySide.h"
-#include "render/Anaglyph.h"
 
 namespace tsy {
-
-int MethodNumberFor(int glassIndex, int colorIndex) {
-    return (glassIndex == 1 ? 16 : 0) + colorIndex + 1;
-}
 
 int WorkingWidth(int picW, bool stretch) {
     return stretch ? picW : HalfWidth(picW);
@@ -27,11 +22,11 @@ void SizeWorkingBuffers(PictureBuffer& image1, PictureBuffer& image2, PictureBuf
 }
 
 bool BuildAnaglyph(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
-                   const BlendSettings& s, ProgressSink& progress, int threads) {
-    // The engine's offsets move the right view by -offset/2 and the left one
-    // by +offset/2; the controls mean the opposite direction.
-    return Anaglyph(image2, image1, result, s.methodNumber, s.brightness, s.contrast, -s.offsetX,
-                    -s.offsetY, progress, threads);
+                   const AnaglyphSettings& s, ProgressSink& progress, int threads) {
+    AnaglyphSettings engine = s;
+    engine.offsetX = -s.offsetX;
+    engine.offsetY = -s.offsetY;
+    return Anaglyph(image2, image1, result, engine, progress, threads);
 }
 
 std::string DimensionsText(int width, int height, const std::string& decimalPoint) {

@@ -5,15 +5,12 @@
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
 #include "base/WorkerPool.h"
+#include "render/Anaglyph.h"
 
 namespace tsy {
 
 // The parts of a rebuild that the window and the batch program share, so both
 // make the same pixels from the same pictures and settings.
-
-// 0 for red/cyan, 16 for green/magenta glasses, plus 1 grayscale, 2 half
-// colour, 3 full colour, 4 optimized (colorIndex 0..3).
-int MethodNumberFor(int glassIndex, int colorIndex);
 
 // Width of the working pictures: image 1's width with stretch, half of it
 // (the side-by-side half) without.
@@ -29,21 +26,12 @@ void SizeWorkingBuffers(PictureBuffer& image1, PictureBuffer& image2, PictureBuf
 // this get the largest range that fits.
 inline constexpr int kMaxOffset = 32767;
 
-// What the controls say about the result. offsetX and offsetY are the values
-// the user sees (HS, VS): output column x shows image 2's column x + offsetX/2
-// and image 1's column x - offsetX/2.
-struct BlendSettings {
-    int methodNumber = 3;
-    int brightness = 0;
-    int contrast = 0;
-    int offsetX = 0;
-    int offsetY = 0;
-};
-
 // Runs the engine on image 2 (right eye) and image 1 (left eye) into result.
-// False after a failure that progress was told about.
+// The offsets are the values the user sees (HS, VS): output column x shows
+// image 2's column x + offsetX/2 and image 1's column x - offsetX/2. False
+// after a failure that progress was told about.
 bool BuildAnaglyph(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
-                   const BlendSettings& settings, ProgressSink& progress,
+                   const AnaglyphSettings& settings, ProgressSink& progress,
                    int threads = HardwareThreads());
 
 // "1200 x 800  =  1.0 mp": megapixels with one decimal, halves rounded up.

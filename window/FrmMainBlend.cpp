@@ -76,7 +76,7 @@ void FrmMain::PicBlend() {
     bool viewsDrawn = PicAspectCopy(PicBuf0, *ui.PicView0, 1.0f);
     viewsDrawn = PicAspectCopy(PicBuf1, *ui.PicView1, 1.0f) && viewsDrawn;
 
-    BlendSettings settings;
+    AnaglyphSettings settings;
     settings.methodNumber =
         MethodNumberFor(ui.OpGlassGroup->checkedId(), ui.OpColorGroup->checkedId());
     settings.brightness = ui.HSB->value();

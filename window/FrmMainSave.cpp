@@ -1,3 +1,4 @@
+#include <QButtonGroup>
 #include <QLocale>
 #include <QPushButton>
 #include <cstdio>
@@ -45,9 +46,9 @@ void FrmMain::cSave_Click() {
     SetCap(QString());
     EnableButtons(false);
     saveFormat_ = ReadSetting("SaveFormat", ".png");
-    const bool redCyan = ui.OpGlass[0]->isChecked();
-    const std::string proposal =
-        ProposedSaveName(Image1Path.toStdString(), redCyan, saveFormat_.toStdString());
+    const std::string proposal = ProposedSaveName(Image1Path.toStdString(),
+                                                  kGlasses[ui.OpGlassGroup->checkedId()].saveSuffix,
+                                                  saveFormat_.toStdString());
     const QString name = platform_.dialogs.FileDialog(
         this, MakeFileDialogRequest(1, proposal, "Save Image as ...", kSaveFilter));
     if (TrimBlanks(name).isEmpty()) {

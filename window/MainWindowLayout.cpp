@@ -139,37 +139,38 @@ void MainWindowLayout::setupUi(QWidget* w) {
     CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {208, 4, 71, 39},
                    " Swap Images ");
 
-    FrameGlasses = MakeFrame(w, "FrameGlasses", {284, 4, 125, 43});
-    OpGlass[0] = Place(new OptionButton(QStringLiteral("&Red/Cyan"), FrameGlasses), "OpGlass0",
-                       {0, 0, 63, 39}, " Red/Cyan Glasses ");
-    OpGlass[1] = Place(new OptionButton(QStringLiteral("&Green/Mag."), FrameGlasses), "OpGlass1",
-                       {62, 0, 63, 39}, " Green/Magenta Glasses ");
+    // One option per row of the tables; the buttons overlap by a pixel.
+    constexpr int kGlassStep = 62, kColorStep = 54;
+    FrameGlasses =
+        MakeFrame(w, "FrameGlasses", {284, 4, kGlassStep * (kGlassesCount - 1) + 63, 43});
     OpGlassGroup = new QButtonGroup(w);
     OpGlassGroup->setObjectName(QStringLiteral("OpGlass"));
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < kGlassesCount; ++i) {
+        const GlassesInfo& g = kGlasses[i];
+        const QByteArray name = "OpGlass" + QByteArray::number(i);
+        OpGlass[size_t(i)] = Place(new OptionButton(QString::fromUtf8(g.caption), FrameGlasses),
+                                   name.constData(), {kGlassStep * i, 0, 63, 39}, g.toolTip);
         OpGlassGroup->addButton(OpGlass[size_t(i)], i);
+    }
     OpGlass[0]->setChecked(true);
 
-    FrameColor = MakeFrame(w, "FrameColor", {414, 4, 217, 43});
-    // Left to right the order is grayscale, full colour, half colour, optimized;
-    // the index is what counts elsewhere.
-    OpColor[0] = Place(new OptionButton(QStringLiteral("Gr&ayscale"), FrameColor), "OpColor0",
-                       {0, 0, 55, 39}, " Gray Anaglyphs (No color reproduction) ");
-    OpColor[2] =
-        Place(new OptionButton(QStringLiteral("&Full Color"), FrameColor), "OpColor2",
-              {54, 0, 55, 39}, " Color Anaglyphs (Partial color reproduction. Retinal rivalry) ");
-    OpColor[1] = Place(new OptionButton(QStringLiteral("&Half Color"), FrameColor), "OpColor1",
-                       {108, 0, 55, 39},
-                       " Half Color Anaglyphs (Partial color reproduction, but not as good as "
-                       "color anaglyphs. Less retinal rivalry than color anaglyphs) ");
-    OpColor[3] = Place(new OptionButton(QStringLiteral("&Optimized"), FrameColor), "OpColor3",
-                       {162, 0, 55, 39},
-                       " Optimized Anaglyphs (Partial color reproduction, but not of red "
-                       "shades. Almost no retinal rivalry) ");
+    FrameColor =
+        MakeFrame(w, "FrameColor", {414, 4, kColorStep * (kColourMethodCount - 1) + 55, 43});
+    // The table gives each method its place in the row; the index is what
+    // counts elsewhere.
     OpColorGroup = new QButtonGroup(w);
     OpColorGroup->setObjectName(QStringLiteral("OpColor"));
-    for (int i = 0; i < 4; ++i)
-        OpColorGroup->addButton(OpColor[size_t(i)], i);
+    for (int column = 0; column < kColourMethodCount; ++column)
+        for (int i = 0; i < kColourMethodCount; ++i) {
+            const ColourMethodInfo& m = kColourMethods[i];
+            if (m.column != column) continue;
+            const QByteArray name = "OpColor" + QByteArray::number(i);
+            OpColor[size_t(i)] =
+                Place(new OptionButton(QString::fromUtf8(m.caption), FrameColor), name.constData(),
+                      {kColorStep * m.column, 0, 55, 39}, m.toolTip);
+            OpColor[size_t(i)]->setFont(SmallFont());
+            OpColorGroup->addButton(OpColor[size_t(i)], i);
+        }
     OpColor[2]->setChecked(true);
 
     cSave = Place(new QPushButton(QStringLiteral("&Save Img."), w), "cSave", {636, 4, 59, 39},
@@ -211,25 +212,29 @@ void MainWindowLayout::setupUi(QWidget* w) {
     CkStretch->setEnabled(false);
     CkStretch->hide();
 
-    for (QWidget* c : std::initializer_list<QWidget*>{
-             cOpen1, cOpen2, CkSBS, CkSwap, OpGlass[0], OpGlass[1], OpColor[0], OpColor[1],
-             OpColor[2], OpColor[3], cSave, HSB, HSC, HS, VS, cReset})
+    for (QWidget* c : std::initializer_list<QWidget*>{cOpen1, cOpen2, CkSBS, CkSwap, cSave, HSB,
+                                                      HSC, HS, VS, cReset})
         c->setCursor(hand);
+    for (OptionButton* b : OpGlass)
+        b->setCursor(hand);
     for (OptionButton* b : OpColor)
-        b->setFont(SmallFont());
+        b->setCursor(hand);
 
     // Keyboard order of the working controls; the rest follow.
-    QWidget* order[] = {cOpen1,     cOpen2,     CkSBS,      CkSwap,     OpGlass[0], OpGlass[1],
-                        OpColor[0], OpColor[1], OpColor[2], OpColor[3], cSave,      HSB,
-                        HS,         VS,         cReset,     tBr,        tXo,        tYo};
-    for (std::size_t i = 1; i < std::size(order); ++i)
+    QList<QWidget*> order = {cOpen1, cOpen2, CkSBS, CkSwap};
+    order.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
+    order.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
+    order.append({cSave, HSB, HS, VS, cReset, tBr, tXo, tYo});
+    for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 QList<QWidget*> MainWindowLayout::busyControls() const {
-    return {cOpen1,     cOpen2,     FrameGlasses, FrameColor, CkSwap,     CkSBS,    OpGlass[0],
-            OpGlass[1], OpColor[0], OpColor[1],   OpColor[2], OpColor[3], cSave,    HSB,
-            HSC,        HS,         VS,           cReset,     PicView1,   PicView2, lDi};
+    QList<QWidget*> controls = {cOpen1, cOpen2, FrameGlasses, FrameColor, CkSwap, CkSBS};
+    controls.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
+    controls.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
+    controls.append({cSave, HSB, HSC, HS, VS, cReset, PicView1, PicView2, lDi});
+    return controls;
 }
 
 }  // namespace tsy

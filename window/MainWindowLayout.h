@@ -3,6 +3,8 @@
 #include <QList>
 #include <array>
 
+#include "render/Methods.h"
+
 class QButtonGroup;
 class QFrame;
 class QLabel;
@@ -26,10 +28,10 @@ struct MainWindowLayout {
     CheckBox* CkSBS = nullptr;
     CheckBox* CkSwap = nullptr;
     QFrame* FrameGlasses = nullptr;
-    std::array<OptionButton*, 2> OpGlass{};
+    std::array<OptionButton*, kGlassesCount> OpGlass{};
     QButtonGroup* OpGlassGroup = nullptr;
     QFrame* FrameColor = nullptr;
-    std::array<OptionButton*, 4> OpColor{};
+    std::array<OptionButton*, kColourMethodCount> OpColor{};
     QButtonGroup* OpColorGroup = nullptr;
     QPushButton* cSave = nullptr;
 

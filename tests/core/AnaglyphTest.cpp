@@ -88,7 +88,14 @@ std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std:
     return out;
 }
 
-const int kMethods[] = {1, 2, 3, 4, 17, 18, 19, 20};
+// Every method the option groups offer.
+const std::vector<int> kMethods = [] {
+    std::vector<int> v;
+    for (int g = 0; g < tsy::kGlassesCount; ++g)
+        for (int c = 0; c < tsy::kColourMethodCount; ++c)
+            if (const int m = tsy::MethodNumberFor(g, c)) v.push_back(m);
+    return v;
+}();
 
 std::vector<std::uint8_t> Noise(std::size_t n, std::mt19937& rng) {
     std::vector<std::uint8_t> v(n);
@@ -151,7 +158,7 @@ void ForEachIsa(Body body) {
 Px OnePixel(int method, Px left, Px right, int brightness = 0) {
     PictureBuffer r = Filled(1, 1, right), l = Filled(1, 1, left), out;
     tsy::SilentProgress quiet;
-    EXPECT_TRUE(tsy::Anaglyph(r, l, out, method, brightness, 0, 0, 0, quiet));
+    EXPECT_TRUE(tsy::Anaglyph(r, l, out, {method, brightness, 0, 0, 0}, quiet));
     Img R{1, 1, 3, 4, {std::uint8_t(right.b), std::uint8_t(right.g), std::uint8_t(right.r)}};
     Img L{1, 1, 3, 4, {std::uint8_t(left.b), std::uint8_t(left.g), std::uint8_t(left.r)}};
     R.bytes.resize(12), L.bytes.resize(12);
@@ -185,7 +192,7 @@ TEST(Anaglyph, RoundsHalvesToEvenAndClamps) {
     for (int method : {3, 19, 2, 1}) {  // a missing right view still gets the brightness
         PictureBuffer r(4, 3), l = Filled(4, 3, {7, 8, 9}), out;
         tsy::SilentProgress quiet;
-        ASSERT_TRUE(tsy::Anaglyph(r, l, out, method, 40, 0, 0, 0, quiet));
+        ASSERT_TRUE(tsy::Anaglyph(r, l, out, {method, 40, 0, 0, 0}, quiet));
         EXPECT_EQ(method == 19 ? At(out, 3, 2).r : At(out, 3, 2).g, 40) << method;
         EXPECT_EQ(At(out, 3, 2).b, 40) << method;
     }
@@ -199,7 +206,7 @@ TEST(Anaglyph, OddAndEvenOffsetsPickColumns) {
     const auto columns = [&](int offsetX, bool right) {
         PictureBuffer out;
         tsy::SilentProgress quiet;
-        EXPECT_TRUE(tsy::Anaglyph(r, l, out, 3, 0, 0, offsetX, 0, quiet));
+        EXPECT_TRUE(tsy::Anaglyph(r, l, out, {3, 0, 0, offsetX, 0}, quiet));
         std::vector<int> v;
         for (int x = 0; x < 8; ++x)
             v.push_back((right ? At(out, x, 0).g : At(out, x, 0).r) - 1);
@@ -215,11 +222,11 @@ TEST(Anaglyph, OddAndEvenOffsetsPickColumns) {
 TEST(Anaglyph, ResultMayBeOneOfTheViews) {
     tsy::SilentProgress quiet;
     PictureBuffer r = Filled(5, 2, {1, 2, 3}), l = Filled(5, 2, {4, 5, 6});
-    ASSERT_TRUE(tsy::Anaglyph(r, l, l, 3, 0, 0, -2, 0, quiet));
+    ASSERT_TRUE(tsy::Anaglyph(r, l, l, {3, 0, 0, -2, 0}, quiet));
     EXPECT_EQ(At(l, 0, 0), (Px{0, 2, 3}));
     EXPECT_EQ(At(l, 1, 1), (Px{4, 2, 3}));
     PictureBuffer r2 = Filled(5, 2, {1, 2, 3}), l2 = Filled(5, 2, {4, 5, 6});
-    ASSERT_TRUE(tsy::Anaglyph(r2, l2, r2, 3, 0, 0, 2, 0, quiet));
+    ASSERT_TRUE(tsy::Anaglyph(r2, l2, r2, {3, 0, 0, 2, 0}, quiet));
     EXPECT_EQ(At(r2, 0, 0), (Px{4, 0, 0}));
     EXPECT_EQ(At(r2, 1, 1), (Px{4, 2, 3}));
 }
@@ -244,7 +251,7 @@ TEST(Anaglyph, ProgressCaptionsAndEvents) {
     const auto run = [](int h, int threads) {
         PictureBuffer r = Filled(3, h, {1, 1, 1}), l, out;
         Recorder rec;
-        EXPECT_TRUE(tsy::Anaglyph(r, l, out, 1, 0, 0, 0, 0, rec, threads));
+        EXPECT_TRUE(tsy::Anaglyph(r, l, out, {1, 0, 0, 0, 0}, rec, threads));
         return rec.calls;
     };
     std::vector<std::string> want{"Initializing ..."};
@@ -268,13 +275,13 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
     PictureBuffer out = Filled(2, 2, {7, 8, 9});
     for (int method : {0, 5, 16, 21, -3}) {
         Recorder rec;
-        EXPECT_FALSE(tsy::Anaglyph(r, l, out, method, 0, 0, 0, 0, rec));
+        EXPECT_FALSE(tsy::Anaglyph(r, l, out, {method, 0, 0, 0, 0}, rec));
         ASSERT_EQ(rec.calls.size(), 2u);
         EXPECT_EQ(rec.calls[1].rfind("error 5: ", 0), 0u) << rec.calls[1];
     }
     PictureBuffer huge(40000, 40000);  // more pixels than any buffer may hold
     Recorder rec;
-    EXPECT_FALSE(tsy::Anaglyph(huge, l, out, 3, 0, 0, 0, 0, rec));
+    EXPECT_FALSE(tsy::Anaglyph(huge, l, out, {3, 0, 0, 0, 0}, rec));
     EXPECT_EQ(rec.calls,
               (std::vector<std::string>{"Initializing ...", "error 480: Not enough free memory!"}));
     EXPECT_EQ(At(out, 1, 1), (Px{7, 8, 9}));
@@ -374,7 +381,7 @@ TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
                 const auto want = Reference(FromBuffer(r), L, O.bytes, method, bright, ox, oy);
                 tsy::SilentProgress quiet;
                 ASSERT_TRUE(
-                    tsy::Anaglyph(r, l, out, method, bright, 0, ox, oy, quiet, 1 + run++ % 3));
+                    tsy::Anaglyph(r, l, out, {method, bright, 0, ox, oy}, quiet, 1 + run++ % 3));
                 ASSERT_TRUE(l.width() == 45 && l.height() == 13);
                 ASSERT_TRUE(FromBuffer(out).bytes == want)
                     << "left " << lw << "x" << lh << " pictures " << pictures << " method "

@@ -47,7 +47,7 @@ TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
         }
     }
     SilentProgress quiet;
-    BlendSettings s;
+    AnaglyphSettings s;
     s.offsetX = 4;  // image 2 moves by +2 columns, image 1 by -2
     ASSERT_TRUE(BuildAnaglyph(left, right, out, s, quiet, 1));
     const std::uint32_t p = out.pixel(10, 0);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -84,7 +85,12 @@ std::string Seconds(double s) {
 std::string Clockface(double seconds) {
     const auto total = std::int64_t(std::max(0.0, seconds) + 0.5);
     const std::int64_t h = total / 3600, m = total / 60 % 60, s = total % 60;
-    auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    // Not "0" + to_string(v): GCC 12 warns falsely about that at -O3.
+    auto two = [](std::int64_t v) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%02d", int(v));
+        return std::string(text);
+    };
     return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(s)
                  : std::to_string(m) + ":" + two(s);
 }

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "AnaglyphScene.h"
-#include "output/HuffmanDeflate.h"
+#include "output/png/HuffmanDeflate.h"
 #include "output/JpegWriter.h"
 #include "output/PngOptimiser.h"
 
@@ -79,7 +79,7 @@ void BM_HuffmanOnlyZlib(benchmark::State& state) {
         data[i] = std::uint8_t(im.rgb[i] - (i >= row ? im.rgb[i - row] : 0));
     std::size_t size = 0;
     for (auto _ : state)
-        size = tsy::HuffmanOnlyZlib(data.data(), data.size()).size();
+        size = tsy::png::HuffmanOnlyZlib(data.data(), data.size()).size();
     state.counters["bytes"] = double(size);
     state.SetBytesProcessed(std::int64_t(state.iterations() * data.size()));
 }

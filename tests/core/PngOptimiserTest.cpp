@@ -6,7 +6,7 @@
 
 #include "OutputTestFiles.h"
 #include "output/BmpWriter.h"
-#include "output/HuffmanDeflate.h"
+#include "output/png/HuffmanDeflate.h"
 #include "output/PngOptimiser.h"
 
 namespace {
@@ -135,11 +135,11 @@ TEST(HuffmanOnlyZlib, InflatesToTheInputForAnyDistribution) {
         phases.push_back(std::uint8_t(k < 300000 ? rng() % 4 : 128 + rng() % 64));
     inputs.push_back(phases);
     for (const auto& in : inputs) {
-        const auto z = tsy::HuffmanOnlyZlib(in.data(), in.size());
+        const auto z = tsy::png::HuffmanOnlyZlib(in.data(), in.size());
         EXPECT_EQ(Inflate(z, in.size()), in) << in.size();
     }
     // One table for both halves would cost 5 bits a byte, one each 4 on average.
-    EXPECT_LT(tsy::HuffmanOnlyZlib(phases.data(), phases.size()).size(), phases.size() * 9 / 16);
+    EXPECT_LT(tsy::png::HuffmanOnlyZlib(phases.data(), phases.size()).size(), phases.size() * 9 / 16);
 }
 
 TEST(PngOptimiser, FilesAndTheProgram) {

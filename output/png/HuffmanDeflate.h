@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tsy {
+namespace tsy::png {
 
 // A zlib stream of data that codes every byte as a literal (no matches), with
 // the block boundaries placed where a new Huffman table pays for its header.
@@ -12,4 +12,4 @@ namespace tsy {
 // gain little and the table fit is what counts.
 std::vector<std::uint8_t> HuffmanOnlyZlib(const std::uint8_t* data, std::size_t size);
 
-}  // namespace tsy
+}  // namespace tsy::png

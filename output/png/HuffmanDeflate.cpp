@@ -1,4 +1,4 @@
-#include "output/HuffmanDeflate.h"
+#include "output/png/HuffmanDeflate.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-namespace tsy {
+namespace tsy::png {
 
 namespace {
 
@@ -272,4 +272,4 @@ std::vector<std::uint8_t> HuffmanOnlyZlib(const std::uint8_t* data, std::size_t 
     return out;
 }
 
-}  // namespace tsy
+}  // namespace tsy::png

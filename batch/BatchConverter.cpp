@@ -26,9 +26,9 @@
 #include "base/Progress.h"
 #include "base/ReplaceFile.h"
 #include "base/WorkerPool.h"
+#include "input/BmpReader.h"
 #include "input/MappedFile.h"
 #include "input/MpoReader.h"
-#include "input/BmpReader.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/PngOptimiser.h"
@@ -48,13 +48,14 @@ namespace {
 constexpr const char* kProgram = "tessaly-batch";
 constexpr int kMaxJobs = 1024;
 
-// "a|b|c" with sep "|", "a, b or c" with sep ", ".
+// "a|b|c" with sep "|", "a, b or c" with sep ", "; each one in quote.
 template <class Row, std::size_t N>
-std::string NamesOf(const Row (&rows)[N], const char* sep) {
+std::string NamesOf(const Row (&rows)[N], const char* sep, const char* Row::*field = &Row::name,
+                    const char* quote = "") {
     std::string text;
     for (std::size_t i = 0; i < N; ++i) {
         if (i > 0) text += i + 1 < N || sep[0] == '|' ? sep : " or ";
-        text += rows[i].name;
+        text.append(quote).append(rows[i].*field).append(quote);
     }
     return text;
 }
@@ -363,6 +364,11 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
         }
     }
 
+    if (MethodNumberFor(o.glasses, o.method) == 0) {
+        message = std::string("--method ") + kColourMethods[o.method].name + " has no " +
+                  kGlasses[o.glasses].name + " form";
+        return BatchCommand::UsageError;
+    }
     if (o.files.empty()) {
         message = "no input files";
         return BatchCommand::UsageError;
@@ -391,6 +397,11 @@ std::string BatchUsage() {
     const std::size_t column = std::max(method.size(), glasses.size()) + 2;
     method.resize(column, ' ');
     glasses.resize(column, ' ');
+    std::string lacking;
+    for (const GlassesInfo& g : kGlasses)
+        if (g.lacks >= 0)
+            lacking += std::string(column, ' ') + "(" + kColourMethods[g.lacks].name + " has no " +
+                       g.name + " form)\n";
     return "Usage: tessaly-batch [options] FILE...\n"
            "Turns stereo pictures into anaglyphs, as the Tessaly window does.\n"
            "\n"
@@ -400,7 +411,7 @@ std::string BatchUsage() {
            "\n"
            "Options:\n" +
            method + "colour method (default " + kColourMethods[defaults.method].name + ")\n" +
-           glasses + "glasses (default " + kGlasses[defaults.glasses].name + ")\n" +
+           glasses + "glasses (default " + kGlasses[defaults.glasses].name + ")\n" + lacking +
            "  --brightness N    -128 to 128 (default 0)\n"
            "  --dx N, --dy N    horizontal and vertical offset between the views in pixels,\n"
            "                    as the window's X and Y boxes show them (default 0)\n"
@@ -415,11 +426,13 @@ std::string BatchUsage() {
            "  --overwrite       replace existing output files\n"
            "  -h, --help        show this help\n"
            "  --version         show the version\n"
-           "\n"
-           "An output is named like its input with \"_3D\", \"-RC\" or \"-GM\" and the format's\n"
-           "extension: IMG_0042.MPO gives IMG_0042_3D-RC.jpg; a name without extension\n"
-           "is kept whole (scan gives scan_3D-RC.jpg). Existing files are kept unless\n"
-           "--overwrite is given.\n"
+           "\n" +
+           "An output is named like its input with \"_3D\", " +
+           NamesOf(kGlasses, ", ", &GlassesInfo::saveSuffix, "\"") +
+           " and the\n"
+           "format's extension: IMG_0042.MPO gives IMG_0042_3D-RC.jpg; a name without\n"
+           "extension is kept whole (scan gives scan_3D-RC.jpg). Existing files are kept\n"
+           "unless --overwrite is given.\n"
            "\n"
            "Exit status: 0 all files converted, 1 some failed, 2 wrong usage.\n";
 }

@@ -16,8 +16,8 @@ struct BatchOptions {
     bool sideBySide = false;  // each FILE holds both views next to each other
     bool stretch = true;      // side-by-side halves widened back to the whole width
     bool swap = false;
-    int glasses = 0;  // 0 red/cyan, 1 green/magenta
-    int method = 2;   // 0 grayscale, 1 half colour, 2 full colour, 3 optimized
+    int glasses = 0;  // a row of kGlasses: 0 red/cyan
+    int method = 2;   // a row of kColourMethods: 2 full colour
     int brightness = 0;
     int dx = 0;
     int dy = 0;

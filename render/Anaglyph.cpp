@@ -226,7 +226,8 @@ BlockStatus Render(const PixelBlock& R, const PixelBlock& L, const PixelBlock& O
     SplitColumns(p);
     p.kernel = anaglyph::SelectKernel(s.methodNumber, p.bpp, keepX, p.cols.odd, bright.brightness,
                                       anaglyph::ActiveIsa());
-    p.ctx = {&SharedLumTables(), &bright};
+    const DuboisTables* dubois = DuboisTablesFor(s.methodNumber);
+    p.ctx = {&SharedLumTables(), &bright, dubois, dubois ? &SharedEncodeConstants() : nullptr};
     threads = std::max(threads, 1);
 
     const std::int64_t h = p.height;

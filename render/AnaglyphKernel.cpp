@@ -55,9 +55,49 @@ inline std::uint32_t Mix(std::uint32_t p) {
     return std::uint32_t(_mm_cvtsd_si32(_mm_set_sd(g + b)));
 }
 
+// The kernels' number of every least-squares method; the matrix tells the glasses.
+constexpr int kDubois = 5;
+
+// A least-squares pixel's linear blue, green, red and 0: the six table rows
+// summed in one order, so every kernel gets the same floats.
+inline __m128 LinearSum(std::uint32_t r, std::uint32_t l, const DuboisTables& t) {
+    __m128 o = _mm_load_ps(t.in[0][(l >> 16) & 0xFF]);
+    o = _mm_add_ps(o, _mm_load_ps(t.in[1][(l >> 8) & 0xFF]));
+    o = _mm_add_ps(o, _mm_load_ps(t.in[2][l & 0xFF]));
+    o = _mm_add_ps(o, _mm_load_ps(t.in[3][(r >> 16) & 0xFF]));
+    o = _mm_add_ps(o, _mm_load_ps(t.in[4][(r >> 8) & 0xFF]));
+    return _mm_add_ps(o, _mm_load_ps(t.in[5][r & 0xFF]));
+}
+
+// The byte of linear light o; the vector kernels do the same float steps.
+inline std::uint32_t Encode(float o, const EncodeConstants& k) {
+    o = std::min(std::max(o, 0.0f), 1.0f);
+    std::uint32_t bits;
+    std::memcpy(&bits, &o, 4);
+    const int e = std::clamp(int(bits >> 23) - 118, 0, 9);
+    bits = (bits & 0x7FFFFFu) | 0x3F800000u;
+    float m;
+    std::memcpy(&m, &bits, 4);
+    const float t = (m - 1.5f) * 2.0f;
+    float p = k.poly[6];
+    for (int i = 5; i >= 0; --i)
+        p = p * t + k.poly[i];
+    float y = p * k.scale[e] + k.offset;
+    if (o <= k.knee) y = o * k.slope + 0.5f;
+    return std::uint32_t(int(y));
+}
+
+inline std::uint32_t Dubois(std::uint32_t r, std::uint32_t l, const RunContext& c) {
+    alignas(16) float o[4];
+    _mm_store_ps(o, LinearSum(r, l, *c.dubois));
+    const EncodeConstants& k = *c.encode;
+    return Encode(o[0], k) | Encode(o[1], k) << 8 | Encode(o[2], k) << 16;
+}
+
 // The colour channels of one output pixel from a right and a left pixel.
 template <int M>
-inline std::uint32_t Combine(std::uint32_t r, std::uint32_t l, const LumTables& t) {
+inline std::uint32_t Combine(std::uint32_t r, std::uint32_t l, const RunContext& c) {
+    const LumTables& t = *c.lum;
     const auto lum = [&t](std::uint32_t p) {
         return std::uint32_t(t.b[p & 0xFF]) + t.g[(p >> 8) & 0xFF] + t.r[(p >> 16) & 0xFF];
     };
@@ -69,11 +109,15 @@ inline std::uint32_t Combine(std::uint32_t r, std::uint32_t l, const LumTables& 
     if constexpr (M == 18) return (r & 0xFF00FFu) | lum(l) << 8;
     if constexpr (M == 19) return (r & 0xFF00FFu) | (l & 0xFF00u);
     if constexpr (M == 20) return (r & 0xFF00FFu) | Mix(l) << 8;
+    if constexpr (M == 33) return lum(l) * 0x010100u | lum(r);
+    if constexpr (M == 34) return (l & 0xFFFF00u) | lum(r);
+    if constexpr (M == 35) return (l & 0xFFFF00u) | (r & 0xFFu);
+    if constexpr (M == kDubois) return Dubois(r, l, c);
 }
 
 // Locals throughout: the byte stores could alias anything reached through s.
 template <int M, int Bpp, bool KeepX, bool Odd>
-void CombineFrom(const RowSpan& s, std::ptrdiff_t x, const LumTables& t) {
+void CombineFrom(const RowSpan& s, std::ptrdiff_t x, const RunContext& c) {
     const std::uint8_t* const r = s.r;
     const std::uint8_t* const l = s.l;
     std::uint8_t* const out = s.out;
@@ -81,13 +125,13 @@ void CombineFrom(const RowSpan& s, std::ptrdiff_t x, const LumTables& t) {
     for (; x < xe; ++x) {
         const std::uint32_t pr = Load<Bpp>(r + Col<Odd>(x, aR) * Bpp);
         const std::uint32_t pl = Load<Bpp>(l + Col<Odd>(x, aL) * Bpp);
-        Store<Bpp, KeepX>(out + x * Bpp, Combine<M>(pr, pl, t));
+        Store<Bpp, KeepX>(out + x * Bpp, Combine<M>(pr, pl, c));
     }
 }
 
 template <int M, int Bpp, bool KeepX, bool Odd>
 void TableRow(const RowSpan& s, const RunContext& c) {
-    CombineFrom<M, Bpp, KeepX, Odd>(s, s.xs, *c.lum);
+    CombineFrom<M, Bpp, KeepX, Odd>(s, s.xs, c);
 }
 
 // The colour channels of 4-byte pixels; the X byte stays.
@@ -133,6 +177,15 @@ struct Sse2Vector {
                                               _mm_mul_pd(_mm_cvtepi32_pd(b2), k3)));
         };
         return _mm_unpacklo_epi64(mix(g, b), mix(_mm_srli_si128(g, 8), _mm_srli_si128(b, 8)));
+    }
+    // Without gathers, lane by lane.
+    static T Dubois(T r, T l, const RunContext& c) {
+        alignas(16) std::uint32_t rs[4], ls[4], out[4];
+        _mm_store_si128(reinterpret_cast<T*>(rs), r);
+        _mm_store_si128(reinterpret_cast<T*>(ls), l);
+        for (int i = 0; i < 4; ++i)
+            out[i] = anaglyph::Dubois(rs[i], ls[i], c);
+        return _mm_load_si128(reinterpret_cast<const T*>(out));
     }
     // Source pixels of output columns x .. x+3, i = x + a. With an odd offset
     // they are i, i, i+2, i+2 (i even) or i-1, i+1, i+1, i+3 (i odd; then i is
@@ -197,6 +250,75 @@ struct Avx2Vector {
         };
         return _mm256_set_m128i(mix(_mm256_extracti128_si256(g, 1), _mm256_extracti128_si256(b, 1)),
                                 mix(_mm256_castsi256_si128(g), _mm256_castsi256_si128(b)));
+    }
+    // As Encode() above, lane by lane, N vectors in step so that their long
+    // chains overlap. Lanes below the table's exponents take the straight part.
+    template <int N>
+    static void Encode(__m256 (&o)[N], T (&out)[N], const EncodeConstants& k) {
+        __m256 t[N], p[N], scale[N];
+        for (int q = 0; q < N; ++q) {
+            o[q] = _mm256_min_ps(_mm256_max_ps(o[q], _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
+            const T bits = _mm256_castps_si256(o[q]);
+            const T e = _mm256_sub_epi32(_mm256_srli_epi32(bits, 23), Set1(118));
+            const __m256 m = _mm256_castsi256_ps(
+                _mm256_or_si256(_mm256_and_si256(bits, Set1(0x7FFFFFu)), Set1(0x3F800000u)));
+            t[q] = _mm256_mul_ps(_mm256_sub_ps(m, _mm256_set1_ps(1.5f)), _mm256_set1_ps(2.0f));
+            const __m256 low = _mm256_permutevar8x32_ps(_mm256_loadu_ps(k.scale), e);
+            const __m256 high = _mm256_permutevar8x32_ps(_mm256_loadu_ps(k.scale + 8), e);
+            scale[q] =
+                _mm256_blendv_ps(low, high, _mm256_castsi256_ps(_mm256_cmpgt_epi32(e, Set1(7))));
+            p[q] = _mm256_set1_ps(k.poly[6]);
+        }
+        for (int i = 5; i >= 0; --i) {
+            const __m256 a = _mm256_set1_ps(k.poly[i]);
+            for (int q = 0; q < N; ++q)
+                p[q] = _mm256_add_ps(_mm256_mul_ps(p[q], t[q]), a);
+        }
+        for (int q = 0; q < N; ++q) {
+            const __m256 curve =
+                _mm256_add_ps(_mm256_mul_ps(p[q], scale[q]), _mm256_set1_ps(k.offset));
+            const __m256 straight =
+                _mm256_add_ps(_mm256_mul_ps(o[q], _mm256_set1_ps(k.slope)), _mm256_set1_ps(0.5f));
+            const __m256 below = _mm256_cmp_ps(o[q], _mm256_set1_ps(k.knee), _CMP_LE_OQ);
+            out[q] = _mm256_cvttps_epi32(_mm256_blendv_ps(curve, straight, below));
+        }
+    }
+    // As Dubois() above: two pixels per vector while summing, then turned to
+    // one vector per channel for the encode.
+    static T Dubois(T r, T l, const RunContext& c) {
+        // Byte offsets of every pixel's rows in the six tables.
+        alignas(32) std::uint32_t at[6][8];
+        const T m = Set1(0xFF0);
+        const T views[2] = {l, r};
+        for (int k = 0; k < 6; ++k) {
+            const T v = views[k / 3];
+            const T shifted = k % 3 == 0   ? _mm256_srli_epi32(v, 12)
+                              : k % 3 == 1 ? _mm256_srli_epi32(v, 4)
+                                           : _mm256_slli_epi32(v, 4);
+            _mm256_store_si256(reinterpret_cast<T*>(at[k]), _mm256_and_si256(shifted, m));
+        }
+        const auto* base = reinterpret_cast<const std::uint8_t*>(c.dubois->in);
+        const auto row = [&](int k, int px) {
+            return _mm_load_ps(reinterpret_cast<const float*>(base + k * 4096 + at[k][px]));
+        };
+        __m256 o[4];  // blue, green, red, 0 of pixels 2q | 2q + 1
+        for (int q = 0; q < 4; ++q) {
+            const int a = 2 * q, b = 2 * q + 1;
+            o[q] = _mm256_set_m128(row(0, b), row(0, a));
+            for (int k = 1; k < 6; ++k)
+                o[q] = _mm256_add_ps(o[q], _mm256_set_m128(row(k, b), row(k, a)));
+        }
+        // Per channel, pixels 0 2 4 6 | 1 3 5 7.
+        const __m256 bg01 = _mm256_unpacklo_ps(o[0], o[1]), bg23 = _mm256_unpacklo_ps(o[2], o[3]);
+        const __m256 r01 = _mm256_unpackhi_ps(o[0], o[1]), r23 = _mm256_unpackhi_ps(o[2], o[3]);
+        __m256 planes[3] = {_mm256_shuffle_ps(bg01, bg23, _MM_SHUFFLE(1, 0, 1, 0)),
+                            _mm256_shuffle_ps(bg01, bg23, _MM_SHUFFLE(3, 2, 3, 2)),
+                            _mm256_shuffle_ps(r01, r23, _MM_SHUFFLE(1, 0, 1, 0))};
+        T e[3];
+        Encode(planes, e, *c.encode);
+        const T bytes = _mm256_or_si256(
+            e[0], _mm256_or_si256(_mm256_slli_epi32(e[1], 8), _mm256_slli_epi32(e[2], 16)));
+        return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
     }
     // As the SSE2 one, per 128-bit lane: reads columns up to i+7.
     template <bool Odd>
@@ -286,6 +408,16 @@ RowKernel SelectKernel(int method, int bpp, bool keepX, bool oddX, int brightnes
             return PickMethod<19>(bpp, keepX, oddX, brightness, isa);
         case 20:
             return PickMethod<20>(bpp, keepX, oddX, brightness, isa);
+        case 33:
+            return PickMethod<33>(bpp, keepX, oddX, brightness, isa);
+        case 34:
+            return PickMethod<34>(bpp, keepX, oddX, brightness, isa);
+        case 35:
+            return PickMethod<35>(bpp, keepX, oddX, brightness, isa);
+        case 5:
+        case 21:
+        case 37:
+            return PickMethod<kDubois>(bpp, keepX, oddX, brightness, isa);
         default:
             return {};
     }

@@ -28,6 +28,8 @@ struct RowSpan {
 struct RunContext {
     const LumTables* lum;
     const BrightnessTable* bright;
+    const DuboisTables* dubois;  // least-squares methods only
+    const EncodeConstants* encode;
 };
 
 // Writes the colour channels of [xs, xe); the X byte of 4-byte pixels is kept

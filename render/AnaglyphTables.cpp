@@ -1,6 +1,7 @@
 #include "render/AnaglyphTables.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tsy {
@@ -24,6 +25,95 @@ BrightnessTable::BrightnessTable(int v) : brightness(std::clamp(v, -255, 255)) {
     down = std::uint8_t(std::max(-brightness, 0));
     for (int i = 0; i < 256; ++i)
         value[i] = std::uint8_t(std::clamp(i + brightness, 0, 255));
+}
+
+namespace {
+
+// Per output channel (red, green, blue): left red, green, blue, then right.
+using Matrix = double[3][6];
+
+// The revised least-squares set for red/cyan, the LCD sets for the others.
+constexpr Matrix kRedCyan = {{0.437, 0.449, 0.164, -0.011, -0.032, -0.007},
+                             {-0.062, -0.062, -0.024, 0.377, 0.761, 0.009},
+                             {-0.048, -0.050, -0.017, -0.026, -0.093, 1.234}};
+constexpr Matrix kGreenMagenta = {{-0.062, -0.158, -0.039, 0.529, 0.705, 0.024},
+                                  {0.284, 0.668, 0.143, -0.016, -0.015, -0.065},
+                                  {-0.015, -0.027, 0.021, 0.009, 0.075, 0.937}};
+constexpr Matrix kAmberBlue = {{1.062, -0.205, 0.299, -0.016, -0.123, -0.017},
+                               {-0.026, 0.908, 0.068, 0.006, 0.062, -0.017},
+                               {-0.038, -0.173, 0.022, 0.094, 0.185, 0.911}};
+
+void Fill(DuboisTables& t, const Matrix& m) {
+    for (int v = 0; v < 256; ++v) {
+        const double c = v / 255.0;
+        const double lin = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        for (int k = 0; k < 6; ++k) {
+            for (int out = 0; out < 3; ++out)  // blue, green, red
+                t.in[k][v][out] = float(m[2 - out][k] * lin);
+            t.in[k][v][3] = 0;
+        }
+    }
+}
+
+}  // namespace
+
+const DuboisTables* DuboisTablesFor(int methodNumber) {
+    static const auto tables = [] {
+        std::array<DuboisTables, 3> t;
+        Fill(t[0], kRedCyan);
+        Fill(t[1], kGreenMagenta);
+        Fill(t[2], kAmberBlue);
+        return t;
+    }();
+    switch (methodNumber) {
+        case 5:
+            return &tables[0];
+        case 21:
+            return &tables[1];
+        case 37:
+            return &tables[2];
+        default:
+            return nullptr;
+    }
+}
+
+EncodeConstants::EncodeConstants() {
+    // Interpolation of (1.5 + t / 2)^(1/2.4) at the Chebyshev nodes of
+    // [-1, 1], as a polynomial in t: within 4e-7 of the curve in float.
+    constexpr int kN = 7;
+    double cheb[kN];
+    for (int j = 0; j < kN; ++j) {
+        double sum = 0;
+        for (int k = 0; k < kN; ++k) {
+            const double x = std::cos(M_PI * (k + 0.5) / kN);
+            sum += std::pow(1.5 + 0.5 * x, 1 / 2.4) * std::cos(M_PI * j * (k + 0.5) / kN);
+        }
+        cheb[j] = 2 * sum / kN;
+    }
+    cheb[0] /= 2;
+    double tn[kN][kN] = {};  // monomial coefficients of the Chebyshev polynomials
+    tn[0][0] = 1;
+    tn[1][1] = 1;
+    for (int j = 2; j < kN; ++j)
+        for (int i = 0; i < kN; ++i)
+            tn[j][i] = (i > 0 ? 2 * tn[j - 1][i - 1] : 0) - tn[j - 2][i];
+    for (int i = 0; i < kN; ++i) {
+        double a = 0;
+        for (int j = 0; j < kN; ++j)
+            a += cheb[j] * tn[j][i];
+        poly[i] = float(a);
+    }
+    for (int i = 0; i < 16; ++i)
+        scale[i] = float(255 * 1.055 * std::pow(2.0, (std::min(i, 9) - 9) / 2.4));
+    offset = float(0.5 - 255 * 0.055);
+    slope = float(255 * 12.92);
+    knee = float(0.0031308);
+    if (double(knee) > 0.0031308) knee = std::nextafter(knee, 0.0f);
+}
+
+const EncodeConstants& SharedEncodeConstants() {
+    static const EncodeConstants constants;
+    return constants;
 }
 
 }  // namespace tsy

@@ -27,4 +27,32 @@ struct BrightnessTable {
     std::uint8_t value[256];
 };
 
+// The least-squares methods work in linear light. Per input channel (left
+// red, green, blue, then right red, green, blue) and byte value: the byte's
+// linear light (sRGB curve) times that channel's coefficients for output
+// blue, green and red, and 0. A pixel's linear output is the sum of its six
+// rows, added in that order.
+struct DuboisTables {
+    alignas(16) float in[6][256][4];
+};
+
+// The tables of a least-squares method number, built on first use; null for
+// other numbers.
+const DuboisTables* DuboisTablesFor(int methodNumber);
+
+// The sRGB encode of linear light o in [0, 1] without pow, as a byte plus
+// one half (truncated by the caller): o = 2^e * m with m in [1, 2); m^(1/2.4)
+// from a polynomial in t = 2m - 3, 255 * 1.055 * 2^(e/2.4) from a table for
+// e = -9..0 (lower e take the straight part of the curve).
+struct EncodeConstants {
+    EncodeConstants();
+    float poly[7];    // coefficients of t^0 .. t^6
+    float scale[16];  // 255 * 1.055 * 2^((i - 9) / 2.4) for i = 0..9
+    float offset;     // 0.5 - 255 * 0.055
+    float slope;      // 255 * 12.92, the straight part
+    float knee;       // the largest float o with o <= 0.0031308
+};
+
+const EncodeConstants& SharedEncodeConstants();
+
 }  // namespace tsy

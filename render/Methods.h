@@ -9,6 +9,13 @@ namespace tsy {
 // The kinds of glasses and the colour methods. A row's position is its index
 // everywhere else: the window's option group, the batch options and
 // MethodNumberFor. A new method is a row here plus its formula in the engine.
+//
+// Method numbers, the glasses' base plus the method's number:
+//   red/cyan       1 grayscale, 2 half colour, 3 full colour, 4 optimized, 5 Dubois
+//   green/magenta 17, 18, 19, 20, 21 in the same order
+//   amber/blue    33, 34, 35, 37 (no optimized form)
+// The eye behind each filter gets the channels that filter passes: the left
+// view red (red/cyan), green (green/magenta) or red and green (amber/blue).
 
 struct GlassesInfo {
     const char* name;     // on the command line
@@ -16,6 +23,8 @@ struct GlassesInfo {
     const char* toolTip;
     const char* saveSuffix;  // in proposed file names, after "_3D"
     int numberBase;          // added to the colour method's number
+    int lacks = -1;          // a colour method without a form for these glasses
+    int instead = -1;        // the one chosen when the glasses are chosen with it
 };
 
 struct ColourMethodInfo {
@@ -29,6 +38,7 @@ struct ColourMethodInfo {
 inline constexpr GlassesInfo kGlasses[] = {
     {"red-cyan", "&Red/Cyan", " Red/Cyan Glasses ", "-RC", 0},
     {"green-magenta", "&Green/Mag.", " Green/Magenta Glasses ", "-GM", 16},
+    {"amber-blue", "A&mber/Blue", " Amber/Blue Glasses ", "-AB", 32, 3, 4},
 };
 
 inline constexpr ColourMethodInfo kColourMethods[] = {
@@ -43,16 +53,20 @@ inline constexpr ColourMethodInfo kColourMethods[] = {
      " Optimized Anaglyphs (Partial color reproduction, but not of red shades. Almost no "
      "retinal rivalry) ",
      4, 3},
+    {"dubois", "&Dubois",
+     " Dubois Anaglyphs (Least-squares color reproduction in linear light. Least ghosting, "
+     "truest colors) ",
+     5, 4},
 };
 
 inline constexpr int kGlassesCount = int(std::size(kGlasses));
 inline constexpr int kColourMethodCount = int(std::size(kColourMethods));
 
 // The engine's method number for an option of each group; 0 when either index
-// is out of range.
+// is out of range or the glasses have no form of the method.
 constexpr int MethodNumberFor(int glassIndex, int colorIndex) {
     if (glassIndex < 0 || glassIndex >= kGlassesCount || colorIndex < 0 ||
-        colorIndex >= kColourMethodCount)
+        colorIndex >= kColourMethodCount || kGlasses[glassIndex].lacks == colorIndex)
         return 0;
     return kGlasses[glassIndex].numberBase + kColourMethods[colorIndex].number;
 }

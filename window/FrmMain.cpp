@@ -167,6 +167,7 @@ void FrmMain::EnableButtons(bool enable) {
     }
     for (QWidget* c : ui.busyControls())
         c->setEnabled(enable);
+    if (enable) OfferColourMethods();
     for (QLineEdit* box : {ui.tBr, ui.tXo, ui.tYo})
         box->setReadOnly(!enable);
     for (QLineEdit* box : {ui.tBr, ui.tXo, ui.tYo})

@@ -44,6 +44,8 @@ public:
     void PicBlend();
     void OpColor_Click(int index);
     void OpGlass_Click(int index);
+    // Disables the colour options the selected glasses have no form of.
+    void OfferColourMethods();
 
     // Adjustment controls: offset ranges follow image 1, brightness and
     // offsets return to 0; the text boxes take typed values into their bars.

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <new>
 
 #include "window/CaptionButtons.h"
@@ -47,9 +48,22 @@ void FrmMain::OpColor_Click(int) {
     Blend();
 }
 
-void FrmMain::OpGlass_Click(int) {
+// Glasses without a form of the selected method take its stand-in, in the
+// same rebuild.
+void FrmMain::OpGlass_Click(int index) {
+    const GlassesInfo& g = kGlasses[index];
+    if (g.lacks >= 0 && ui.OpColor[size_t(g.lacks)]->isChecked()) {
+        const QSignalBlocker quiet(ui.OpColorGroup);
+        ui.OpColor[size_t(g.instead)]->setChecked(true);
+    }
     SetCap(QString());
     Blend();
+}
+
+void FrmMain::OfferColourMethods() {
+    const int glasses = ui.OpGlassGroup->checkedId();
+    for (int i = 0; i < kColourMethodCount; ++i)
+        if (MethodNumberFor(glasses, i) == 0) ui.OpColor[size_t(i)]->setEnabled(false);
 }
 
 void FrmMain::PicBlend() {

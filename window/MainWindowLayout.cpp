@@ -129,33 +129,40 @@ void MainWindowLayout::setupUi(QWidget* w) {
     PicView2->setCursor(hand);
     VS = MakeScrollBar(w, Qt::Vertical, "VS", {678, 48, 17, 335}, 0, 0, 5);
 
-    FrameImages = MakeFrame(w, "FrameImages", {4, 4, 199, 43});
+    // The top row from the left; the option groups take what their tables
+    // need and the save button keeps the right edge.
+    constexpr int kGap = 5, kGlassWidth = 50, kColorWidth = 49;
+    int x = 4;
+    FrameImages = MakeFrame(w, "FrameImages", {x, 4, 176, 43});
     cOpen1 = Place(new QPushButton(QStringLiteral("Open Img &1"), FrameImages), "cOpen1",
                    {0, 0, 63, 39}, " Open Image 1 ... ");
     cOpen2 = Place(new QPushButton(QStringLiteral("Open Img &2"), FrameImages), "cOpen2",
                    {64, 0, 63, 39}, " Open Image 2 ... ");
     CkSBS = Place(new CheckBox(QStringLiteral("Side-&By-Side"), FrameImages), "CkSBS",
-                  {132, 0, 67, 39}, " Image 1 is a Side-By-Side Image ");
-    CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {208, 4, 71, 39},
+                  {132, 0, 44, 39}, " Image 1 is a Side-By-Side Image ");
+    x += FrameImages->width() + kGap;
+    CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {x, 4, 47, 39},
                    " Swap Images ");
+    x += CkSwap->width() + kGap;
 
-    // One option per row of the tables; the buttons overlap by a pixel.
-    constexpr int kGlassStep = 62, kColorStep = 54;
-    FrameGlasses =
-        MakeFrame(w, "FrameGlasses", {284, 4, kGlassStep * (kGlassesCount - 1) + 63, 43});
+    // One option per row of the tables; neighbours share a pixel.
+    FrameGlasses = MakeFrame(w, "FrameGlasses",
+                             {x, 4, (kGlassWidth - 1) * (kGlassesCount - 1) + kGlassWidth, 43});
     OpGlassGroup = new QButtonGroup(w);
     OpGlassGroup->setObjectName(QStringLiteral("OpGlass"));
     for (int i = 0; i < kGlassesCount; ++i) {
         const GlassesInfo& g = kGlasses[i];
         const QByteArray name = "OpGlass" + QByteArray::number(i);
-        OpGlass[size_t(i)] = Place(new OptionButton(QString::fromUtf8(g.caption), FrameGlasses),
-                                   name.constData(), {kGlassStep * i, 0, 63, 39}, g.toolTip);
+        OpGlass[size_t(i)] =
+            Place(new OptionButton(QString::fromUtf8(g.caption), FrameGlasses), name.constData(),
+                  {(kGlassWidth - 1) * i, 0, kGlassWidth, 39}, g.toolTip);
         OpGlassGroup->addButton(OpGlass[size_t(i)], i);
     }
     OpGlass[0]->setChecked(true);
+    x += FrameGlasses->width() + kGap;
 
-    FrameColor =
-        MakeFrame(w, "FrameColor", {414, 4, kColorStep * (kColourMethodCount - 1) + 55, 43});
+    FrameColor = MakeFrame(w, "FrameColor",
+                           {x, 4, (kColorWidth - 1) * (kColourMethodCount - 1) + kColorWidth, 43});
     // The table gives each method its place in the row; the index is what
     // counts elsewhere.
     OpColorGroup = new QButtonGroup(w);
@@ -167,7 +174,7 @@ void MainWindowLayout::setupUi(QWidget* w) {
             const QByteArray name = "OpColor" + QByteArray::number(i);
             OpColor[size_t(i)] =
                 Place(new OptionButton(QString::fromUtf8(m.caption), FrameColor), name.constData(),
-                      {kColorStep * m.column, 0, 55, 39}, m.toolTip);
+                      {(kColorWidth - 1) * m.column, 0, kColorWidth, 39}, m.toolTip);
             OpColor[size_t(i)]->setFont(SmallFont());
             OpColorGroup->addButton(OpColor[size_t(i)], i);
         }

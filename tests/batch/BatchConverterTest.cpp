@@ -137,7 +137,8 @@ TEST(BatchArguments, UsageErrorsAreNamed) {
          {"", "--frobnicate a.mpo", "a.mpo --quality", "--quality 0 a.mpo", "--quality 101 a.mpo",
           "--quality 9x a.mpo", "--brightness 129 a.mpo", "--dx 40000 a.mpo",
           "--method colour a.mpo", "--glasses blue a.mpo", "--format gif a.mpo", "--jobs 0 a.mpo",
-          "--right r.jpg a.jpg b.jpg", "--right r.jpg --sbs a.jpg", "--no-stretch a.mpo"}) {
+          "--right r.jpg a.jpg b.jpg", "--right r.jpg --sbs a.jpg", "--no-stretch a.mpo",
+          "--glasses amber-blue --method optimized a.mpo"}) {
         BatchOptions o;
         std::string message;
         EXPECT_EQ(ParseBatchArguments(Words(line), o, message), BatchCommand::UsageError) << line;
@@ -158,6 +159,8 @@ TEST(BatchNames, AsTheWindowProposesThemBesideOrInTheOutputFolder) {
     const BatchConverter out(
         Parse({"--out", "/o/", "--glasses", "green-magenta", "--format", "bmp", "x"}));
     EXPECT_EQ(out.OutputPathFor("/p/IMG_0042.MPO"), "/o/IMG_0042_3D-GM.bmp");
+    const BatchConverter amber(Parse(Words("--glasses amber-blue --method dubois x")));
+    EXPECT_EQ(amber.OutputPathFor("/p/IMG_0042.MPO"), "/p/IMG_0042_3D-AB.jpg");
 }
 
 TEST(BatchPixels, PairWithOffsetsTakesEachEyesChannelsFromTheRightColumns) {

@@ -79,6 +79,15 @@ std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std:
                 case 20:
                     o = {r.r, Mix(l), r.b};
                     break;
+                case 33:
+                    o = {Lum(l), Lum(l), Lum(r)};
+                    break;
+                case 34:
+                    o = {l.r, l.g, Lum(r)};
+                    break;
+                case 35:
+                    o = {l.r, l.g, r.b};
+                    break;
             }
             std::uint8_t* p = &out[(std::size_t(y) * R.rowPixels + x) * R.bpp];
             p[2] = std::uint8_t(std::clamp(o.r + brightness, 0, 255));
@@ -88,12 +97,15 @@ std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std:
     return out;
 }
 
-// Every method the option groups offer.
+const int kDuboisIndex = tsy::IndexByName(tsy::kColourMethods, "dubois");
+
+// Every method the option groups offer, but the least-squares ones: those
+// are exact within a byte, checked below.
 const std::vector<int> kMethods = [] {
     std::vector<int> v;
     for (int g = 0; g < tsy::kGlassesCount; ++g)
         for (int c = 0; c < tsy::kColourMethodCount; ++c)
-            if (const int m = tsy::MethodNumberFor(g, c)) v.push_back(m);
+            if (const int m = tsy::MethodNumberFor(g, c); m && c != kDuboisIndex) v.push_back(m);
     return v;
 }();
 
@@ -174,8 +186,9 @@ Px OnePixel(int method, Px left, Px right, int brightness = 0) {
 TEST(Anaglyph, WorkedPixelInEveryMethod) {
     // lum(left) = 60 + 59 + 6, lum(right) = 9 + 35 + 10, mix = 70 + 15.
     const std::pair<int, Px> want[] = {
-        {1, {125, 54, 54}},  {2, {125, 60, 90}},  {3, {200, 60, 90}},  {4, {85, 60, 90}},
-        {17, {54, 125, 54}}, {18, {30, 125, 90}}, {19, {30, 100, 90}}, {20, {30, 85, 90}}};
+        {1, {125, 54, 54}},   {2, {125, 60, 90}},   {3, {200, 60, 90}},  {4, {85, 60, 90}},
+        {17, {54, 125, 54}},  {18, {30, 125, 90}},  {19, {30, 100, 90}}, {20, {30, 85, 90}},
+        {33, {125, 125, 54}}, {34, {200, 100, 54}}, {35, {200, 100, 90}}};
     for (const auto& [method, rgb] : want)
         EXPECT_EQ(OnePixel(method, {200, 100, 50}, {30, 60, 90}), rgb) << "method " << method;
     EXPECT_EQ(OnePixel(3, {200, 100, 50}, {30, 60, 90}, 100), (Px{255, 160, 190}));
@@ -273,7 +286,7 @@ TEST(Anaglyph, ProgressCaptionsAndEvents) {
 TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
     PictureBuffer r = Filled(2, 2, {1, 2, 3}), l = Filled(2, 2, {4, 5, 6});
     PictureBuffer out = Filled(2, 2, {7, 8, 9});
-    for (int method : {0, 5, 16, 21, -3}) {
+    for (int method : {0, 6, 16, 22, 36, -3}) {
         Recorder rec;
         EXPECT_FALSE(tsy::Anaglyph(r, l, out, {method, 0, 0, 0, 0}, rec));
         ASSERT_EQ(rec.calls.size(), 2u);
@@ -406,5 +419,143 @@ TEST(AnaglyphReference, LargePicturesSplitOverThreads) {
                     ASSERT_TRUE(O.bytes == want) << method << " " << ox << " threads " << threads;
                 }
             });
+        }
+}
+
+namespace {
+
+// The least-squares method as written, in double precision, with the
+// matrices as published: per output channel left red, green, blue, then right.
+struct Published {
+    const char* glasses;
+    double m[3][6];
+};
+const Published kMatrices[] = {
+    {"red-cyan",
+     {{0.437, 0.449, 0.164, -0.011, -0.032, -0.007},
+      {-0.062, -0.062, -0.024, 0.377, 0.761, 0.009},
+      {-0.048, -0.050, -0.017, -0.026, -0.093, 1.234}}},
+    {"green-magenta",
+     {{-0.062, -0.158, -0.039, 0.529, 0.705, 0.024},
+      {0.284, 0.668, 0.143, -0.016, -0.015, -0.065},
+      {-0.015, -0.027, 0.021, 0.009, 0.075, 0.937}}},
+    {"amber-blue",
+     {{1.062, -0.205, 0.299, -0.016, -0.123, -0.017},
+      {-0.026, 0.908, 0.068, 0.006, 0.062, -0.017},
+      {-0.038, -0.173, 0.022, 0.094, 0.185, 0.911}}},
+};
+
+int DuboisMethod(const Published& p) {
+    return tsy::MethodNumberFor(tsy::IndexByName(tsy::kGlasses, p.glasses), kDuboisIndex);
+}
+
+double Linear(int v) {
+    const double c = v / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+int Encoded(double o) {
+    o = std::clamp(o, 0.0, 1.0);
+    const double e = o <= 0.0031308 ? 12.92 * o : 1.055 * std::pow(o, 1 / 2.4) - 0.055;
+    return int(std::floor(255 * e + 0.5));
+}
+
+// Red, green, blue of every pixel before brightness.
+std::vector<Px> DuboisReference(const Img& R, const Img& L, const Published& p, int ox, int oy) {
+    std::vector<Px> out;
+    for (int y = 0; y < R.h; ++y)
+        for (int x = 0; x < R.rowPixels; ++x) {
+            const Px r = Sample(R, x - ox / 2.0, y - oy / 2.0);
+            const Px l = Sample(L, x + ox / 2.0, y + oy / 2.0);
+            const double in[6] = {Linear(l.r), Linear(l.g), Linear(l.b),
+                                  Linear(r.r), Linear(r.g), Linear(r.b)};
+            int c[3];
+            for (int ch = 0; ch < 3; ++ch) {
+                double o = 0;
+                for (int k = 0; k < 6; ++k)
+                    o += p.m[ch][k] * in[k];
+                c[ch] = Encoded(o);
+            }
+            out.push_back({c[0], c[1], c[2]});
+        }
+    return out;
+}
+
+struct Agreement {
+    std::int64_t bytes = 0, equal = 0;
+    int worst = 0;
+    // Adds the colour bytes of out; false when another byte changed.
+    bool Add(const Img& out, const std::vector<std::uint8_t>& before, const std::vector<Px>& want,
+             int brightness) {
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            const std::uint8_t* p = &out.bytes[i * out.bpp];
+            const int w[3] = {want[i].b, want[i].g, want[i].r};
+            for (int ch = 0; ch < 3; ++ch) {
+                const int d = std::abs(p[ch] - std::clamp(w[ch] + brightness, 0, 255));
+                worst = std::max(worst, d);
+                equal += d == 0;
+                ++bytes;
+            }
+            if (out.bpp == 4 && p[3] != before[i * 4 + 3]) return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+// Every brightness, both offset parities, missing views, every value of each
+// channel against the double-precision maths.
+TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
+    std::mt19937 rng(7);
+    for (const Published& p : kMatrices) {
+        SCOPED_TRACE(p.glasses);
+        Agreement a;
+        ForEachIsa([&] {
+            for (int bpp : {3, 4}) {
+                Img R = RandomImg(37, 9, bpp, rng), L = RandomImg(37, 9, bpp, rng);
+                const auto before = Noise(R.bytes.size(), rng);
+                for (auto [ox, oy] : {std::pair{0, 0}, {4, -2}, {3, -1}, {-5, 7}, {40, 0}}) {
+                    const auto want = DuboisReference(R, L, p, ox, oy);
+                    for (int bright = -128; bright <= 128; ++bright) {
+                        Img O{R.w, R.h, bpp, R.rowPixels, before};
+                        ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O),
+                                                     {DuboisMethod(p), bright, 0, ox, oy},
+                                                     1 + bright % 2),
+                                  tsy::BlockStatus::Ok);
+                        ASSERT_TRUE(a.Add(O, before, want, bright)) << "X bytes changed";
+                    }
+                }
+                // Each channel's every value; R against L's values reversed.
+                Img R2{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L2 = R2;
+                for (int i = 0; i < 256 * 256; ++i)
+                    for (int ch = 0; ch < 3; ++ch) {
+                        R2.bytes[i * bpp + ch] = std::uint8_t(ch == 1 ? i >> 8 : i);
+                        L2.bytes[i * bpp + ch] = std::uint8_t(ch == 0 ? 255 - (i >> 8) : i ^ 0x5A);
+                    }
+                for (int missing : {0, 1, 2}) {
+                    Img r = R2, l = L2;
+                    if (missing == 1) r.bytes.clear();
+                    if (missing == 2) l.bytes.clear();
+                    Img O{256, 256, bpp, 256, L2.bytes};
+                    ASSERT_EQ(tsy::AnaglyphBlock(Block(r), Block(l), Block(O), {DuboisMethod(p)}),
+                              tsy::BlockStatus::Ok);
+                    ASSERT_TRUE(a.Add(O, L2.bytes, DuboisReference(r, l, p, 0, 0), 0));
+                }
+            }
+        });
+        EXPECT_LE(a.worst, 1);
+        EXPECT_GE(double(a.equal), 0.99 * double(a.bytes));
+    }
+}
+
+// Each row sums to 1, so a grey pair stays that grey: a mistyped coefficient
+// shows here.
+TEST(AnaglyphDubois, GreyStaysGrey) {
+    for (const Published& p : kMatrices)
+        for (int g = 0; g < 256; ++g) {
+            const Px out = OnePixel(DuboisMethod(p), {g, g, g}, {g, g, g});
+            for (int c : {out.r, out.g, out.b})
+                ASSERT_LE(std::abs(c - g), 1) << p.glasses << " grey " << g << " gives " << out;
         }
 }

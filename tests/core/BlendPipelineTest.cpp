@@ -14,6 +14,12 @@ TEST(BlendPipeline, MethodNumbersFromTheOptionIndexes) {
     EXPECT_EQ(MethodNumberFor(0, 3), 4);
     EXPECT_EQ(MethodNumberFor(1, 0), 17);
     EXPECT_EQ(MethodNumberFor(1, 3), 20);
+    // Amber/blue: 32 + n, without an optimized form; 4 Dubois.
+    EXPECT_EQ(MethodNumberFor(2, 0), 33);
+    EXPECT_EQ(MethodNumberFor(2, 3), 0);
+    EXPECT_EQ(MethodNumberFor(2, 4), 37);
+    EXPECT_EQ(MethodNumberFor(0, 4), 5);
+    EXPECT_EQ(MethodNumberFor(3, 0), 0);
 }
 
 TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {

@@ -17,6 +17,7 @@ class BlendTest : public QObject {
 
 private slots:
     void optionsSelectTheMethodAndLeaveTheWindowReady();
+    void amberBlueOffersNoOptimizedForm();
     void controlsGiveBrightnessAndOffsetsWithTheirSigns();
     void oneImageAloneKeepsOnlyItsChannels();
     void smallerImageTwoIsExtendedWithBlack();
@@ -53,6 +54,25 @@ void BlendTest::optionsSelectTheMethodAndLeaveTheWindowReady() {
     t.blends.clear();
     QTest::mouseClick(t.w.ui.OpColor[2], Qt::LeftButton);
     QCOMPARE(t.blends.size(), 0);
+}
+
+// Amber/blue takes red and green from image 1, blue from image 2; it has no
+// optimized form, so choosing it there moves to Dubois in one rebuild.
+void BlendTest::amberBlueOffersNoOptimizedForm() {
+    Window t;
+    t.Feed(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
+    QTest::mouseClick(t.w.ui.OpColor[3], Qt::LeftButton);
+    t.blends.clear();
+    QTest::mouseClick(t.w.ui.OpGlass[2], Qt::LeftButton);
+    QCOMPARE(t.blends.size(), 1);
+    QVERIFY(t.w.ui.OpColor[4]->isChecked());
+    QVERIFY(!t.w.ui.OpColor[3]->isEnabled());
+    QVERIFY(t.w.ui.OpColor[4]->isEnabled());
+    QTest::mouseClick(t.w.ui.OpColor[2], Qt::LeftButton);
+    QCOMPARE(Window::At(t.w.PicBuf2, 5, 2), QColor(200, 100, 90));
+    QVERIFY(!t.w.ui.OpColor[3]->isEnabled());  // still, after the rebuild
+    QTest::mouseClick(t.w.ui.OpGlass[0], Qt::LeftButton);
+    QVERIFY(t.w.ui.OpColor[3]->isEnabled());
 }
 
 void BlendTest::controlsGiveBrightnessAndOffsetsWithTheirSigns() {

@@ -159,10 +159,10 @@ void MainWindowTest::controlsMatchTheLayoutTables() {
 void MainWindowTest::tabOrderFollowsTheWorkingControls() {
     FakePlatform fp;
     FrmMain w(fp.platform);
-    const QList<QWidget*> expected = {
-        w.ui.cOpen1,     w.ui.cOpen2,     w.ui.CkSBS,      w.ui.CkSwap,     w.ui.OpGlass[0],
-        w.ui.OpGlass[1], w.ui.OpColor[0], w.ui.OpColor[1], w.ui.OpColor[2], w.ui.OpColor[3],
-        w.ui.cSave,      w.ui.HSB,        w.ui.HS,         w.ui.VS,         w.ui.cReset};
+    QList<QWidget*> expected = {w.ui.cOpen1, w.ui.cOpen2, w.ui.CkSBS, w.ui.CkSwap};
+    expected.append(QList<QWidget*>(w.ui.OpGlass.begin(), w.ui.OpGlass.end()));
+    expected.append(QList<QWidget*>(w.ui.OpColor.begin(), w.ui.OpColor.end()));
+    expected.append({w.ui.cSave, w.ui.HSB, w.ui.HS, w.ui.VS, w.ui.cReset});
     QWidget* c = w.ui.cOpen1;
     for (int i = 1; i < expected.size(); ++i) {
         do

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace tsy::anaglyph {
@@ -69,7 +70,8 @@ inline __m128 LinearSum(std::uint32_t r, std::uint32_t l, const DuboisTables& t)
     return _mm_add_ps(o, _mm_load_ps(t.in[5][r & 0xFF]));
 }
 
-// The byte of linear light o; the vector kernels do the same float steps.
+// The byte of linear light o. The vector kernels do the same float steps,
+// fused multiply-adds included, so every kernel gives the same byte.
 inline std::uint32_t Encode(float o, const EncodeConstants& k) {
     o = std::min(std::max(o, 0.0f), 1.0f);
     std::uint32_t bits;
@@ -81,9 +83,9 @@ inline std::uint32_t Encode(float o, const EncodeConstants& k) {
     const float t = (m - 1.5f) * 2.0f;
     float p = k.poly[6];
     for (int i = 5; i >= 0; --i)
-        p = p * t + k.poly[i];
-    float y = p * k.scale[e] + k.offset;
-    if (o <= k.knee) y = o * k.slope + 0.5f;
+        p = std::fma(p, t, k.poly[i]);
+    float y = std::fma(p, k.scale[e], k.offset);
+    if (o <= k.knee) y = std::fma(o, k.slope, 0.5f);
     return std::uint32_t(int(y));
 }
 
@@ -210,7 +212,7 @@ using V = Sse2Vector;
 }  // namespace sse2
 
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,fma")
 
 struct Avx2Vector {
     using T = __m256i;
@@ -272,13 +274,12 @@ struct Avx2Vector {
         for (int i = 5; i >= 0; --i) {
             const __m256 a = _mm256_set1_ps(k.poly[i]);
             for (int q = 0; q < N; ++q)
-                p[q] = _mm256_add_ps(_mm256_mul_ps(p[q], t[q]), a);
+                p[q] = _mm256_fmadd_ps(p[q], t[q], a);
         }
         for (int q = 0; q < N; ++q) {
-            const __m256 curve =
-                _mm256_add_ps(_mm256_mul_ps(p[q], scale[q]), _mm256_set1_ps(k.offset));
+            const __m256 curve = _mm256_fmadd_ps(p[q], scale[q], _mm256_set1_ps(k.offset));
             const __m256 straight =
-                _mm256_add_ps(_mm256_mul_ps(o[q], _mm256_set1_ps(k.slope)), _mm256_set1_ps(0.5f));
+                _mm256_fmadd_ps(o[q], _mm256_set1_ps(k.slope), _mm256_set1_ps(0.5f));
             const __m256 below = _mm256_cmp_ps(o[q], _mm256_set1_ps(k.knee), _CMP_LE_OQ);
             out[q] = _mm256_cvttps_epi32(_mm256_blendv_ps(curve, straight, below));
         }
@@ -378,7 +379,7 @@ std::atomic<Isa>& Active() {
 }  // namespace
 
 bool IsaAvailable(Isa isa) {
-    return isa == Isa::Sse2 || __builtin_cpu_supports("avx2");
+    return isa == Isa::Sse2 || (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
 }
 
 Isa ActiveIsa() {

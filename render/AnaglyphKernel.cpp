@@ -70,8 +70,7 @@ inline __m128 LinearSum(std::uint32_t r, std::uint32_t l, const DuboisTables& t)
     return _mm_add_ps(o, _mm_load_ps(t.in[5][r & 0xFF]));
 }
 
-// The byte of linear light o. The vector kernels do the same float steps,
-// fused multiply-adds included, so every kernel gives the same byte.
+// The byte of linear light o; the vector kernels do the same float steps.
 inline std::uint32_t Encode(float o, const EncodeConstants& k) {
     o = std::min(std::max(o, 0.0f), 1.0f);
     std::uint32_t bits;
@@ -181,13 +180,16 @@ struct Sse2Vector {
         return _mm_unpacklo_epi64(mix(g, b), mix(_mm_srli_si128(g, 8), _mm_srli_si128(b, 8)));
     }
     // Without gathers, lane by lane.
-    static T Dubois(T r, T l, const RunContext& c) {
-        alignas(16) std::uint32_t rs[4], ls[4], out[4];
-        _mm_store_si128(reinterpret_cast<T*>(rs), r);
-        _mm_store_si128(reinterpret_cast<T*>(ls), l);
-        for (int i = 0; i < 4; ++i)
-            out[i] = anaglyph::Dubois(rs[i], ls[i], c);
-        return _mm_load_si128(reinterpret_cast<const T*>(out));
+    template <int N>
+    static void Dubois(const T (&r)[N], const T (&l)[N], T (&out)[N], const RunContext& c) {
+        for (int n = 0; n < N; ++n) {
+            alignas(16) std::uint32_t rs[4], ls[4], px[4];
+            _mm_store_si128(reinterpret_cast<T*>(rs), r[n]);
+            _mm_store_si128(reinterpret_cast<T*>(ls), l[n]);
+            for (int i = 0; i < 4; ++i)
+                px[i] = anaglyph::Dubois(rs[i], ls[i], c);
+            out[n] = _mm_load_si128(reinterpret_cast<const T*>(px));
+        }
     }
     // Source pixels of output columns x .. x+3, i = x + a. With an odd offset
     // they are i, i, i+2, i+2 (i even) or i-1, i+1, i+1, i+3 (i odd; then i is
@@ -284,42 +286,51 @@ struct Avx2Vector {
             out[q] = _mm256_cvttps_epi32(_mm256_blendv_ps(curve, straight, below));
         }
     }
-    // As Dubois() above: two pixels per vector while summing, then turned to
-    // one vector per channel for the encode.
-    static T Dubois(T r, T l, const RunContext& c) {
-        // Byte offsets of every pixel's rows in the six tables.
-        alignas(32) std::uint32_t at[6][8];
-        const T m = Set1(0xFF0);
-        const T views[2] = {l, r};
-        for (int k = 0; k < 6; ++k) {
-            const T v = views[k / 3];
-            const T shifted = k % 3 == 0   ? _mm256_srli_epi32(v, 12)
-                              : k % 3 == 1 ? _mm256_srli_epi32(v, 4)
-                                           : _mm256_slli_epi32(v, 4);
-            _mm256_store_si256(reinterpret_cast<T*>(at[k]), _mm256_and_si256(shifted, m));
-        }
+    // As Dubois() above for N vectors of pixels: two pixels per vector while
+    // summing, then one vector per channel for the encode.
+    template <int N>
+    static void Dubois(const T (&r)[N], const T (&l)[N], T (&out)[N], const RunContext& c) {
         const auto* base = reinterpret_cast<const std::uint8_t*>(c.dubois->in);
-        const auto row = [&](int k, int px) {
-            return _mm_load_ps(reinterpret_cast<const float*>(base + k * 4096 + at[k][px]));
-        };
-        __m256 o[4];  // blue, green, red, 0 of pixels 2q | 2q + 1
-        for (int q = 0; q < 4; ++q) {
-            const int a = 2 * q, b = 2 * q + 1;
-            o[q] = _mm256_set_m128(row(0, b), row(0, a));
-            for (int k = 1; k < 6; ++k)
-                o[q] = _mm256_add_ps(o[q], _mm256_set_m128(row(k, b), row(k, a)));
+        __m256 planes[3 * N];
+        for (int n = 0; n < N; ++n) {
+            // Byte offsets of every pixel's rows in the six tables.
+            alignas(32) std::uint32_t at[6][8];
+            const T m = Set1(0xFF0);
+            const T views[2] = {l[n], r[n]};
+            for (int k = 0; k < 6; ++k) {
+                const T v = views[k / 3];
+                const T shifted = k % 3 == 0   ? _mm256_srli_epi32(v, 12)
+                                  : k % 3 == 1 ? _mm256_srli_epi32(v, 4)
+                                               : _mm256_slli_epi32(v, 4);
+                _mm256_store_si256(reinterpret_cast<T*>(at[k]), _mm256_and_si256(shifted, m));
+            }
+            const auto row = [&](int k, int px) {
+                return _mm_load_ps(reinterpret_cast<const float*>(base + k * 4096 + at[k][px]));
+            };
+            __m256 o[4];  // blue, green, red, 0 of pixels 2q | 2q + 1
+            for (int q = 0; q < 4; ++q) {
+                const int a = 2 * q, b = 2 * q + 1;
+                o[q] = _mm256_set_m128(row(0, b), row(0, a));
+                for (int k = 1; k < 6; ++k)
+                    o[q] = _mm256_add_ps(o[q], _mm256_set_m128(row(k, b), row(k, a)));
+            }
+            // Per channel, pixels 0 2 4 6 | 1 3 5 7.
+            const __m256 bg01 = _mm256_unpacklo_ps(o[0], o[1]);
+            const __m256 bg23 = _mm256_unpacklo_ps(o[2], o[3]);
+            const __m256 r01 = _mm256_unpackhi_ps(o[0], o[1]);
+            const __m256 r23 = _mm256_unpackhi_ps(o[2], o[3]);
+            planes[3 * n] = _mm256_shuffle_ps(bg01, bg23, _MM_SHUFFLE(1, 0, 1, 0));
+            planes[3 * n + 1] = _mm256_shuffle_ps(bg01, bg23, _MM_SHUFFLE(3, 2, 3, 2));
+            planes[3 * n + 2] = _mm256_shuffle_ps(r01, r23, _MM_SHUFFLE(1, 0, 1, 0));
         }
-        // Per channel, pixels 0 2 4 6 | 1 3 5 7.
-        const __m256 bg01 = _mm256_unpacklo_ps(o[0], o[1]), bg23 = _mm256_unpacklo_ps(o[2], o[3]);
-        const __m256 r01 = _mm256_unpackhi_ps(o[0], o[1]), r23 = _mm256_unpackhi_ps(o[2], o[3]);
-        __m256 planes[3] = {_mm256_shuffle_ps(bg01, bg23, _MM_SHUFFLE(1, 0, 1, 0)),
-                            _mm256_shuffle_ps(bg01, bg23, _MM_SHUFFLE(3, 2, 3, 2)),
-                            _mm256_shuffle_ps(r01, r23, _MM_SHUFFLE(1, 0, 1, 0))};
-        T e[3];
+        T e[3 * N];
         Encode(planes, e, *c.encode);
-        const T bytes = _mm256_or_si256(
-            e[0], _mm256_or_si256(_mm256_slli_epi32(e[1], 8), _mm256_slli_epi32(e[2], 16)));
-        return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        for (int n = 0; n < N; ++n) {
+            const T bytes =
+                _mm256_or_si256(e[3 * n], _mm256_or_si256(_mm256_slli_epi32(e[3 * n + 1], 8),
+                                                          _mm256_slli_epi32(e[3 * n + 2], 16)));
+            out[n] = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        }
     }
     // As the SSE2 one, per 128-bit lane: reads columns up to i+7.
     template <bool Odd>

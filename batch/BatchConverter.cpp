@@ -506,7 +506,7 @@ struct Job {
         FileReplacer file(output);
         if (!file.Open(error)) return false;
         if (o.format == "jpg") {
-            const int code = SaveJpeg(result, file.TempPath(), o.quality);
+            const int code = SaveJpeg(result, file.TempPath(), o.quality, threads);
             if (code == kJpegFileError) {
                 error = "cannot write beside " + output;
                 return false;

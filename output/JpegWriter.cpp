@@ -1,12 +1,15 @@
 #include "output/JpegWriter.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "base/ReplaceFile.h"
+#include "base/WorkerPool.h"
 
 extern "C" {
 #include <jerror.h>
@@ -66,6 +69,9 @@ struct Job {
     const std::uint8_t* blackRow;
     int quality;
     JpegChroma chroma;
+    int firstRow;  // the rows this run encodes
+    int rows;
+    bool restartEachRow;
     jpeg_compress_struct cinfo;
     ErrorManager err;
     MemoryDestination dest;
@@ -82,7 +88,10 @@ int Compress(Job& job) {
         return code != 0 ? code : JERR_BAD_STATE;
     }
     jpeg_create_compress(&cinfo);
-    job.dest.capacity = 1 << 16;
+    // About what quality 95 needs, so the buffer rarely grows.
+    job.dest.capacity = std::clamp<std::size_t>(
+        std::size_t(std::max(job.picture->width(), 0)) * std::size_t(job.rows),
+        std::size_t(1) << 16, std::size_t(1) << 26);
     job.dest.data = static_cast<unsigned char*>(std::malloc(job.dest.capacity));
     if (!job.dest.data) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 98);
     job.dest.pub.init_destination = InitDestination;
@@ -92,7 +101,7 @@ int Compress(Job& job) {
 
     const PictureBuffer& pic = *job.picture;
     cinfo.image_width = JDIMENSION(pic.width() > 0 ? pic.width() : 0);
-    cinfo.image_height = JDIMENSION(pic.height() > 0 ? pic.height() : 0);
+    cinfo.image_height = JDIMENSION(job.rows > 0 ? job.rows : 0);
     // The buffer's own B,G,R,X order, so rows go in without conversion.
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRX;
@@ -105,10 +114,12 @@ int Compress(Job& job) {
         cinfo.comp_info[c].h_samp_factor = 1;
         cinfo.comp_info[c].v_samp_factor = 1;
     }
+    if (job.restartEachRow) cinfo.restart_in_rows = 1;
     jpeg_start_compress(&cinfo, TRUE);
     const std::uint8_t* bits = pic.bits();
     while (cinfo.next_scanline < cinfo.image_height) {
-        const std::uint8_t* src = bits ? pic.row(int(cinfo.next_scanline)) : job.blackRow;
+        const std::uint8_t* src =
+            bits ? pic.row(job.firstRow + int(cinfo.next_scanline)) : job.blackRow;
         JSAMPROW row = const_cast<JSAMPROW>(src);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
@@ -117,26 +128,18 @@ int Compress(Job& job) {
     return 0;
 }
 
-}  // namespace
-
-int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+// One libjpeg run over rows [firstRow, firstRow + rows): its whole file.
+int EncodeRows(const PictureBuffer& picture, const std::uint8_t* blackRow, int quality,
+               JpegChroma chroma, int firstRow, int rows, bool restartEachRow,
                std::vector<std::uint8_t>& jpeg) {
-    jpeg.clear();
-    if (quality > 100) quality = 100;
-    if (quality < 0) quality = 0;
-    std::vector<std::uint8_t> blackRow;
-    try {
-        // Only needed without picture, and only for a width libjpeg accepts.
-        if (!picture.bits() && picture.width() > 0 && picture.width() <= JPEG_MAX_DIMENSION)
-            blackRow.assign(std::size_t(picture.width()) * 4, 0);
-    } catch (const std::bad_alloc&) {
-        return JERR_OUT_OF_MEMORY;
-    }
     Job job{};
     job.picture = &picture;
-    job.blackRow = blackRow.data();
+    job.blackRow = blackRow;
     job.quality = quality;
     job.chroma = chroma;
+    job.firstRow = firstRow;
+    job.rows = rows;
+    job.restartEachRow = restartEachRow;
     int code = Compress(job);
     if (code == 0) {
         const std::size_t used = job.dest.capacity - job.dest.pub.free_in_buffer;
@@ -150,9 +153,118 @@ int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
     return code;
 }
 
-int SaveJpeg(const PictureBuffer& picture, const std::string& path, int quality) {
+// Where the entropy-coded data of a libjpeg file starts (just after the SOS
+// segment), and the offset of its SOF0 height field; 0 when not found.
+struct Layout {
+    std::size_t scan = 0;
+    std::size_t height = 0;
+};
+
+Layout LayoutOf(const std::vector<std::uint8_t>& f) {
+    Layout l;
+    for (std::size_t at = 2; at + 4 <= f.size() && f[at] == 0xFF;) {
+        const std::uint8_t marker = f[at + 1];
+        const std::size_t length = std::size_t(f[at + 2]) << 8 | f[at + 3];
+        if (marker == 0xC0) l.height = at + 5;
+        at += 2 + length;
+        if (marker == 0xDA) {
+            l.scan = at;
+            break;
+        }
+    }
+    return l;
+}
+
+// Strips of whole MCU rows are encoded at once, each as its own libjpeg run
+// with a restart interval of one MCU row, and spliced into one scan. This
+// works because at a restart marker the decoder resets exactly what a fresh
+// run starts from: DC predictions are zero and the bit buffer begins on a
+// byte boundary, with the previous interval padded by 1-bits just as a run
+// pads before its EOI. A run numbers its markers RST0..7 from 0 at its first
+// row; a strip of a multiple of 8 MCU rows therefore starts at a global
+// interval divisible by 8, so its own numbers are already the global ones,
+// and between two strips goes RST7 (interval 8k-1 ends before a strip). The
+// runs share the quality's tables, so the first run's headers, with the
+// whole height in SOF0, serve for all. The result equals, byte for byte, one
+// run over the whole picture with the same restart interval.
+int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int quality,
+                 JpegChroma chroma, int threads, int strips, int stripRows,
+                 std::vector<std::uint8_t>& jpeg) {
+    const int height = picture.height();
+    std::vector<std::vector<std::uint8_t>> parts(static_cast<std::size_t>(strips));
+    std::vector<int> codes(std::size_t(strips), 0);
+    ParallelFor(strips, threads, [&](int s) {
+        const int first = s * stripRows;
+        codes[std::size_t(s)] =
+            EncodeRows(picture, blackRow, quality, chroma, first,
+                       std::min(stripRows, height - first), true, parts[std::size_t(s)]);
+    });
+    for (int code : codes)
+        if (code != 0) return code;
+    std::vector<Layout> layouts;
+    std::size_t total = 0;
+    for (const auto& part : parts) {
+        layouts.push_back(LayoutOf(part));
+        if (layouts.back().scan == 0 || layouts.back().height == 0 || part.size() < 2)
+            return JERR_BAD_STATE;
+        total += part.size();
+    }
+    try {
+        jpeg.reserve(total);
+        const std::vector<std::uint8_t>& head = parts[0];
+        jpeg.assign(head.begin(), head.end() - 2);  // without EOI
+        jpeg[layouts[0].height] = std::uint8_t(height >> 8);
+        jpeg[layouts[0].height + 1] = std::uint8_t(height);
+        for (std::size_t s = 1; s < parts.size(); ++s) {
+            jpeg.push_back(0xFF);
+            jpeg.push_back(0xD7);
+            jpeg.insert(jpeg.end(), parts[s].begin() + std::ptrdiff_t(layouts[s].scan),
+                        parts[s].end() - 2);
+            std::vector<std::uint8_t>().swap(parts[s]);
+        }
+        jpeg.push_back(0xFF);
+        jpeg.push_back(0xD9);
+    } catch (const std::bad_alloc&) {
+        jpeg.clear();
+        return JERR_OUT_OF_MEMORY;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               std::vector<std::uint8_t>& jpeg, int threads) {
+    jpeg.clear();
+    if (quality > 100) quality = 100;
+    if (quality < 0) quality = 0;
+    std::vector<std::uint8_t> blackRow;
+    try {
+        // Only needed without picture, and only for a width libjpeg accepts.
+        if (!picture.bits() && picture.width() > 0 && picture.width() <= JPEG_MAX_DIMENSION)
+            blackRow.assign(std::size_t(picture.width()) * 4, 0);
+    } catch (const std::bad_alloc&) {
+        return JERR_OUT_OF_MEMORY;
+    }
+    if (threads <= 0) threads = HardwareThreads();
+    // Eight MCU rows per unit keep the restart numbers of every strip global.
+    const int unit = 8 * (chroma == JpegChroma::k420 ? 16 : 8);
+    const int height = picture.height();
+    const bool fits = picture.width() > 0 && picture.width() <= JPEG_MAX_DIMENSION &&
+                      height <= JPEG_MAX_DIMENSION;
+    const int units = fits ? (height + unit - 1) / unit : 0;
+    // A few strips per thread even out cores that other work slows down.
+    const int strips = std::min(units, threads * 4);
+    if (threads < 2 || strips < 2)
+        return EncodeRows(picture, blackRow.data(), quality, chroma, 0, height, false, jpeg);
+    const int stripRows = (units + strips - 1) / strips * unit;
+    return EncodeStrips(picture, blackRow.data(), quality, chroma, threads,
+                        (height + stripRows - 1) / stripRows, stripRows, jpeg);
+}
+
+int SaveJpeg(const PictureBuffer& picture, const std::string& path, int quality, int threads) {
     std::vector<std::uint8_t> jpeg;
-    const int code = EncodeJpeg(picture, quality, JpegChroma::k444, jpeg);
+    const int code = EncodeJpeg(picture, quality, JpegChroma::k444, jpeg, threads);
     if (code != 0) return code;
     std::string error;
     return ReplaceFileWith(path, jpeg.data(), jpeg.size(), error) ? 0 : kJpegFileError;

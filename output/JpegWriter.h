@@ -26,8 +26,10 @@ constexpr int kJpegFileError = 1000;
 // quality 80 was smaller than 4:2:0 at 95 and still more accurate in red.
 // The file is encoded in memory, written beside the target and renamed over
 // it: on failure neither a partial file nor the loss of an existing one. A
-// buffer without picture is written black at its size.
-int SaveJpeg(const PictureBuffer& picture, const std::string& path, int quality);
+// buffer without picture is written black at its size. With more than one
+// thread (0: every core) a tall picture is encoded in strips at once, joined
+// by restart markers: same pixels, a few hundred bytes more.
+int SaveJpeg(const PictureBuffer& picture, const std::string& path, int quality, int threads = 0);
 
 // The message the window shows for a failed save.
 std::string JpegFailureText(int code);
@@ -37,6 +39,6 @@ enum class JpegChroma { k444, k420 };
 // The encoder on its own (for SaveJpeg and the measurements behind its chroma
 // choice): 0 or a libjpeg message code, as above.
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
-               std::vector<std::uint8_t>& jpeg);
+               std::vector<std::uint8_t>& jpeg, int threads = 0);
 
 }  // namespace tsy

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -97,6 +98,8 @@ TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     WriteAll(dir / "keep.jpg", "precious");
     PictureBuffer huge(70000, 1);  // wider than JPEG allows; reads as black
     EXPECT_EQ(tsy::SaveJpeg(huge, dir / "keep.jpg", 90), JERR_IMAGE_TOO_BIG);
+    PictureBuffer tall(8, 70000);  // each strip would fit, the whole must not
+    EXPECT_EQ(tsy::SaveJpeg(tall, dir / "keep.jpg", 90, 4), JERR_IMAGE_TOO_BIG);
     PictureBuffer empty;
     EXPECT_EQ(tsy::SaveJpeg(empty, dir / "keep.jpg", 90), JERR_EMPTY_IMAGE);
     ASSERT_EQ(::mkdir((dir / "adir").c_str(), 0755), 0);
@@ -108,6 +111,43 @@ TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     EXPECT_EQ(tsy::JpegFailureText(7), "Speicherung des Bildes fehlgeschlagen. GDI+ Error:7");
     EXPECT_EQ(tsy::JpegFailureText(tsy::kJpegFileError),
               "Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000");
+}
+
+TEST(JpegWriter, StripsDecodeToTheSamePixelsAsOneRun) {
+    struct Case {
+        int width, height;
+        tsy::JpegChroma chroma;
+        int threads;
+        bool picture;
+    };
+    const Case cases[] = {
+        {203, 1000, tsy::JpegChroma::k444, 2, true},  // last strip shorter, partial MCUs
+        {64, 130, tsy::JpegChroma::k444, 8, true},    // strips of one unit
+        {99, 700, tsy::JpegChroma::k420, 3, true},
+        {40, 300, tsy::JpegChroma::k444, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width * 10000 + c.height);
+        PictureBuffer pic(c.width, c.height);
+        if (c.picture) {
+            // Detail everywhere, so every interval codes something different.
+            std::uint8_t* p = pic.assign(c.width, c.height);
+            for (std::uint32_t i = 0; i < std::uint32_t(c.width * c.height * 4); ++i)
+                p[i] = std::uint8_t((i * 2654435761u >> 13) % 97 + (i / 4 % c.width));
+        }
+        std::vector<std::uint8_t> one, strips;
+        ASSERT_EQ(tsy::EncodeJpeg(pic, 90, c.chroma, one, 1), 0);
+        ASSERT_EQ(tsy::EncodeJpeg(pic, 90, c.chroma, strips, c.threads), 0);
+        const std::uint8_t dri[] = {0xFF, 0xDD};
+        EXPECT_NE(std::search(strips.begin(), strips.end(), dri, dri + 2), strips.end());
+        if (c.picture) {
+            EXPECT_LT(strips.size(), one.size() + one.size() / 100);
+        }
+        const Decoded a = Decode(one), b = Decode(strips);
+        ASSERT_EQ(b.width, c.width);
+        ASSERT_EQ(b.height, c.height);
+        EXPECT_TRUE(a.bgrx == b.bgrx);
+    }
 }
 
 TEST(JpegWriter, BufferWithoutPictureIsWrittenBlack) {

@@ -1,5 +1,7 @@
 #include "base/PictureBuffer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -12,6 +14,11 @@ namespace tsy {
 namespace {
 
 constexpr std::size_t kAlign = 64;
+// Pictures from this size on get memory of their own that the kernel may back
+// with 2 MiB pages: a 24 MP picture then takes a few dozen page faults on
+// first touch, not twenty thousand.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kHugeFrom = 2 * kHugePage;
 
 std::size_t BytesFor(int w, int h) {
     if (w <= 0 || h <= 0) return 0;
@@ -22,7 +29,31 @@ std::size_t BytesFor(int w, int h) {
 }  // namespace
 
 void PictureBuffer::Free::operator()(std::uint8_t* p) const noexcept {
-    std::free(p);
+    if (mapped)
+        ::munmap(p, mapped);
+    else
+        std::free(p);
+}
+
+PictureBuffer::Block PictureBuffer::allocate(std::size_t& bytes) {
+    if (bytes < kHugeFrom) {
+        bytes = (bytes + kAlign - 1) / kAlign * kAlign;
+        auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(kAlign, bytes));
+        if (!p) throw std::bad_alloc();
+        return Block(p, Free{0});
+    }
+    // Map a huge page more than needed and trim both ends to an aligned block.
+    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    const std::size_t span = bytes + kHugePage;
+    void* m = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) throw std::bad_alloc();
+    auto* start = static_cast<std::uint8_t*>(m);
+    const std::size_t lead =
+        (kHugePage - reinterpret_cast<std::uintptr_t>(start) % kHugePage) % kHugePage;
+    if (lead) ::munmap(start, lead);
+    if (kHugePage - lead) ::munmap(start + lead + bytes, kHugePage - lead);
+    ::madvise(start + lead, bytes, MADV_HUGEPAGE);  // a hint: fine if refused
+    return Block(start + lead, Free{bytes});
 }
 
 std::uint64_t PictureBuffer::nextGeneration() noexcept {
@@ -57,11 +88,8 @@ void PictureBuffer::reserve(std::size_t bytes) {
     if (bytes <= capacity_) return;
     data_.reset();
     capacity_ = 0;
-    const std::size_t rounded = (bytes + kAlign - 1) / kAlign * kAlign;
-    auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(kAlign, rounded));
-    if (!p) throw std::bad_alloc();
-    data_.reset(p);
-    capacity_ = rounded;
+    data_ = allocate(bytes);
+    capacity_ = bytes;
 }
 
 std::uint8_t* PictureBuffer::assign(int width, int height) {
@@ -112,15 +140,15 @@ void PictureBuffer::resize(int width, int height) {
 
     if (bytes > capacity_) {
         // Grow into a new block; the old one goes only once the copy is made.
-        const std::size_t rounded = (bytes + kAlign - 1) / kAlign * kAlign;
-        auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(kAlign, rounded));
-        if (!p) throw std::bad_alloc();
+        std::size_t rounded = bytes;
+        Block block = allocate(rounded);
+        std::uint8_t* p = block.get();
         for (int y = 0; y < keepRows; ++y) {
             std::memcpy(p + y * newStride, data_.get() + y * oldStride, keepBytes);
             if (newStride > keepBytes)
                 FillBlack(p + y * newStride + keepBytes, (newStride - keepBytes) / kBytesPerPixel);
         }
-        data_.reset(p);
+        data_ = std::move(block);
         capacity_ = rounded;
     } else if (newStride <= oldStride) {
         // Narrower rows move towards the start: go top to bottom.

@@ -79,12 +79,15 @@ public:
 
 private:
     struct Free {
+        std::size_t mapped;  // bytes of a block from mmap, 0 for malloc's (value-initialised)
         void operator()(std::uint8_t* p) const noexcept;
     };
+    using Block = std::unique_ptr<std::uint8_t[], Free>;
+    static Block allocate(std::size_t& bytes);  // rounds bytes up to the capacity
     static std::uint64_t nextGeneration() noexcept;
     void reserve(std::size_t bytes);  // keeps nothing of the old content
 
-    std::unique_ptr<std::uint8_t[], Free> data_;
+    Block data_;
     std::size_t capacity_ = 0;
     int width_ = 0;
     int height_ = 0;

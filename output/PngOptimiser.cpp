@@ -35,7 +35,12 @@ bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std
                                      : "the picture could not be compressed";
             return false;
         }
-        png = png::Assemble(*best.raster, best.idat);
+        if (!best.Code(png)) {
+            png.clear();
+            error = "the picture could not be compressed";
+            return false;
+        }
+        png::Assemble(*best.raster, png);
     } catch (const std::bad_alloc&) {
         png.clear();
         error = "not enough memory to compress the picture";

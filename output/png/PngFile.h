@@ -7,7 +7,8 @@
 
 namespace tsy::png {
 
-// The PNG file of a raster whose filtered rows compress to the zlib stream idat.
-std::vector<std::uint8_t> Assemble(const Raster& r, const std::vector<std::uint8_t>& idat);
+// Turns the zlib stream of a raster's filtered rows into its PNG file in place,
+// so a large picture's stream is never held twice.
+void Assemble(const Raster& r, std::vector<std::uint8_t>& idatToPng);
 
 }  // namespace tsy::png

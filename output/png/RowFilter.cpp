@@ -133,17 +133,35 @@ void AdaptivePlans(const Raster& r, int threads, Plan& minSum, Plan& cost) {
     }
 }
 
-std::vector<std::uint8_t> FilteredStream(const Raster& r, const Plan& plan) {
-    const std::size_t line = r.rowBytes + 1;
-    std::vector<std::uint8_t> out(line * std::size_t(r.height));
-    const std::vector<std::uint8_t> zeros(r.rowBytes, 0);
-    for (std::size_t y = 0; y < std::size_t(r.height); ++y) {
-        const std::uint8_t* cur = r.rows + y * r.rowBytes;
-        out[y * line] = plan[y];
-        FilterRow(plan[y], cur, y ? cur - r.rowBytes : zeros.data(), r.rowBytes, r.bpp,
-                  out.data() + y * line + 1);
+FilteredRows::FilteredRows(const Raster& raster, const Plan& plan)
+    : raster_(raster), plan_(plan), zeros_(raster.rowBytes, 0), line_(raster.rowBytes + 1) {
+    rewind();
+}
+
+void FilteredRows::rewind() {
+    row_ = 0;
+    used_ = line_.size();
+}
+
+std::size_t FilteredRows::read(std::uint8_t* out, std::size_t n) {
+    const Raster& r = raster_;
+    std::size_t done = 0;
+    while (done < n) {
+        if (used_ == line_.size()) {
+            if (row_ == std::size_t(r.height)) break;
+            const std::uint8_t* cur = r.rows + row_ * r.rowBytes;
+            line_[0] = plan_[row_];
+            FilterRow(plan_[row_], cur, row_ ? cur - r.rowBytes : zeros_.data(), r.rowBytes, r.bpp,
+                      line_.data() + 1);
+            ++row_;
+            used_ = 0;
+        }
+        const std::size_t take = std::min(n - done, line_.size() - used_);
+        std::memcpy(out + done, line_.data() + used_, take);
+        used_ += take;
+        done += take;
     }
-    return out;
+    return done;
 }
 
 std::vector<std::uint8_t> SampleStream(const Raster& r, const Plan& plan, std::size_t maxBytes) {

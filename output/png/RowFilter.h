@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "output/png/ByteSource.h"
 #include "output/png/Raster.h"
 
 namespace tsy::png {
@@ -21,8 +22,23 @@ void FilterRow(int type, const std::uint8_t* cur, const std::uint8_t* prev, std:
 // Both adaptive plans from one filtering pass on up to `threads` threads.
 void AdaptivePlans(const Raster& r, int threads, Plan& minSum, Plan& cost);
 
-// The whole filtered picture: each row with its filter byte in front.
-std::vector<std::uint8_t> FilteredStream(const Raster& r, const Plan& plan);
+// The filtered picture, each row with its filter byte in front, made row by
+// row as a coder reads it.
+class FilteredRows final : public ByteSource {
+public:
+    FilteredRows(const Raster& raster, const Plan& plan);
+    std::size_t size() const override { return line_.size() * std::size_t(raster_.height); }
+    void rewind() override;
+    std::size_t read(std::uint8_t* out, std::size_t n) override;
+
+private:
+    const Raster& raster_;
+    const Plan& plan_;
+    std::vector<std::uint8_t> zeros_;
+    std::vector<std::uint8_t> line_;  // filter byte and the filtered row
+    std::size_t row_ = 0;             // next row to filter
+    std::size_t used_ = 0;            // bytes of line_ handed out
+};
 
 // Rows from a few places spread over the picture, about maxBytes of filtered
 // stream in all: enough to tell which coder wins, at a fraction of the cost.

@@ -5,30 +5,31 @@
 #include <new>
 
 #include "base/WorkerPool.h"
-#include "output/png/Coders.h"
-#include "output/png/RowFilter.h"
 
 namespace tsy::png {
 
-void Best::Offer(const Raster* r, std::size_t trial, std::vector<std::uint8_t>& data) {
+void Best::Offer(const Raster* r, const Plan& p, Coder c, std::size_t trial, std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex);
     const std::size_t current = size.load();
-    if (data.size() > current || (data.size() == current && trial > order)) return;
-    idat.swap(data);
-    size.store(idat.size());
+    if (bytes > current || (bytes == current && trial > order)) return;
+    plan = p;
+    coder = c;
+    size.store(bytes);
     order = trial;
     raster = r;
 }
 
+bool Best::Code(std::vector<std::uint8_t>& idat) const {
+    if (!raster) return false;
+    FilteredRows rows(*raster, plan);
+    return Compress(coder, rows, std::numeric_limits<std::size_t>::max(), &idat) > 0;
+}
+
 namespace {
 
-// A plan's filtered rows, built by the first trial that needs them and freed
-// by the last.
+// A plan and how well its quick trials did.
 struct PlanWork {
     const Plan* plan = nullptr;
-    std::once_flag built;
-    std::vector<std::uint8_t> stream;
-    std::atomic<int> pending{0};
     std::atomic<std::size_t> smallest{std::numeric_limits<std::size_t>::max()};
     std::atomic<int> smallestCoder{0};
 };
@@ -79,30 +80,26 @@ void RunTrials(std::vector<std::unique_ptr<PlanWork>>& works, const Raster& rast
     };
     std::vector<Trial> trials;
     for (auto& w : works) {
-        w->pending = int(coders.size());
         for (Coder c : coders)
             trials.push_back({w.get(), c, trialNo++});
     }
     ParallelFor(int(trials.size()), threads, [&](int i) {
         Trial& t = trials[std::size_t(i)];
         try {
-            std::call_once(t.work->built,
-                           [&] { t.work->stream = FilteredStream(raster, *t.work->plan); });
-            std::vector<std::uint8_t> out;
-            if (Compress(t.coder, t.work->stream, best.size, out)) {
+            FilteredRows rows(raster, *t.work->plan);
+            if (const std::size_t n = Compress(t.coder, rows, best.size.load(), nullptr)) {
                 {
                     std::lock_guard<std::mutex> lock(best.mutex);
-                    if (out.size() < t.work->smallest.load()) {
-                        t.work->smallest = out.size();
+                    if (n < t.work->smallest.load()) {
+                        t.work->smallest = n;
                         t.work->smallestCoder = int(t.coder);
                     }
                 }
-                best.Offer(&raster, t.order, out);
+                best.Offer(&raster, *t.work->plan, t.coder, t.order, n);
             }
         } catch (const std::bad_alloc&) {
             best.outOfMemory = true;
         }
-        if (t.work->pending.fetch_sub(1) == 1) std::vector<std::uint8_t>().swap(t.work->stream);
     });
 }
 
@@ -115,12 +112,12 @@ bool WorthTrying(const Raster& r, const PlanWork& work, Coder coder, int threads
     if (full <= kSampleAbove) return true;
     const std::vector<std::uint8_t> sample = SampleStream(r, *work.plan, kSampleBytes);
     const Coder quick = Coder(work.smallestCoder.load());
-    const std::atomic<std::size_t> unlimited{std::numeric_limits<std::size_t>::max()};
     std::size_t sizes[2] = {0, 0};
     ParallelFor(2, threads, [&](int i) {
-        std::vector<std::uint8_t> out;
+        MemorySource source(sample.data(), sample.size());
         try {
-            if (Compress(i == 0 ? quick : coder, sample, unlimited, out)) sizes[i] = out.size();
+            sizes[i] = Compress(i == 0 ? quick : coder, source,
+                                std::numeric_limits<std::size_t>::max(), nullptr);
         } catch (const std::bad_alloc&) {
             sizes[i] = 0;
         }

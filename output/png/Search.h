@@ -7,21 +7,28 @@
 #include <mutex>
 #include <vector>
 
+#include "output/png/Coders.h"
 #include "output/png/Raster.h"
+#include "output/png/RowFilter.h"
 
 namespace tsy::png {
 
-// The smallest zlib stream found so far, over every raster and trial.
+// The trial whose zlib stream came out smallest so far, over every raster.
+// Trials only measure; the winner alone is coded again to keep, so memory
+// holds one stream, not one per trial.
 struct Best {
     std::mutex mutex;
     std::atomic<std::size_t> size{std::numeric_limits<std::size_t>::max()};
     std::size_t order = 0;
     const Raster* raster = nullptr;
-    std::vector<std::uint8_t> idat;
+    Coder coder = Coder::kHuffmanSplit;
+    Plan plan;
     std::atomic<bool> outOfMemory{false};
 
     // Ties go to the earlier trial, so the result does not depend on timing.
-    void Offer(const Raster* r, std::size_t trial, std::vector<std::uint8_t>& data);
+    void Offer(const Raster* r, const Plan& p, Coder c, std::size_t trial, std::size_t bytes);
+    // The winner's zlib stream; false when memory ran out.
+    bool Code(std::vector<std::uint8_t>& idat) const;
 };
 
 // Tries the row-filter plans and coders that effort (0 most thorough .. 4)

@@ -2,12 +2,14 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <limits>
 #include <random>
 
 #include "OutputTestFiles.h"
 #include "output/BmpWriter.h"
-#include "output/png/HuffmanDeflate.h"
 #include "output/PngOptimiser.h"
+#include "output/png/Coders.h"
+#include "output/png/HuffmanDeflate.h"
 
 namespace {
 
@@ -139,7 +141,40 @@ TEST(HuffmanOnlyZlib, InflatesToTheInputForAnyDistribution) {
         EXPECT_EQ(Inflate(z, in.size()), in) << in.size();
     }
     // One table for both halves would cost 5 bits a byte, one each 4 on average.
-    EXPECT_LT(tsy::png::HuffmanOnlyZlib(phases.data(), phases.size()).size(), phases.size() * 9 / 16);
+    EXPECT_LT(tsy::png::HuffmanOnlyZlib(phases.data(), phases.size()).size(),
+              phases.size() * 9 / 16);
+}
+
+// libdeflate codes large sources in slices that must splice into one stream.
+TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
+    using tsy::png::Coder;
+    std::mt19937 rng(5);
+    std::vector<std::vector<std::uint8_t>> inputs(3);
+    for (std::size_t k = 0; k < (std::size_t(9) << 20) + 12345; ++k)
+        inputs[0].push_back(std::uint8_t(k % 3000000 < 1500000 ? rng() % 6 : rng() % 200));
+    inputs[1].assign((std::size_t(8) << 20) + 1, 0);  // a last slice of one byte
+    for (std::size_t k = 0; k < inputs[1].size(); k += 4099)
+        inputs[1][k] = std::uint8_t(k);
+    inputs[2].assign(inputs[0].begin(), inputs[0].begin() + 300000);
+    const struct {
+        int input;
+        Coder coder;
+    } cases[] = {{0, Coder::kDeflate6}, {1, Coder::kDeflate6},     {0, Coder::kHuffmanSplit},
+                 {2, Coder::kDeflate6}, {2, Coder::kHuffmanSplit}, {2, Coder::kRle}};
+    for (const auto& [input, c] : cases) {
+        const std::vector<std::uint8_t>& in = inputs[std::size_t(input)];
+        SCOPED_TRACE(in.size() * 10 + std::size_t(c));
+        tsy::png::MemorySource source(in.data(), in.size());
+        const std::size_t unlimited = std::numeric_limits<std::size_t>::max();
+        std::vector<std::uint8_t> z;
+        const std::size_t measured = tsy::png::Compress(c, source, unlimited, nullptr);
+        const std::size_t made = tsy::png::Compress(c, source, unlimited, &z);
+        ASSERT_EQ(made, z.size());
+        EXPECT_EQ(Inflate(z, in.size()), in);
+        EXPECT_GE(measured, z.size());
+        EXPECT_LE(measured, z.size() + 5 * (in.size() >> 23));
+        EXPECT_EQ(tsy::png::Compress(c, source, z.size(), nullptr), 0u);
+    }
 }
 
 TEST(PngOptimiser, FilesAndTheProgram) {

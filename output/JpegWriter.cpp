@@ -128,10 +128,23 @@ int Compress(Job& job) {
     return 0;
 }
 
+// A file as libjpeg left it in its malloc'd destination.
+struct Encoded {
+    unsigned char* data = nullptr;
+    std::size_t size = 0;
+    Encoded() = default;
+    Encoded(const Encoded&) = delete;
+    Encoded& operator=(const Encoded&) = delete;
+    ~Encoded() { std::free(data); }
+    void release() {
+        std::free(data);
+        data = nullptr;
+    }
+};
+
 // One libjpeg run over rows [firstRow, firstRow + rows): its whole file.
 int EncodeRows(const PictureBuffer& picture, const std::uint8_t* blackRow, int quality,
-               JpegChroma chroma, int firstRow, int rows, bool restartEachRow,
-               std::vector<std::uint8_t>& jpeg) {
+               JpegChroma chroma, int firstRow, int rows, bool restartEachRow, Encoded& out) {
     Job job{};
     job.picture = &picture;
     job.blackRow = blackRow;
@@ -140,17 +153,14 @@ int EncodeRows(const PictureBuffer& picture, const std::uint8_t* blackRow, int q
     job.firstRow = firstRow;
     job.rows = rows;
     job.restartEachRow = restartEachRow;
-    int code = Compress(job);
-    if (code == 0) {
-        const std::size_t used = job.dest.capacity - job.dest.pub.free_in_buffer;
-        try {
-            jpeg.assign(job.dest.data, job.dest.data + used);
-        } catch (const std::bad_alloc&) {
-            code = JERR_OUT_OF_MEMORY;
-        }
+    const int code = Compress(job);
+    if (code != 0) {
+        std::free(job.dest.data);
+        return code;
     }
-    std::free(job.dest.data);
-    return code;
+    out.data = job.dest.data;
+    out.size = job.dest.capacity - job.dest.pub.free_in_buffer;
+    return 0;
 }
 
 // Where the entropy-coded data of a libjpeg file starts (just after the SOS
@@ -160,11 +170,11 @@ struct Layout {
     std::size_t height = 0;
 };
 
-Layout LayoutOf(const std::vector<std::uint8_t>& f) {
+Layout LayoutOf(const Encoded& f) {
     Layout l;
-    for (std::size_t at = 2; at + 4 <= f.size() && f[at] == 0xFF;) {
-        const std::uint8_t marker = f[at + 1];
-        const std::size_t length = std::size_t(f[at + 2]) << 8 | f[at + 3];
+    for (std::size_t at = 2; at + 4 <= f.size && f.data[at] == 0xFF;) {
+        const std::uint8_t marker = f.data[at + 1];
+        const std::size_t length = std::size_t(f.data[at + 2]) << 8 | f.data[at + 3];
         if (marker == 0xC0) l.height = at + 5;
         at += 2 + length;
         if (marker == 0xDA) {
@@ -191,7 +201,7 @@ int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int
                  JpegChroma chroma, int threads, int strips, int stripRows,
                  std::vector<std::uint8_t>& jpeg) {
     const int height = picture.height();
-    std::vector<std::vector<std::uint8_t>> parts(static_cast<std::size_t>(strips));
+    std::vector<Encoded> parts(static_cast<std::size_t>(strips));
     std::vector<int> codes(std::size_t(strips), 0);
     ParallelFor(strips, threads, [&](int s) {
         const int first = s * stripRows;
@@ -203,24 +213,25 @@ int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int
         if (code != 0) return code;
     std::vector<Layout> layouts;
     std::size_t total = 0;
-    for (const auto& part : parts) {
+    for (const Encoded& part : parts) {
         layouts.push_back(LayoutOf(part));
-        if (layouts.back().scan == 0 || layouts.back().height == 0 || part.size() < 2)
+        if (layouts.back().scan == 0 || layouts.back().height == 0 || part.size < 2)
             return JERR_BAD_STATE;
-        total += part.size();
+        total += part.size;
     }
     try {
+        // Each strip goes as soon as it is copied, so the file is held about once.
         jpeg.reserve(total);
-        const std::vector<std::uint8_t>& head = parts[0];
-        jpeg.assign(head.begin(), head.end() - 2);  // without EOI
+        jpeg.assign(parts[0].data, parts[0].data + parts[0].size - 2);  // without EOI
+        parts[0].release();
         jpeg[layouts[0].height] = std::uint8_t(height >> 8);
         jpeg[layouts[0].height + 1] = std::uint8_t(height);
         for (std::size_t s = 1; s < parts.size(); ++s) {
             jpeg.push_back(0xFF);
             jpeg.push_back(0xD7);
-            jpeg.insert(jpeg.end(), parts[s].begin() + std::ptrdiff_t(layouts[s].scan),
-                        parts[s].end() - 2);
-            std::vector<std::uint8_t>().swap(parts[s]);
+            jpeg.insert(jpeg.end(), parts[s].data + layouts[s].scan,
+                        parts[s].data + parts[s].size - 2);
+            parts[s].release();
         }
         jpeg.push_back(0xFF);
         jpeg.push_back(0xD9);
@@ -255,8 +266,18 @@ int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
     const int units = fits ? (height + unit - 1) / unit : 0;
     // A few strips per thread even out cores that other work slows down.
     const int strips = std::min(units, threads * 4);
-    if (threads < 2 || strips < 2)
-        return EncodeRows(picture, blackRow.data(), quality, chroma, 0, height, false, jpeg);
+    if (threads < 2 || strips < 2) {
+        Encoded whole;
+        const int code =
+            EncodeRows(picture, blackRow.data(), quality, chroma, 0, height, false, whole);
+        if (code != 0) return code;
+        try {
+            jpeg.assign(whole.data, whole.data + whole.size);
+        } catch (const std::bad_alloc&) {
+            return JERR_OUT_OF_MEMORY;
+        }
+        return 0;
+    }
     const int stripRows = (units + strips - 1) / strips * unit;
     return EncodeStrips(picture, blackRow.data(), quality, chroma, threads,
                         (height + stripRows - 1) / stripRows, stripRows, jpeg);

@@ -10,27 +10,16 @@
 # Medians are reported; hyperfine is used when it is installed.
 set -euo pipefail
 
+source "$(dirname "$0")/lib.sh"
+
 build=${1:?usage: $0 <build-dir> [repetitions]}
 reps=${2:-5}
 batch=$build/batch/tessaly-batch
 maker=$build/bench/tsy-make-mpo
 
-if ! command -v ffmpeg >/dev/null; then
-    echo "ffmpeg is missing: apt-get install ffmpeg" >&2
-    exit 1
-fi
-for exe in "$batch" "$maker"; do
-    if [ ! -x "$exe" ]; then
-        echo "$exe is missing: cmake --build $build --target tessaly-batch tsy-make-mpo" >&2
-        exit 1
-    fi
-done
-if command -v hyperfine >/dev/null; then
-    have_hyperfine=1
-else
-    have_hyperfine=0
-    echo "hyperfine not found (apt-get install hyperfine); timing with a plain loop" >&2
-fi
+need_tool ffmpeg ffmpeg
+need_built "$build" batch/tessaly-batch bench/tsy-make-mpo
+[ "$have_hyperfine" = 1 ] || echo "hyperfine not found (apt-get install hyperfine); timing with a plain loop" >&2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tsy-batch-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -61,35 +50,6 @@ for ((i = 1; i <= $files; i++)); do
 done
 EOF
 ffmpeg_all="bash $work/ffmpeg_all.sh"
-
-median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
-
-# Median seconds of two commands, printed as "ours theirs". Without
-# hyperfine the two alternate, so machine noise hits both alike.
-time_pair() {
-    local a=$1 b=$2 runs=$3
-    if [ "$have_hyperfine" = 1 ]; then
-        hyperfine --style none --warmup 1 --runs "$runs" --export-csv "$work/t.csv" \
-            -n ours "$a" -n theirs "$b" >&2
-        awk -F, 'NR > 1 { printf "%s ", $4 } END { print "" }' "$work/t.csv"
-    else
-        : >"$work/ta"
-        : >"$work/tb"
-        for ((r = 0; r <= runs; r++)); do
-            for which in a b; do
-                local cmd=$a
-                [ "$which" = b ] && cmd=$b
-                local start end
-                start=$(date +%s.%N)
-                sh -c "$cmd" >/dev/null 2>&1
-                end=$(date +%s.%N)
-                # The first round warms the caches and is not counted.
-                [ "$r" -gt 0 ] && awk -v s="$start" -v e="$end" 'BEGIN { print e - s }' >>"$work/t$which"
-            done
-        done
-        echo "$(median <"$work/ta") $(median <"$work/tb")"
-    fi
-}
 
 echo "Timing one file ($reps runs) ..." >&2
 read -r ours1 theirs1 <<<"$(time_pair "$ours_one" "$ffmpeg_one" "$reps")"

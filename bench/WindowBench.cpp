@@ -62,9 +62,10 @@ struct Fixture {
     }
 };
 
+// Never destroyed: a window must not outlive the QApplication in main().
 Fixture& Get() {
-    static Fixture f;
-    return f;
+    static Fixture* f = new Fixture;
+    return *f;
 }
 
 void BM_Rebuild(benchmark::State& state) {

@@ -7,26 +7,17 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/lib.sh"
 build=${1:-$root/build}
 reps=${2:-3}
 pngout=$build/output/tsy-pngout
 maker=$build/bench/tsy-make-anaglyph
 
-if ! command -v optipng >/dev/null; then
-    echo "optipng is missing: apt-get install optipng" >&2
-    exit 1
-fi
-for exe in "$pngout" "$maker"; do
-    if [ ! -x "$exe" ]; then
-        echo "$exe is missing: cmake --build $build --target tsy-pngout tsy-make-anaglyph" >&2
-        exit 1
-    fi
-done
+need_tool optipng optipng
+need_built "$build" output/tsy-pngout bench/tsy-make-anaglyph
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
 # Seconds taken by the command, on stdout.
 timed() {

@@ -8,6 +8,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
+    # alignment: only the modules it links, never the meta-package
+    libopencv-core-dev libopencv-imgproc-dev libopencv-features2d-dev libopencv-calib3d-dev
     # the window's font
     fonts-dejavu-core
     # tests and benchmarks

@@ -1,0 +1,63 @@
+// Alignment of a 24 MP pair as the window and the batch run it: features on
+// the reduced copies, the fit, and image 2 resampled at full size. Counters
+// give the error against the transform the pair was made with.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "TestStereoScene.h"
+#include "base/WorkerPool.h"
+#include "prepare/StereoAlign.h"
+
+namespace {
+
+const tsy::test::StereoPairSpec kSpec{6000, 4000, 57.3, 1.7, 1.012, -0.08, 1};
+
+struct Pair {
+    tsy::PictureBuffer image1, image2;
+};
+
+const Pair& Photos() {
+    static const Pair pair = [] {
+        Pair p;
+        tsy::test::StereoScene(kSpec).Render(p.image1, p.image2);
+        return p;
+    }();
+    return pair;
+}
+
+void BM_AlignPair(benchmark::State& state) {
+    const Pair& p = Photos();
+    const int threads = state.range(0) == 0 ? tsy::HardwareThreads() : int(state.range(0));
+    tsy::PictureBuffer aligned;
+    tsy::SilentProgress quiet;
+    tsy::AlignOutcome o;
+    for (auto _ : state) {
+        o = tsy::AlignPair(p.image1, p.image2, aligned, std::nullopt, tsy::OffsetSource::Window,
+                           true, quiet, threads);
+        benchmark::DoNotOptimize(aligned.bits());
+    }
+    const tsy::AlignTransform& t = o.result.transform;
+    state.counters["dV_px"] = t.verticalPx - kSpec.verticalPx;
+    state.counters["dRoll_deg"] = t.rollDeg - kSpec.rollDeg;
+    state.counters["dScale"] = t.scale - kSpec.scale;
+    state.counters["inliers"] = o.result.inliers;
+    state.counters["window"] = o.result.windowOffset;
+}
+BENCHMARK(BM_AlignPair)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Resample(benchmark::State& state) {
+    const Pair& p = Photos();
+    const int threads = state.range(0) == 0 ? tsy::HardwareThreads() : int(state.range(0));
+    tsy::PictureBuffer aligned;
+    const tsy::AlignTransform t{57.3, 1.7, 1.012, 2999.5, 1999.5};
+    for (auto _ : state) {
+        tsy::ResampleView(p.image2, t, aligned, threads);
+        benchmark::DoNotOptimize(aligned.bits());
+    }
+}
+BENCHMARK(BM_Resample)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

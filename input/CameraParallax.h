@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace tsy {
+
+// The horizontal offset the stereo camera recorded for the pair in an MPO
+// file, as an X-Offset value for views `width` pixels wide; none when the
+// file holds none it knows (or is damaged there). Reads the 3D camera maker
+// notes of either view and image 2's MP attributes.
+std::optional<double> CameraOffsetX(std::span<const std::uint8_t> file, int width);
+
+}  // namespace tsy

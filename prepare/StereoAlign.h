@@ -1,0 +1,72 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "base/PictureBuffer.h"
+#include "base/Progress.h"
+#include "base/WorkerPool.h"
+
+namespace tsy {
+
+// How image 2 moves to meet image 1, about image 1's centre (cx, cy):
+// a point p of image 2 goes to c + scale * Rccw(roll) * (p - c) + (0, vertical).
+// Positive vertical moves it down, positive roll turns it counter-clockwise as
+// seen on screen. Horizontal shifts are depth, not error, and stay out of it.
+struct AlignTransform {
+    double verticalPx = 0;
+    double rollDeg = 0;
+    double scale = 1;
+    double cx = 0;
+    double cy = 0;
+};
+
+struct AlignResult {
+    bool aligned = false;
+    std::string failure;  // why not, in words for the user
+    AlignTransform transform;
+    double residualPx = 0;  // vertical RMS of the inliers after correction
+    int inliers = 0;
+    // The X-Offset value that puts the nearest scene point at the screen.
+    int windowOffset = 0;
+};
+
+// Measures how image 2 sits against image 1 from features found in both;
+// neither picture changes. Uses up to `threads` threads.
+AlignResult MeasureAlignment(const PictureBuffer& image1, const PictureBuffer& image2,
+                             int threads = HardwareThreads());
+
+// source moved by t into out: same size as source, bilinear, black where
+// nothing of source lands. out must be another buffer than source.
+void ResampleView(const PictureBuffer& source, const AlignTransform& t, PictureBuffer& out,
+                  int threads = HardwareThreads());
+
+// Where the horizontal offset comes from when a pair is aligned.
+enum class OffsetSource { Window, Camera };
+
+struct AlignOutcome {
+    AlignResult result;
+    // The X-Offset to use; none when neither the content nor the camera gave one.
+    std::optional<int> offsetX;
+    bool fromCamera = false;
+};
+
+// What the window and the batch both do to align a pair: measure, and on
+// success with resample, resample unaligned2 into image2 (another buffer; on
+// failure it is left as it was). The X offset is the stereo window, or the
+// camera's parallax (cameraOffsetX, in X-Offset units) when asked for or when
+// the content could not be aligned. The work runs off the calling thread,
+// which lets events run meanwhile.
+AlignOutcome AlignPair(const PictureBuffer& image1, const PictureBuffer& unaligned2,
+                       PictureBuffer& image2, std::optional<double> cameraOffsetX,
+                       OffsetSource source, bool resample, ProgressSink& progress,
+                       int threads = HardwareThreads());
+
+// "Aligned: vertical 1.9 px, roll 0.12°, scale 1.000, residual 0.4 px" or
+// "Could not align: only 12 matching points", for the window's status.
+// value with this many decimals, halves away from zero; no "-0".
+std::string FormatFixed(double value, int decimals, const std::string& decimalPoint = ".");
+
+std::string AlignStatusText(const AlignOutcome& outcome, const std::string& decimalPoint);
+
+}  // namespace tsy

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <system_error>
@@ -27,6 +29,7 @@
 #include "base/ReplaceFile.h"
 #include "base/WorkerPool.h"
 #include "input/BmpReader.h"
+#include "input/CameraParallax.h"
 #include "input/MappedFile.h"
 #include "input/MpoReader.h"
 #include "output/BmpWriter.h"
@@ -35,6 +38,7 @@
 #include "output/SaveName.h"
 #include "platform/PairLoader.h"
 #include "prepare/SideBySide.h"
+#include "prepare/StereoAlign.h"
 #include "render/BlendPipeline.h"
 
 namespace tsy {
@@ -193,6 +197,10 @@ public:
         std::lock_guard lock(mutex_);
         ++done_;
         if (!o.ok()) ++failed_;
+        if (!o.warning.empty()) {
+            if (terminal_) log_ << "\r\033[K";
+            log_ << "warning " << o.input << ": " << o.warning << "\n";
+        }
         if (terminal_) {
             // Failures stay on screen above the bar; successes only move it.
             if (!o.ok()) {
@@ -280,6 +288,7 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
                                  std::string& message) {
     BatchOptions o;
     bool onlyFiles = false;
+    bool dxGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (onlyFiles || arg.size() < 2 || arg[0] != '-') {
@@ -306,6 +315,11 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
         }
         if (arg == "--overwrite") {
             o.overwrite = true;
+            continue;
+        }
+        if (arg == "--align" || arg == "--align=strict") {
+            o.align = true;
+            o.alignStrict = arg != "--align";
             continue;
         }
 
@@ -336,6 +350,7 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
             message = arg + " wants " + wanted + ", not \"" + value + "\"";
             return BatchCommand::UsageError;
         };
+        dxGiven = dxGiven || arg == "--dx";
         if (arg == "--method") {
             if ((o.method = IndexByName(kColourMethods, value)) < 0)
                 return bad(NamesOf(kColourMethods, ", "));
@@ -344,7 +359,10 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
         } else if (arg == "--brightness") {
             if (!ParseInt(value, -128, 128, o.brightness))
                 return bad("a whole number from -128 to 128");
+        } else if (arg == "--dx" && (value == "auto" || value == "camera")) {
+            o.dxFrom = value == "auto" ? BatchOptions::Dx::Auto : BatchOptions::Dx::Camera;
         } else if (arg == "--dx" || arg == "--dy") {
+            if (arg == "--dx") o.dxFrom = BatchOptions::Dx::Given;
             if (!ParseInt(value, -kMaxOffset, kMaxOffset, arg == "--dx" ? o.dx : o.dy))
                 return bad("a whole number of pixels from -32767 to 32767");
         } else if (arg == "--format") {
@@ -369,6 +387,7 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
                   kGlasses[o.glasses].name + " form";
         return BatchCommand::UsageError;
     }
+    if (o.align && !dxGiven) o.dxFrom = BatchOptions::Dx::Auto;
     if (o.files.empty()) {
         message = "no input files";
         return BatchCommand::UsageError;
@@ -415,6 +434,13 @@ std::string BatchUsage() {
            "  --brightness N    -128 to 128 (default 0)\n"
            "  --dx N, --dy N    horizontal and vertical offset between the views in pixels,\n"
            "                    as the window's X and Y boxes show them (default 0)\n"
+           "  --dx auto         the stereo window: the nearest point at the screen\n"
+           "  --dx camera       the parallax the camera stored in the MPO file\n"
+           "  --align[=strict]  align image 2 with image 1 (height, tilt, size) and print\n"
+           "                    \"aligned FILE: vertical V px, roll A deg, scale S, window X px,\n"
+           "                    residual E px, inliers N\" on standard output; --dx defaults\n"
+           "                    to auto. A file that cannot be aligned is converted\n"
+           "                    unaligned with a warning, or fails with strict\n"
            "  --swap            exchange the left and right views\n"
            "  --sbs             each FILE holds both views side by side\n"
            "  --no-stretch      with --sbs: keep each view at half the width\n"
@@ -534,8 +560,57 @@ struct Job {
         return false;
     }
 
+    // The camera's parallax, for the views as they now stand.
+    std::optional<double> CameraOffset(int width) const {
+        MappedFile file;
+        std::string ignored;
+        if (o.sideBySide || !o.right.empty() || !file.open(input, ignored)) return std::nullopt;
+        std::optional<double> camera = CameraOffsetX(file.bytes(), width);
+        if (camera && o.swap) camera = -*camera;
+        return camera;
+    }
+
+    // Aligns image 2 (with scratch as room) and picks dx as asked; notes
+    // gets the line for standard output or a warning.
+    bool Align(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& scratch, int& dx,
+               FileOutcome& notes, std::string& error) const {
+        const std::optional<double> camera = CameraOffset(image2.width());
+        const bool fromCamera = o.dxFrom == BatchOptions::Dx::Camera;
+        if (fromCamera && !o.align) {
+            if (camera)
+                dx = int(std::lround(*camera));
+            else
+                notes.warning = "no camera parallax in this file; --dx 0 used";
+            return true;
+        }
+        SilentProgress quiet;
+        const AlignOutcome a = AlignPair(image1, image2, scratch, camera,
+                                         fromCamera ? OffsetSource::Camera : OffsetSource::Window,
+                                         o.align, quiet, threads);
+        if (!a.result.aligned && o.alignStrict) {
+            error = "could not align: " + a.result.failure;
+            return false;
+        }
+        if (o.dxFrom != BatchOptions::Dx::Given) dx = a.offsetX.value_or(0);
+        if (!a.result.aligned)
+            notes.warning = "could not align: " + a.result.failure +
+                            (a.fromCamera ? "; the camera's parallax used" : "; left as it is");
+        else if (fromCamera && !a.fromCamera)
+            notes.warning = "no camera parallax in this file; the stereo window used";
+        if (!o.align || !a.result.aligned) return true;
+        image2.swap(scratch);
+        const AlignResult& r = a.result;
+        notes.aligned = "aligned " + input + ": vertical " +
+                        FormatFixed(r.transform.verticalPx, 2) + " px, roll " +
+                        FormatFixed(r.transform.rollDeg, 2) + " deg, scale " +
+                        FormatFixed(r.transform.scale, 4) + ", window " + FormatFixed(dx, 2) +
+                        " px, residual " + FormatFixed(r.residualPx, 2) + " px, inliers " +
+                        std::to_string(r.inliers);
+        return true;
+    }
+
     bool Convert(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
-                 std::string& error) const {
+                 FileOutcome& notes, std::string& error) const {
         if (output.empty()) {
             error = "no output name can be made from this path";
             return false;
@@ -549,12 +624,16 @@ struct Job {
         const int picH = image1.height();
         if (o.sideBySide) SplitSideBySide(image1, picW, picH, o.stretch, image1, image2);
         if (o.swap) image1.swap(image2);
+        int dx = o.dx;
+        if ((o.align || o.dxFrom != BatchOptions::Dx::Given) &&
+            !Align(image1, image2, result, dx, notes, error))
+            return false;
         SizeWorkingBuffers(image1, image2, result, picW, picH, o.stretch);
 
         AnaglyphSettings settings;
         settings.methodNumber = MethodNumberFor(o.glasses, o.method);
         settings.brightness = o.brightness;
-        settings.offsetX = o.dx;
+        settings.offsetX = dx;
         settings.offsetY = o.dy;
         // As in the window, the engine starts from a result without picture.
         result.clear();
@@ -586,7 +665,7 @@ FileOutcome BatchConverter::Convert(const std::string& input, int threads, Works
     try {
         std::string error;
         const Job job{options_, input, outcome.output, std::max(threads, 1)};
-        if (!job.Convert(work.image1, work.image2, work.result, error))
+        if (!job.Convert(work.image1, work.image2, work.result, outcome, error))
             outcome.error = error.empty() ? "failed" : error;
     } catch (const std::bad_alloc&) {
         outcome.error = "not enough memory";
@@ -597,7 +676,8 @@ FileOutcome BatchConverter::Convert(const std::string& input, int threads, Works
     return outcome;
 }
 
-bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
+bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
+                         std::ostream* results) {
     const std::vector<std::string>& files = options_.files;
     const int count = int(files.size());
     outcomes_.assign(files.size(), FileOutcome{});
@@ -622,7 +702,7 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
             log << kProgram << ": cannot make the folder " << options_.outDir << ": "
                 << (ec ? ec.message() : "a file of that name is in the way") << "\n";
             for (std::size_t i = 0; i < files.size(); ++i)
-                outcomes_[i] = {files[i], OutputPathFor(files[i]), "no output folder", 0};
+                outcomes_[i] = {files[i], OutputPathFor(files[i]), "no output folder", 0, {}, {}};
             return false;
         }
     }
@@ -644,10 +724,14 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
             reporter.Started(files[k]);
             FileOutcome o;
             if (!preset[k].empty())
-                o = {files[k], OutputPathFor(files[k]), preset[k], 0};
+                o = {files[k], OutputPathFor(files[k]), preset[k], 0, {}, {}};
             else
                 o = Convert(files[k], threads, work);
             outcomes_[k] = o;
+            if (results && !o.aligned.empty()) {
+                std::lock_guard lock(doneMutex);
+                *results << o.aligned << "\n" << std::flush;
+            }
             reporter.Finished(o);
         }
         std::lock_guard lock(doneMutex);

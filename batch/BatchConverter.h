@@ -21,6 +21,12 @@ struct BatchOptions {
     int brightness = 0;
     int dx = 0;
     int dy = 0;
+    // --align: image 2 aligned with image 1 (height, tilt, size); strict
+    // fails a file that cannot be. --dx auto or camera take the horizontal
+    // offset from the stereo window or the camera's notes instead of dx.
+    bool align = false;
+    bool alignStrict = false;
+    enum class Dx { Given, Auto, Camera } dxFrom = Dx::Given;
     std::string format = "jpg";  // "jpg", "png" or "bmp"
     int quality = 95;
     std::string outDir;  // empty: beside each input
@@ -43,6 +49,8 @@ struct FileOutcome {
     std::string output;  // where it was (or would have been) written
     std::string error;   // empty on success
     double seconds = 0;
+    std::string aligned;  // the "aligned FILE: ..." line, when it was aligned
+    std::string warning;  // converted, but not as asked (say, left unaligned)
     bool ok() const { return error.empty(); }
 };
 
@@ -67,8 +75,9 @@ public:
     // Converts every file, options().jobs at a time, and reports on log: a
     // bar redrawn in place when log is a terminal of that width, otherwise a
     // line per file. Ends with a summary line. True when every file was
-    // converted.
-    bool Run(std::ostream& log, bool terminal = false, int terminalWidth = 80);
+    // converted. The lines of aligned files go to results, for scripts.
+    bool Run(std::ostream& log, bool terminal = false, int terminalWidth = 80,
+             std::ostream* results = nullptr);
 
     // Per input file, in the order given, after Run().
     const std::vector<FileOutcome>& outcomes() const { return outcomes_; }

@@ -41,5 +41,5 @@ int main(int argc, char** argv) {
     // (GIF) without one, and none of the display machinery is wanted.
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     tsy::BatchConverter converter(std::move(options));
-    return converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80) ? 0 : 1;
+    return converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80, &std::cout) ? 0 : 1;
 }

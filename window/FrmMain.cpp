@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <cmath>
 
 #include "window/CaptionButtons.h"
@@ -71,6 +72,12 @@ bool FrmMain::Form_Load() {
     BaseCaption =
         QStringLiteral("Brannoc ") + ProgramTitle + "  v" + QString::fromStdString(ProgVer());
     setWindowTitle(BaseCaption + "   .:.   " + kMakerAddress);
+
+    {
+        // Remembered, not a click: nothing to align yet, nothing to write.
+        const QSignalBlocker quiet(ui.CkAlign);
+        ui.CkAlign->setChecked(ReadSetting("AutoAlign", "0").trimmed() == QStringLiteral("1"));
+    }
 
     const int top = ReadPosition("WinTop");
     const int left = ReadPosition("WinLeft");

@@ -8,10 +8,10 @@
 class QLineEdit;
 class QScrollBar;
 
-#include "window/MainWindowLayout.h"
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
 #include "render/PerfCounter.h"
+#include "window/MainWindowLayout.h"
 
 namespace tsy {
 
@@ -68,6 +68,10 @@ public:
     void CkSwap_Click();
     void CkStretch_Click();
     void PicSplit();
+
+    // Automatic alignment: ticking aligns the pair shown, unticking brings
+    // back image 2 as loaded; while ticked every new pair is aligned.
+    void CkAlign_Click();
 
     // Saving the result as BMP, PNG (through the carried optimiser) or JPEG.
     void cSave_Click();
@@ -133,6 +137,11 @@ private:
     // The end of every load: offsets reset, rebuild, ready, failures shown.
     void FinishLoad(bool untickSwap);
     void LetEventsRun();
+    // Aligns image 2 with image 1 when the box is ticked and both are there;
+    // the outcome is shown once the following rebuild has ended.
+    void AutoAlign();
+    // Image 2 as loaded again, when it was aligned.
+    void DropAlignment();
     void SaveBmpImage(const QString& name);
     void SavePngImage(const QString& name);
     void SaveJpgImage(const QString& name);
@@ -175,6 +184,13 @@ private:
     bool loadDamaged_ = false;
     QList<int> failedSlots_;
     QPoint frameOffset_;
+    // Image 2 as loaded while PicBuf1 holds it aligned.
+    PictureBuffer unaligned2_;
+    bool image2Aligned_ = false;
+    QString alignStatus_;
+    // The MPO file both views came from, whose camera notes may give the
+    // horizontal offset; empty otherwise.
+    QString mpoPairPath_;
 };
 
 }  // namespace tsy

@@ -110,10 +110,13 @@ void FrmMain::PicBlend() {
     repaint();
 
     const double seconds = perfCounter_.ElapsedSeconds();
-    if (viewsDrawn)
-        SetCap(QString::fromStdString(ReadyText(seconds, DecimalPoint())));
-    else
+    if (!viewsDrawn)
         SetCap(QStringLiteral("Not enough memory to show the pictures!"));
+    else if (!alignStatus_.isEmpty())
+        SetCap(alignStatus_);
+    else
+        SetCap(QString::fromStdString(ReadyText(seconds, DecimalPoint())));
+    alignStatus_.clear();
     emit blendFinished();
 }
 

@@ -161,6 +161,10 @@ void FrmMain::FinishLoad(bool untickSwap) {
         EnableButtons(false);
     }
     SetScroll();
+    // Image 2 is new (or gone): nothing aligned is left to bring back.
+    image2Aligned_ = false;
+    unaligned2_.clear();
+    AutoAlign();
     PicBlend();
     EnableButtons(true);
     ReportLoadFailures();
@@ -181,6 +185,7 @@ void FrmMain::cOpen1_Click() {
     SetCap(QStringLiteral("Loading Image 1 ..."));
     LoadNewPair(path, extracted, true);
     if (!extracted.isEmpty()) QFile::remove(extracted);
+    mpoPairPath_ = extracted.isEmpty() ? QString() : path;
     FinishLoad(false);
 }
 
@@ -199,6 +204,7 @@ void FrmMain::cOpen2_Click() {
         EnableButtons(false);
     }
     LoadSlot(2, path);
+    mpoPairPath_.clear();
     FinishLoad(false);
 }
 
@@ -226,12 +232,14 @@ void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
         const QString second = extracted.isEmpty() && Usable(f2) ? f2 : extracted;
         LoadNewPair(f1, second, true);
         if (!extracted.isEmpty()) QFile::remove(extracted);
+        mpoPairPath_ = extracted.isEmpty() ? QString() : f1;
         Image1Path = f1;
     } else if (paths.size() >= 2 && Usable(f2)) {
         ui.PicView1->clearPicture();
         LetEventsRun();
         SetCap(QStringLiteral("Loading Image 2 ..."));
         LoadSlot(2, f2);
+        mpoPairPath_.clear();
     }
     FinishLoad(true);
 }
@@ -246,11 +254,13 @@ void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
     if (pair) {
         // Both become the pair: the first as image 1, the second as image 2.
         LoadNewPair(f1, f2, false);
+        mpoPairPath_.clear();
     } else if (!f1.isEmpty() && Usable(f1)) {
         ui.PicView1->clearPicture();
         ui.PicView2->clearPicture();
         LetEventsRun();
         LoadSlot(2, f1);
+        mpoPairPath_.clear();
     }
     FinishLoad(true);
 }

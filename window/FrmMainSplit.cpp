@@ -13,6 +13,7 @@ void FrmMain::ConnectSwitches() {
     connect(ui.CkSBS, &QCheckBox::toggled, this, &FrmMain::CkSBS_Click);
     connect(ui.CkSwap, &QCheckBox::toggled, this, &FrmMain::CkSwap_Click);
     connect(ui.CkStretch, &QCheckBox::toggled, this, &FrmMain::CkStretch_Click);
+    connect(ui.CkAlign, &QCheckBox::toggled, this, &FrmMain::CkAlign_Click);
 }
 
 void FrmMain::PicSplit() {
@@ -30,6 +31,7 @@ void FrmMain::CkSBS_Click() {
     EnableButtons(false);
     repaint();
     LetEventsRun();
+    DropAlignment();
     if (ui.CkSBS->isChecked()) {
         PicBufSBS.copyFrom(PicBuf0);
         PicBufSBS.resize(PicW, PicH);
@@ -44,6 +46,7 @@ void FrmMain::CkSBS_Click() {
         PicBufSBS.clear();
         ui.CkStretch->setEnabled(false);
     }
+    AutoAlign();
     PicBlend();
     EnableButtons(true);
 }
@@ -53,6 +56,7 @@ void FrmMain::CkSwap_Click() {
     EnableButtons(false);
     repaint();
     LetEventsRun();
+    DropAlignment();
     PicBuf0.swap(PicBuf1);
     PicBuf2.clear();
     // The views keep their relative position: both offsets change sign
@@ -61,12 +65,15 @@ void FrmMain::CkSwap_Click() {
     ui.VS->setValue(-ui.VS->value());
     ui.HS->setValue(-ui.HS->value());
     SuppressUpdates = false;
+    AutoAlign();
     PicBlend();
     EnableButtons(true);
 }
 
 void FrmMain::CkStretch_Click() {
+    DropAlignment();
     PicSplit();
+    AutoAlign();
     PicBlend();
 }
 

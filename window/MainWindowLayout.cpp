@@ -131,7 +131,7 @@ void MainWindowLayout::setupUi(QWidget* w) {
 
     // The top row from the left; the option groups take what their tables
     // need and the save button keeps the right edge.
-    constexpr int kGap = 5, kGlassWidth = 50, kColorWidth = 49;
+    constexpr int kGap = 5, kGlassWidth = 41, kColorWidth = 49;
     int x = 4;
     FrameImages = MakeFrame(w, "FrameImages", {x, 4, 176, 43});
     cOpen1 = Place(new QPushButton(QStringLiteral("Open Img &1"), FrameImages), "cOpen1",
@@ -141,9 +141,14 @@ void MainWindowLayout::setupUi(QWidget* w) {
     CkSBS = Place(new CheckBox(QStringLiteral("Side-&By-Side"), FrameImages), "CkSBS",
                   {132, 0, 44, 39}, " Image 1 is a Side-By-Side Image ");
     x += FrameImages->width() + kGap;
-    CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {x, 4, 47, 39},
+    // The two check boxes are as narrow as their wrapped captions allow.
+    CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {x, 4, 40, 39},
                    " Swap Images ");
-    x += CkSwap->width() + kGap;
+    x += CkSwap->width() + 1;
+    CkAlign = Place(new CheckBox(QStringLiteral("Auto-A&lign"), w), "CkAlign", {x, 4, 32, 39},
+                    " Align Image 2 with Image 1 (height, tilt and size) and put the nearest "
+                    "point on the screen ");
+    x += CkAlign->width() + kGap;
 
     // One option per row of the tables; neighbours share a pixel.
     FrameGlasses = MakeFrame(w, "FrameGlasses",
@@ -219,8 +224,8 @@ void MainWindowLayout::setupUi(QWidget* w) {
     CkStretch->setEnabled(false);
     CkStretch->hide();
 
-    for (QWidget* c : std::initializer_list<QWidget*>{cOpen1, cOpen2, CkSBS, CkSwap, cSave, HSB,
-                                                      HSC, HS, VS, cReset})
+    for (QWidget* c : std::initializer_list<QWidget*>{cOpen1, cOpen2, CkSBS, CkSwap, CkAlign, cSave,
+                                                      HSB, HSC, HS, VS, cReset})
         c->setCursor(hand);
     for (OptionButton* b : OpGlass)
         b->setCursor(hand);
@@ -228,7 +233,7 @@ void MainWindowLayout::setupUi(QWidget* w) {
         b->setCursor(hand);
 
     // Keyboard order of the working controls; the rest follow.
-    QList<QWidget*> order = {cOpen1, cOpen2, CkSBS, CkSwap};
+    QList<QWidget*> order = {cOpen1, cOpen2, CkSBS, CkSwap, CkAlign};
     order.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
     order.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
     order.append({cSave, HSB, HS, VS, cReset, tBr, tXo, tYo});
@@ -237,7 +242,7 @@ void MainWindowLayout::setupUi(QWidget* w) {
 }
 
 QList<QWidget*> MainWindowLayout::busyControls() const {
-    QList<QWidget*> controls = {cOpen1, cOpen2, FrameGlasses, FrameColor, CkSwap, CkSBS};
+    QList<QWidget*> controls = {cOpen1, cOpen2, FrameGlasses, FrameColor, CkSwap, CkAlign, CkSBS};
     controls.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
     controls.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
     controls.append({cSave, HSB, HSC, HS, VS, cReset, PicView1, PicView2, lDi});

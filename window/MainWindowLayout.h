@@ -27,6 +27,7 @@ struct MainWindowLayout {
     QPushButton* cOpen2 = nullptr;
     CheckBox* CkSBS = nullptr;
     CheckBox* CkSwap = nullptr;
+    CheckBox* CkAlign = nullptr;
     QFrame* FrameGlasses = nullptr;
     std::array<OptionButton*, kGlassesCount> OpGlass{};
     QButtonGroup* OpGlassGroup = nullptr;

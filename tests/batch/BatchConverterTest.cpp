@@ -12,6 +12,7 @@
 #include "OutputTestFiles.h"
 #include "TestJpeg.h"
 #include "TestMpo.h"
+#include "TestStereoScene.h"
 #include "batch/BatchConverter.h"
 #include "output/BmpWriter.h"
 #include "platform/PictureLoader.h"
@@ -323,4 +324,80 @@ TEST(BatchProgram, ExitStatusTellsSuccessFailureAndUsage) {
               std::string::npos)
         << text("e");
     EXPECT_EQ(run("--overwrite " + (dir / "a.mpo")), 0);
+}
+
+TEST(BatchArguments, AlignmentAndWhereTheHorizontalOffsetComesFrom) {
+    using Dx = BatchOptions::Dx;
+    const struct {
+        const char* line;
+        bool align, strict;
+        Dx dx;
+        int given;
+    } rows[] = {
+        {"a.mpo", false, false, Dx::Given, 0},
+        {"--align a.mpo", true, false, Dx::Auto, 0},
+        {"--align=strict a.mpo", true, true, Dx::Auto, 0},
+        {"--align --dx 5 a.mpo", true, false, Dx::Given, 5},
+        {"--dx camera --align a.mpo", true, false, Dx::Camera, 0},
+        {"--dx=auto a.mpo", false, false, Dx::Auto, 0},
+    };
+    for (const auto& r : rows) {
+        const BatchOptions o = Parse(Words(r.line));
+        EXPECT_EQ(std::tie(o.align, o.alignStrict, o.dxFrom, o.dx),
+                  std::tie(r.align, r.strict, r.dx, r.given))
+            << r.line;
+    }
+}
+
+TEST(BatchAlign, PrintsOneLinePerAlignedFileAndWarnsOrFailsOtherwise) {
+    ScratchDir dir("-batch");
+    PictureBuffer left, right, flat;
+    test::StereoScene({480, 360, 6.5, 1.5, 1.02}).Render(left, right);
+    flat.assignBlack(480, 360);
+    std::string error;
+    for (auto [name, picture] : {std::pair{"l.bmp", &left}, {"r.bmp", &right}, {"f.bmp", &flat}})
+        ASSERT_TRUE(SaveBmp(*picture, dir / name, error)) << error;
+
+    const struct {
+        Args args;
+        bool ok;
+        const char* warning;  // "" when none
+    } rows[] = {
+        {{"--align", "--right", dir / "f.bmp", "--out", dir / "o", dir / "l.bmp"},
+         true,
+         "could not align: only"},
+        {{"--align=strict", "--right", dir / "f.bmp", "--out", dir / "s", dir / "l.bmp"},
+         false,
+         ""},
+    };
+    for (const auto& r : rows) {
+        BatchConverter c(Parse(r.args));
+        std::ostringstream log, out;
+        EXPECT_EQ(c.Run(log, false, 80, &out), r.ok) << log.str();
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(log.str().find("warning") != std::string::npos, *r.warning != 0) << log.str();
+        if (*r.warning) {
+            EXPECT_NE(log.str().find(r.warning), std::string::npos) << log.str();
+        }
+    }
+
+    BatchConverter c(
+        Parse({"--align", "--right", dir / "r.bmp", "--out", dir / "n", dir / "l.bmp"}));
+    std::ostringstream log, out;
+    ASSERT_TRUE(c.Run(log, false, 80, &out)) << log.str();
+    double v, a, s, x, e;
+    int n;
+    char file[256];
+    ASSERT_EQ(std::sscanf(out.str().c_str(),
+                          "aligned %255[^:]: vertical %lf px, roll %lf deg, scale %lf, window %lf "
+                          "px, residual %lf px, inliers %d\n",
+                          file, &v, &a, &s, &x, &e, &n),
+              7)
+        << out.str();
+    EXPECT_EQ(std::string(file), dir / "l.bmp");
+    EXPECT_NEAR(v, 6.5, 0.25);
+    EXPECT_NEAR(a, 1.5, 0.05);
+    EXPECT_NEAR(s, 1.02, 0.001);
+    EXPECT_NEAR(x, -0.08 * 480, 2);
+    EXPECT_GE(n, 24);
 }

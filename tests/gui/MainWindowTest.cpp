@@ -159,7 +159,7 @@ void MainWindowTest::controlsMatchTheLayoutTables() {
 void MainWindowTest::tabOrderFollowsTheWorkingControls() {
     FakePlatform fp;
     FrmMain w(fp.platform);
-    QList<QWidget*> expected = {w.ui.cOpen1, w.ui.cOpen2, w.ui.CkSBS, w.ui.CkSwap};
+    QList<QWidget*> expected = {w.ui.cOpen1, w.ui.cOpen2, w.ui.CkSBS, w.ui.CkSwap, w.ui.CkAlign};
     expected.append(QList<QWidget*>(w.ui.OpGlass.begin(), w.ui.OpGlass.end()));
     expected.append(QList<QWidget*>(w.ui.OpColor.begin(), w.ui.OpColor.end()));
     expected.append({w.ui.cSave, w.ui.HSB, w.ui.HS, w.ui.VS, w.ui.cReset});

@@ -14,6 +14,8 @@
 #include <opencv2/features2d.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "base/FixedText.h"
+
 namespace tsy {
 
 namespace {
@@ -462,30 +464,21 @@ AlignOutcome AlignPair(const PictureBuffer& image1, const PictureBuffer& unalign
     return o;
 }
 
-namespace {
-
-std::string Fixed(double v, int decimals, const std::string& point) {
-    const double scale = std::pow(10.0, decimals);
-    const auto units = std::llround(std::abs(v) * scale);
-    std::string whole = std::to_string(units / std::llround(scale));
-    std::string frac = std::to_string(units % std::llround(scale));
-    frac.insert(0, std::size_t(decimals) - frac.size(), '0');
-    return (v < 0 && units != 0 ? "-" : "") + whole + (decimals > 0 ? point + frac : "");
-}
-
-}  // namespace
-
 std::string FormatFixed(double value, int decimals, const std::string& decimalPoint) {
-    return Fixed(value, decimals, decimalPoint);
+    const std::string magnitude = FixedText(std::abs(value), decimals, decimalPoint);
+    // No "-0.00": a sign only where a digit shows.
+    const bool zero = magnitude.find_first_not_of("0" + decimalPoint) == std::string::npos;
+    return (value < 0 && !zero ? "-" : "") + magnitude;
 }
 
 std::string AlignStatusText(const AlignOutcome& o, const std::string& point) {
     std::string text;
     if (o.result.aligned) {
         const AlignTransform& t = o.result.transform;
-        text = "Aligned: vertical " + Fixed(t.verticalPx, 1, point) + " px, roll " +
-               Fixed(t.rollDeg, 2, point) + "\u00B0, scale " + Fixed(t.scale, 3, point) +
-               ", residual " + Fixed(o.result.residualPx, 1, point) + " px";
+        text = "Aligned: vertical " + FormatFixed(t.verticalPx, 1, point) + " px, roll " +
+               FormatFixed(t.rollDeg, 2, point) + "\u00B0, scale " +
+               FormatFixed(t.scale, 3, point) + ", residual " +
+               FormatFixed(o.result.residualPx, 1, point) + " px";
     } else {
         text = "Could not align: " + o.result.failure;
         if (o.fromCamera) text += "; camera parallax used";

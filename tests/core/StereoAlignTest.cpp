@@ -23,7 +23,7 @@ const Case kCases[] = {
     {"roll -3, zoom in", {640, 480, 9.3, -3, 1.05}},
     {"zoom out, shift up 5%", {640, 480, -24, 1.2, 0.95}},
     {"far scene", {640, 480, 3.7, -0.8, 1.02, -0.02}},
-    {"reduced copy", {1800, 1200, 41.2, 2.4, 0.97}},
+    {"reduced copy", {1400, 1000, 41.2, 2.4, 0.97}},
 };
 
 class Accuracy : public testing::TestWithParam<Case> {};

@@ -44,7 +44,12 @@ void BM_AlignPair(benchmark::State& state) {
     state.counters["inliers"] = o.result.inliers;
     state.counters["window"] = o.result.windowOffset;
 }
-BENCHMARK(BM_AlignPair)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AlignPair)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_Resample(benchmark::State& state) {
     const Pair& p = Photos();
@@ -56,7 +61,12 @@ void BM_Resample(benchmark::State& state) {
         benchmark::DoNotOptimize(aligned.bits());
     }
 }
-BENCHMARK(BM_Resample)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Resample)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 }  // namespace
 

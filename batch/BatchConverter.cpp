@@ -1,6 +1,5 @@
 #include "batch/BatchConverter.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -593,8 +592,10 @@ struct Job {
         }
         if (o.dxFrom != BatchOptions::Dx::Given) dx = a.offsetX.value_or(0);
         if (!a.result.aligned)
-            notes.warning = "could not align: " + a.result.failure +
-                            (a.fromCamera ? "; the camera's parallax used" : "; left as it is");
+            notes.warning =
+                "could not align: " + a.result.failure +
+                (a.fromCamera ? "; the camera's parallax used (--dx " + std::to_string(dx) + ")"
+                              : "; left as it is");
         else if (fromCamera && !a.fromCamera)
             notes.warning = "no camera parallax in this file; the stereo window used";
         if (!o.align || !a.result.aligned) return true;

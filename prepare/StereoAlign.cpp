@@ -28,7 +28,7 @@ constexpr int kFeatures = 2500;
 constexpr float kRatio = 0.8f;
 constexpr int kMinInliers = 24;
 constexpr int kRansacRounds = 800;
-constexpr std::size_t kRefined = 400;
+constexpr std::size_t kRefined = 250;
 
 struct Match {
     double x1, y1;  // image 1, full size
@@ -198,11 +198,11 @@ double Vertex(float l, float c, float r) {
 // their correlation read to a fraction of a pixel. False when the patch
 // leaves either picture or the peak is weak or on the search's edge.
 bool Refine(const PictureBuffer& image1, const PictureBuffer& image2, double roll, double scale,
-            int radius, Match& m) {
+            int rx, int ry, Match& m) {
     constexpr int kHalf = 12, kSide = 2 * kHalf + 1;
-    const int side = kSide + 2 * radius;
+    const int across = kSide + 2 * rx, down = kSide + 2 * ry;
     const double x1 = std::round(m.x1), y1 = std::round(m.y1);
-    cv::Mat templ(kSide, kSide, CV_32F), search(side, side, CV_32F);
+    cv::Mat templ(kSide, kSide, CV_32F), search(down, across, CV_32F);
     for (int j = 0; j < kSide; ++j)
         for (int i = 0; i < kSide; ++i)
             if (!GreyAt(image1, x1 + i - kHalf, y1 + j - kHalf, templ.at<float>(j, i)))
@@ -212,10 +212,9 @@ bool Refine(const PictureBuffer& image1, const PictureBuffer& image2, double rol
     const double c = std::cos(roll) / scale, sn = std::sin(roll) / scale;
     const double ox = m.x2 + (x1 - m.x1) * c - (y1 - m.y1) * sn;
     const double oy = m.y2 + (x1 - m.x1) * sn + (y1 - m.y1) * c;
-    const int h = kHalf + radius;
-    for (int j = 0; j < side; ++j)
-        for (int i = 0; i < side; ++i) {
-            const double u = i - h, v = j - h;
+    for (int j = 0; j < down; ++j)
+        for (int i = 0; i < across; ++i) {
+            const double u = i - kHalf - rx, v = j - kHalf - ry;
             if (!GreyAt(image2, ox + c * u - sn * v, oy + sn * u + c * v, search.at<float>(j, i)))
                 return false;
         }
@@ -227,10 +226,10 @@ bool Refine(const PictureBuffer& image1, const PictureBuffer& image2, double rol
     if (best < 0.7 || peak.x < 1 || peak.y < 1 || peak.x > score.cols - 2 ||
         peak.y > score.rows - 2)
         return false;
-    const double du = peak.x - radius +
+    const double du = peak.x - rx +
                       Vertex(score.at<float>(peak.y, peak.x - 1), score.at<float>(peak.y, peak.x),
                              score.at<float>(peak.y, peak.x + 1));
-    const double dv = peak.y - radius +
+    const double dv = peak.y - ry +
                       Vertex(score.at<float>(peak.y - 1, peak.x), score.at<float>(peak.y, peak.x),
                              score.at<float>(peak.y + 1, peak.x));
     m = {x1, y1, ox + c * du - sn * dv, oy + sn * du + c * dv};
@@ -362,14 +361,18 @@ AlignResult MeasureAlignment(const PictureBuffer& image1, const PictureBuffer& i
     if (reduction > 1) {
         // Up to kRefined of the inliers, spread over the list, placed again.
         std::vector<Match> picked;
-        const std::size_t step = std::max<std::size_t>(1, in.size() / kRefined);
+        const std::size_t step = (in.size() + kRefined - 1) / kRefined;
         for (std::size_t i = 0; i < in.size(); i += step)
             picked.push_back(matches[std::size_t(in[i])]);
         std::vector<char> kept(picked.size(), 0);
-        const int radius = reduction + 2;
+        // Across, a match is only as good as the reduced copy; down, the fit
+        // places image 2's point to a pixel or two already.
+        for (Match& m : picked)
+            m.y2 = cy + ((m.y1 - cy) - model.a * (m.x2 - cx) - model.v) / model.b;
+        const int rx = reduction + 2, ry = 3;
         ParallelFor(int(picked.size()), threads, [&](int i) {
             kept[std::size_t(i)] =
-                Refine(image1, image2, roll, scale, radius, picked[std::size_t(i)]);
+                Refine(image1, image2, roll, scale, rx, ry, picked[std::size_t(i)]);
         });
         std::vector<Match> refined;
         for (std::size_t i = 0; i < picked.size(); ++i)
@@ -481,7 +484,8 @@ std::string AlignStatusText(const AlignOutcome& o, const std::string& point) {
                FormatFixed(o.result.residualPx, 1, point) + " px";
     } else {
         text = "Could not align: " + o.result.failure;
-        if (o.fromCamera) text += "; camera parallax used";
+        if (o.fromCamera && o.offsetX)
+            text += "; the camera's parallax used (X-Offset " + std::to_string(*o.offsetX) + ")";
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <future>
 #include <mutex>
 #include <random>
@@ -302,6 +303,28 @@ std::vector<Match> MatchFeatures(const Features (&f)[2], const int (&k)[2], int 
     return found[0];
 }
 
+// Pool tasks must not throw; OpenCV may (memory, odd input). The first
+// failure is kept and thrown again once the tasks are done.
+class TaskFailure {
+public:
+    template <class F>
+    void Guard(F f) noexcept {
+        try {
+            f();
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            if (!first_) first_ = std::current_exception();
+        }
+    }
+    void Rethrow() const {
+        if (first_) std::rethrow_exception(first_);
+    }
+
+private:
+    std::mutex mutex_;
+    std::exception_ptr first_;
+};
+
 std::string Only(int n) {
     return "only " + std::to_string(n) + (n == 1 ? " matching point" : " matching points");
 }
@@ -313,7 +336,8 @@ AlignResult MeasureAlignment(const PictureBuffer& image1, const PictureBuffer& i
     AlignResult result;
     if (!image1.hasImage() || !image2.hasImage() || image1.width() < 16 || image1.height() < 16 ||
         image2.width() < 16 || image2.height() < 16) {
-        result.failure = "both images are needed";
+        result.failure = image1.hasImage() && image2.hasImage() ? "the images are too small"
+                                                                : "both images are needed";
         return result;
     }
     UsePoolThreadsOnly();
@@ -331,11 +355,15 @@ AlignResult MeasureAlignment(const PictureBuffer& image1, const PictureBuffer& i
     });
 
     Features f[2];
+    TaskFailure failure;
     ParallelFor(2, threads, [&](int v) {
-        cv::Ptr<cv::ORB> orb =
-            cv::ORB::create(kFeatures, 1.2f, 4, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 12);
-        orb->detectAndCompute(grey[v], cv::noArray(), f[v].points, f[v].descriptors);
+        failure.Guard([&] {
+            cv::Ptr<cv::ORB> orb =
+                cv::ORB::create(kFeatures, 1.2f, 4, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 12);
+            orb->detectAndCompute(grey[v], cv::noArray(), f[v].points, f[v].descriptors);
+        });
     });
+    failure.Rethrow();
     if (f[0].points.size() < 3 || f[1].points.size() < 3) {
         result.failure = Only(int(std::min(f[0].points.size(), f[1].points.size())));
         return result;
@@ -371,9 +399,12 @@ AlignResult MeasureAlignment(const PictureBuffer& image1, const PictureBuffer& i
             m.y2 = cy + ((m.y1 - cy) - model.a * (m.x2 - cx) - model.v) / model.b;
         const int rx = reduction + 2, ry = 3;
         ParallelFor(int(picked.size()), threads, [&](int i) {
-            kept[std::size_t(i)] =
-                Refine(image1, image2, roll, scale, rx, ry, picked[std::size_t(i)]);
+            failure.Guard([&] {
+                kept[std::size_t(i)] =
+                    Refine(image1, image2, roll, scale, rx, ry, picked[std::size_t(i)]);
+            });
         });
+        failure.Rethrow();
         std::vector<Match> refined;
         for (std::size_t i = 0; i < picked.size(); ++i)
             if (kept[i]) refined.push_back(picked[i]);
@@ -433,15 +464,19 @@ void ResampleView(const PictureBuffer& source, const AlignTransform& t, PictureB
     const cv::Mat src(h, w, CV_8UC4, const_cast<std::uint8_t*>(source.bits()));
     const cv::Mat all(h, w, CV_8UC4, dst);
     const int bands = std::max(1, std::min(h, 8 * threads));
+    TaskFailure failure;
     ParallelFor(bands, threads, [&](int band) {
         const int y0 = h * band / bands, y1 = h * (band + 1) / bands;
         if (y1 <= y0) return;
-        cv::Mat part = all.rowRange(y0, y1);
-        const cv::Matx23d m(m00, m01, tx + m01 * y0, m10, m11, ty + m11 * y0);
-        cv::warpAffine(src, part, m, part.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                       cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 255));
+        failure.Guard([&] {
+            cv::Mat part = all.rowRange(y0, y1);
+            const cv::Matx23d m(m00, m01, tx + m01 * y0, m10, m11, ty + m11 * y0);
+            cv::warpAffine(src, part, m, part.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                           cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 255));
+        });
     });
     out.touch();
+    failure.Rethrow();
 }
 
 AlignOutcome AlignPair(const PictureBuffer& image1, const PictureBuffer& unaligned2,

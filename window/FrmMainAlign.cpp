@@ -1,5 +1,6 @@
 #include <QLocale>
 #include <QScrollBar>
+#include <new>
 
 #include "input/CameraParallax.h"
 #include "input/MappedFile.h"
@@ -53,9 +54,12 @@ void FrmMain::AutoAlign() {
     AlignOutcome o;
     try {
         o = AlignPair(PicBuf0, unaligned2_, PicBuf1, camera, OffsetSource::Window, true, progress_);
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         o = {};
         o.result.failure = "not enough memory";
+    } catch (const std::exception&) {
+        o = {};
+        o.result.failure = "the pictures could not be compared";
     }
     if (o.result.aligned) {
         image2Aligned_ = true;

@@ -30,10 +30,10 @@ struct Fixture {
 
     Fixture() {
         w.Form_Load();
-        tsy::bench::MakeAnaglyphScene(w.PicBuf0, kW, kH, 1);
-        tsy::bench::MakeAnaglyphScene(w.PicBuf1, kW, kH, 2);
-        w.PicW = kW;
-        w.PicH = kH;
+        tsy::PictureBuffer left, right;
+        tsy::bench::MakeAnaglyphScene(left, kW, kH, 1);
+        tsy::bench::MakeAnaglyphScene(right, kW, kH, 2);
+        w.TakePair(std::move(left), std::move(right));
         w.SetScroll();
         w.PicBlend();
         w.EnableButtons(true);
@@ -46,7 +46,7 @@ struct Fixture {
         std::vector<std::uint8_t> views[2];
         tjhandle tj = tjInitCompress();
         for (int i = 0; i < 2; ++i) {
-            const tsy::PictureBuffer& view = i == 0 ? w.PicBuf0 : w.PicBuf1;
+            const tsy::PictureBuffer& view = i == 0 ? w.image1() : w.image2();
             unsigned char* jpeg = nullptr;
             unsigned long size = 0;
             tjCompress2(tj, view.bits(), kW, int(view.stride()), kH, TJPF_BGRX, &jpeg, &size,
@@ -72,9 +72,9 @@ void BM_Rebuild(benchmark::State& state) {
     Fixture& f = Get();
     int brightness = 0;
     for (auto _ : state) {
-        f.w.SuppressUpdates = true;
-        f.w.ui.HSB->setValue(++brightness % 100);
-        f.w.SuppressUpdates = false;
+        f.w.SetSuppressUpdates(true);
+        f.w.controls().HSB->setValue(++brightness % 100);
+        f.w.SetSuppressUpdates(false);
         f.w.PicBlend();
     }
     state.counters["MP"] = double(kW) * kH / 1e6;
@@ -85,8 +85,12 @@ BENCHMARK(BM_Rebuild)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0
 void BM_EngineOnly(benchmark::State& state) {
     Fixture& f = Get();
     tsy::SilentProgress quiet;
+    tsy::PictureBuffer left, right, result;
+    left.copyFrom(f.w.image1());
+    right.copyFrom(f.w.image2());
+    result.copyFrom(f.w.anaglyph());
     for (auto _ : state)
-        tsy::BuildAnaglyph(f.w.PicBuf0, f.w.PicBuf1, f.w.PicBuf2, tsy::AnaglyphSettings{}, quiet);
+        tsy::BuildAnaglyph(left, right, result, tsy::AnaglyphSettings{}, quiet);
 }
 BENCHMARK(BM_EngineOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
@@ -96,7 +100,7 @@ void BM_LoadMpo(benchmark::State& state) {
         f.fp.dialogs.fileAnswers << f.mpo;
         f.w.cOpen1_Click();
     }
-    if (!f.w.PicBuf1.hasImage()) state.SkipWithError("the second view was not loaded");
+    if (!f.w.image2().hasImage()) state.SkipWithError("the second view was not loaded");
 }
 BENCHMARK(BM_LoadMpo)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
@@ -111,7 +115,7 @@ void BM_SaveJpeg(benchmark::State& state) {
         f.fp.dialogs.fileAnswers << path;
         f.fp.dialogs.inputAnswers << QStringLiteral("95");
         state.ResumeTiming();
-        f.w.ui.cSave->click();
+        f.w.controls().cSave->click();
     }
     state.counters["bytes"] = double(QFile(path).size());
 }

@@ -80,6 +80,42 @@ public:
     void PicView2_Click();
     FrmPreView* preview() const;
 
+    // What tests and benchmarks see of the window: the controls (driven as a
+    // user drives them), the hidden pictures and the few recorded values.
+    const MainWindowLayout& controls() const { return ui; }
+    const PictureBuffer& image1() const { return PicBuf0; }
+    const PictureBuffer& image2() const { return PicBuf1; }
+    const PictureBuffer& anaglyph() const { return PicBuf2; }
+    const PictureBuffer& sideBySideSource() const { return PicBufSBS; }
+    const QString& image1Path() const { return Image1Path; }
+    const QString& baseCaption() const { return BaseCaption; }
+    int pictureWidth() const { return PicW; }
+    int pictureHeight() const { return PicH; }
+    const QTimer& statusTimer() const { return Timer1; }
+
+    // Puts a pair in place as a load does, without files (image 2 may hold no
+    // picture); the caller rebuilds.
+    void TakePair(PictureBuffer image1, PictureBuffer image2, const QString& image1Path = {});
+    // The size the rebuild gives the working pictures; a load records image 1's.
+    void RecordPictureSize(int width, int height);
+    // While set, the program's own changes of the controls rebuild nothing.
+    void SetSuppressUpdates(bool suppress) { SuppressUpdates = suppress; }
+
+    static const char* const kMakerAddress;
+
+    // Leading and trailing blanks removed (blanks only, as names may hold tabs).
+    static QString TrimBlanks(QString text);
+
+signals:
+    // After every rebuild that ran (not the suppressed ones).
+    void blendFinished();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
     MainWindowLayout ui;
 
     // Hidden picture holders: image 1, image 2, the anaglyph, the side-by-side source.
@@ -100,21 +136,6 @@ public:
     int PicH = 0;
     QTimer Timer1;
 
-    static const char* const kMakerAddress;
-
-    // Leading and trailing blanks removed (blanks only, as names may hold tabs).
-    static QString TrimBlanks(QString text);
-
-signals:
-    // After every rebuild that ran (not the suppressed ones).
-    void blendFinished();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-
-private:
     void Form_Unload();
     void ConnectAdjustments();
     void Blend();  // EnableButtons(false), PicBlend, EnableButtons(true)

@@ -155,6 +155,20 @@ void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
     PicH = PicBuf0.height();
 }
 
+void FrmMain::TakePair(PictureBuffer image1, PictureBuffer image2, const QString& image1Path) {
+    PicBuf0 = std::move(image1);
+    PicBuf1 = std::move(image2);
+    PicBuf2.clear();
+    PicBufSBS.clear();
+    Image1Path = image1Path;
+    RecordPictureSize(PicBuf0.width(), PicBuf0.height());
+}
+
+void FrmMain::RecordPictureSize(int width, int height) {
+    PicW = width;
+    PicH = height;
+}
+
 void FrmMain::FinishLoad(bool untickSwap) {
     if (untickSwap && ui.CkSwap->isChecked()) {
         ui.CkSwap->setChecked(false);

@@ -45,12 +45,12 @@ void AdjustTest::Type(Window& t, QLineEdit* box, const QString& text) {
 void AdjustTest::rangesFollowImageOne() {
     Window t;
     t.Feed(Uniform(1920, 1080, Qt::gray), Uniform(1920, 1080, Qt::gray));
-    QCOMPARE(t.w.ui.HS->minimum(), -1920);
-    QCOMPARE(t.w.ui.HS->maximum(), 1920);
-    QCOMPARE(t.w.ui.VS->minimum(), -1080);
-    QCOMPARE(t.w.ui.VS->maximum(), 1080);
-    QCOMPARE(t.w.ui.HS->value(), 0);
-    QCOMPARE(t.w.ui.HSB->value(), 0);
+    QCOMPARE(t.w.controls().HS->minimum(), -1920);
+    QCOMPARE(t.w.controls().HS->maximum(), 1920);
+    QCOMPARE(t.w.controls().VS->minimum(), -1080);
+    QCOMPARE(t.w.controls().VS->maximum(), 1080);
+    QCOMPARE(t.w.controls().HS->value(), 0);
+    QCOMPARE(t.w.controls().HSB->value(), 0);
 }
 
 void AdjustTest::typedValuesAreParsedClampedAndRounded_data() {
@@ -77,33 +77,33 @@ void AdjustTest::typedValuesAreParsedClampedAndRounded() {
     QFETCH(int, rebuilds);
     Window t;
     t.Feed(Uniform(64, 48, Qt::gray), Uniform(64, 48, Qt::gray));
-    t.w.ui.HSB->setValue(before);
+    t.w.controls().HSB->setValue(before);
     t.blends.clear();
-    Type(t, t.w.ui.tBr, typed);
-    QCOMPARE(t.w.ui.HSB->value(), value);
-    QCOMPARE(t.w.ui.tBr->text(), text);
+    Type(t, t.w.controls().tBr, typed);
+    QCOMPARE(t.w.controls().HSB->value(), value);
+    QCOMPARE(t.w.controls().tBr->text(), text);
     QCOMPARE(t.blends.size(), rebuilds);
-    QVERIFY(t.w.ui.tBr->hasFocus());
-    QCOMPARE(t.w.ui.tBr->selectedText(), text);
+    QVERIFY(t.w.controls().tBr->hasFocus());
+    QCOMPARE(t.w.controls().tBr->selectedText(), text);
 }
 
 void AdjustTest::enterThenTabRunsTwiceButRebuildsOnce() {
     Window t;
     t.Feed(Uniform(100, 80, Qt::gray), Uniform(100, 80, Qt::gray));
-    Type(t, t.w.ui.tXo, QStringLiteral("12"));
-    QCOMPARE(t.w.ui.HS->value(), 12);
+    Type(t, t.w.controls().tXo, QStringLiteral("12"));
+    QCOMPARE(t.w.controls().HS->value(), 12);
     QCOMPARE(t.blends.size(), 1);
-    QTest::keyClick(t.w.ui.tXo, Qt::Key_Tab);
-    QVERIFY(!t.w.ui.tXo->hasFocus());
+    QTest::keyClick(t.w.controls().tXo, Qt::Key_Tab);
+    QVERIFY(!t.w.controls().tXo->hasFocus());
     QCOMPARE(t.blends.size(), 1);
 
     // Tabbing away with a new text takes it without Enter.
-    t.w.ui.tYo->setFocus();
-    QTRY_VERIFY(t.w.ui.tYo->hasFocus());
-    t.w.ui.tYo->selectAll();
-    QTest::keyClicks(t.w.ui.tYo, QStringLiteral("-7"));
-    QTest::keyClick(t.w.ui.tYo, Qt::Key_Tab);
-    QCOMPARE(t.w.ui.VS->value(), -7);
+    t.w.controls().tYo->setFocus();
+    QTRY_VERIFY(t.w.controls().tYo->hasFocus());
+    t.w.controls().tYo->selectAll();
+    QTest::keyClicks(t.w.controls().tYo, QStringLiteral("-7"));
+    QTest::keyClick(t.w.controls().tYo, Qt::Key_Tab);
+    QCOMPARE(t.w.controls().VS->value(), -7);
     QCOMPARE(t.blends.size(), 2);
 }
 
@@ -112,36 +112,36 @@ void AdjustTest::leavingTheBrightnessBarRebuilds() {
     t.Feed(Uniform(30, 20, Qt::gray), Uniform(30, 20, Qt::gray));
     t.w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&t.w));
-    t.w.ui.HSB->setFocus();
-    QTRY_VERIFY(t.w.ui.HSB->hasFocus());
-    QTest::keyClick(t.w.ui.HSB, Qt::Key_Right);
-    QCOMPARE(t.w.ui.HSB->value(), 1);
+    t.w.controls().HSB->setFocus();
+    QTRY_VERIFY(t.w.controls().HSB->hasFocus());
+    QTest::keyClick(t.w.controls().HSB, Qt::Key_Right);
+    QCOMPARE(t.w.controls().HSB->value(), 1);
     QCOMPARE(t.blends.size(), 1);
-    t.w.ui.VS->setFocus();  // nothing changed, yet the bar's validation rebuilds
+    t.w.controls().VS->setFocus();  // nothing changed, yet the bar's validation rebuilds
     QCOMPARE(t.blends.size(), 2);
-    QTest::keyClick(t.w.ui.VS, Qt::Key_Down);
-    QCOMPARE(t.w.ui.VS->value(), 1);
-    QTest::keyClick(t.w.ui.VS, Qt::Key_PageUp);
-    QCOMPARE(t.w.ui.VS->value(), -4);
+    QTest::keyClick(t.w.controls().VS, Qt::Key_Down);
+    QCOMPARE(t.w.controls().VS->value(), 1);
+    QTest::keyClick(t.w.controls().VS, Qt::Key_PageUp);
+    QCOMPARE(t.w.controls().VS->value(), -4);
 }
 
 void AdjustTest::draggingEchoesAndRebuildsOnRelease() {
     Window t;
     t.Feed(Uniform(200, 100, Qt::gray), Uniform(200, 100, Qt::gray));
-    QScrollBar* hs = t.w.ui.HS;
+    QScrollBar* hs = t.w.controls().HS;
     hs->setSliderDown(true);
     for (int p : {3, 9, 17})
         hs->setSliderPosition(p);
-    QCOMPARE(t.w.ui.tXo->text(), QStringLiteral("17"));
+    QCOMPARE(t.w.controls().tXo->text(), QStringLiteral("17"));
     QCOMPARE(t.blends.size(), 0);
     hs->setSliderDown(false);
     QCOMPARE(hs->value(), 17);
     QCOMPARE(t.blends.size(), 1);
 
-    QScrollBar* hsb = t.w.ui.HSB;
+    QScrollBar* hsb = t.w.controls().HSB;
     hsb->setSliderDown(true);
     hsb->setSliderPosition(-40);
-    QCOMPARE(t.w.ui.tBr->text(), QStringLiteral("-40"));
+    QCOMPARE(t.w.controls().tBr->text(), QStringLiteral("-40"));
     hsb->setSliderDown(false);
     QCOMPARE(t.blends.size(), 2);
 }
@@ -149,47 +149,49 @@ void AdjustTest::draggingEchoesAndRebuildsOnRelease() {
 void AdjustTest::pageAndArrowSteps() {
     Window t;
     t.Feed(Uniform(200, 100, Qt::gray), Uniform(200, 100, Qt::gray));
-    t.w.ui.HS->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QCOMPARE(t.w.ui.HS->value(), 5);
+    t.w.controls().HS->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QCOMPARE(t.w.controls().HS->value(), 5);
     QCOMPARE(t.blends.size(), 1);
-    t.w.ui.HS->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    QCOMPARE(t.w.ui.HS->value(), 4);
+    t.w.controls().HS->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(t.w.controls().HS->value(), 4);
     QCOMPARE(t.blends.size(), 2);
-    t.w.ui.HSB->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QCOMPARE(t.w.ui.HSB->value(), 8);
-    QCOMPARE(t.w.ui.tBr->text(), QStringLiteral("8"));
-    t.w.ui.VS->triggerAction(QAbstractSlider::SliderPageStepSub);
-    QCOMPARE(t.w.ui.VS->value(), -5);
+    t.w.controls().HSB->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QCOMPARE(t.w.controls().HSB->value(), 8);
+    QCOMPARE(t.w.controls().tBr->text(), QStringLiteral("8"));
+    t.w.controls().VS->triggerAction(QAbstractSlider::SliderPageStepSub);
+    QCOMPARE(t.w.controls().VS->value(), -5);
     QCOMPARE(t.blends.size(), 4);
 }
 
 void AdjustTest::resetRebuildsOnceAndKeepsContrast() {
     Window t;
     t.Feed(Uniform(100, 80, Qt::gray), Uniform(100, 80, Qt::gray));
-    t.w.SuppressUpdates = true;
-    t.w.ui.HSB->setValue(20);
-    t.w.ui.HS->setValue(12);
-    t.w.ui.VS->setValue(-3);
-    t.w.ui.HSC->setValue(7);
-    t.w.SuppressUpdates = false;
-    QTest::mouseClick(t.w.ui.cReset, Qt::LeftButton);
+    t.w.SetSuppressUpdates(true);
+    t.w.controls().HSB->setValue(20);
+    t.w.controls().HS->setValue(12);
+    t.w.controls().VS->setValue(-3);
+    t.w.controls().HSC->setValue(7);
+    t.w.SetSuppressUpdates(false);
+    QTest::mouseClick(t.w.controls().cReset, Qt::LeftButton);
     QCOMPARE(t.blends.size(), 1);
-    QCOMPARE(t.w.ui.HSB->value(), 0);
-    QCOMPARE(t.w.ui.HS->value(), 0);
-    QCOMPARE(t.w.ui.VS->value(), 0);
-    QCOMPARE(t.w.ui.HSC->value(), 7);
-    for (QLineEdit* box : {t.w.ui.tBr, t.w.ui.tXo, t.w.ui.tYo})
+    QCOMPARE(t.w.controls().HSB->value(), 0);
+    QCOMPARE(t.w.controls().HS->value(), 0);
+    QCOMPARE(t.w.controls().VS->value(), 0);
+    QCOMPARE(t.w.controls().HSC->value(), 7);
+    for (QLineEdit* box : {t.w.controls().tBr, t.w.controls().tXo, t.w.controls().tYo})
         QCOMPARE(box->text(), QStringLiteral("0"));
-    QCOMPARE(t.w.ui.lCo->text(), QStringLiteral("7"));
+    QCOMPARE(t.w.controls().lCo->text(), QStringLiteral("7"));
 }
 
 void AdjustTest::hugePicturesGetTheLargestRange() {
     Window t;
-    t.w.PicBuf0.resize(40000, 3);
+    PictureBuffer huge;
+    huge.resize(40000, 3);
+    t.w.TakePair(std::move(huge), {});
     t.w.SetScroll();
-    QCOMPARE(t.w.ui.HS->minimum(), -32767);
-    QCOMPARE(t.w.ui.HS->maximum(), 32767);
-    QCOMPARE(t.w.ui.VS->maximum(), 3);
+    QCOMPARE(t.w.controls().HS->minimum(), -32767);
+    QCOMPARE(t.w.controls().HS->maximum(), 32767);
+    QCOMPARE(t.w.controls().VS->maximum(), 3);
     QCOMPARE(t.blends.size(), 0);  // the program's own changes rebuild nothing
 }
 

@@ -17,12 +17,12 @@ const char* const kSetting = "Brannoc-Software/Tessaly/AutoAlign";
 
 // A scene pair put in place as a load does; returns image 2 as loaded.
 QImage FeedScene(Window& t, const StereoPairSpec& spec) {
-    StereoScene(spec).Render(t.w.PicBuf0, t.w.PicBuf1);
+    StereoScene(spec).Render(t.w.image1(), t.w.image2());
     QImage loaded(spec.width, spec.height, QImage::Format_RGB32);
     for (int y = 0; y < spec.height; ++y)
-        std::memcpy(loaded.scanLine(y), t.w.PicBuf1.row(y), t.w.PicBuf1.stride());
-    t.w.PicW = spec.width;
-    t.w.PicH = spec.height;
+        std::memcpy(loaded.scanLine(y), t.w.image2().row(y), t.w.image2().stride());
+    t.w.pictureWidth() = spec.width;
+    t.w.pictureHeight() = spec.height;
     t.w.SetScroll();
     t.w.PicBlend();
     t.w.EnableButtons(true);
@@ -62,40 +62,40 @@ private slots:
 void AlignTest::tickingAlignsAndUntickingBringsImage2Back() {
     Window t;
     const QImage loaded = FeedScene(t, {400, 300, 7, -1, 1.01});
-    t.w.ui.VS->setValue(3);
+    t.w.controls().VS->setValue(3);
     t.blends.clear();
-    QTest::mouseClick(t.w.ui.CkAlign, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkAlign, Qt::LeftButton);
     QCOMPARE(t.blends.size(), 1);
     const auto [vertical, roll] = Shown(t.Status());
     QVERIFY2(std::abs(vertical - 7) < 0.15 && std::abs(roll + 1) < 0.02, qPrintable(t.Status()));
-    QCOMPARE(t.w.ui.VS->value(), 0);
-    QVERIFY(std::abs(t.w.ui.HS->value() - int(-0.08 * 400)) <= 2);
-    QVERIFY(!Holds(t.w.PicBuf1, loaded));
+    QCOMPARE(t.w.controls().VS->value(), 0);
+    QVERIFY(std::abs(t.w.controls().HS->value() - int(-0.08 * 400)) <= 2);
+    QVERIFY(!Holds(t.w.image2(), loaded));
     QCOMPARE(t.fp.settings.values.value(kSetting), QStringLiteral("1"));
 
-    QTest::mouseClick(t.w.ui.CkAlign, Qt::LeftButton);
-    QVERIFY(Holds(t.w.PicBuf1, loaded));
-    QCOMPARE(t.w.ui.HS->value(), 0);
+    QTest::mouseClick(t.w.controls().CkAlign, Qt::LeftButton);
+    QVERIFY(Holds(t.w.image2(), loaded));
+    QCOMPARE(t.w.controls().HS->value(), 0);
     QCOMPARE(t.fp.settings.values.value(kSetting), QStringLiteral("0"));
 }
 
 void AlignTest::aFlatPairFailsAndStaysAsItWas() {
     Window t;
     t.Feed(Uniform(200, 150, Qt::gray), Uniform(200, 150, Qt::darkGray));
-    QTest::mouseClick(t.w.ui.CkAlign, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkAlign, Qt::LeftButton);
     QCOMPARE(t.Status(), QStringLiteral("Could not align: only 0 matching points"));
-    QVERIFY(Holds(t.w.PicBuf1, Uniform(200, 150, Qt::darkGray)));
-    QCOMPARE(t.w.ui.HS->value(), 0);
+    QVERIFY(Holds(t.w.image2(), Uniform(200, 150, Qt::darkGray)));
+    QCOMPARE(t.w.controls().HS->value(), 0);
 }
 
 void AlignTest::swapAlignsTheSwappedPairFromTheLoadedViews() {
     Window t;
     const QImage loaded = FeedScene(t, {400, 300, -5, 0.5, 1});
-    QTest::mouseClick(t.w.ui.CkAlign, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.CkSwap, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkAlign, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkSwap, Qt::LeftButton);
     // Image 1 is image 2 as loaded, not as aligned; the other way round the
     // shift is the opposite one.
-    QVERIFY(Holds(t.w.PicBuf0, loaded));
+    QVERIFY(Holds(t.w.image1(), loaded));
     const auto [vertical, roll] = Shown(t.Status());
     QVERIFY2(std::abs(vertical - 5) < 0.15 && std::abs(roll + 0.5) < 0.02, qPrintable(t.Status()));
 }
@@ -106,7 +106,7 @@ void AlignTest::theSettingIsRemembered() {
         fp.settings.values[kSetting] = QString::fromLatin1(stored);
         FrmMain w(fp.platform);
         QVERIFY(w.Form_Load());
-        QCOMPARE(w.ui.CkAlign->isChecked(), *stored == '1');
+        QCOMPARE(w.controls().CkAlign->isChecked(), *stored == '1');
         QCOMPARE(fp.settings.writes, 0);
         w.close();
     }

@@ -71,12 +71,12 @@ QString BatchWindowTest::Write(const QString& name, const std::vector<std::uint8
 }
 
 QString BatchWindowTest::DiffersFromWindow(Window& t, BatchOptions o) {
-    o.files = {t.w.Image1Path.toStdString()};
-    o.glasses = t.w.ui.OpGlassGroup->checkedId();
-    o.method = t.w.ui.OpColorGroup->checkedId();
-    o.brightness = t.w.ui.tBr->text().toInt();
-    o.dx = t.w.ui.tXo->text().toInt();
-    o.dy = t.w.ui.tYo->text().toInt();
+    o.files = {t.w.image1Path().toStdString()};
+    o.glasses = t.w.controls().OpGlassGroup->checkedId();
+    o.method = t.w.controls().OpColorGroup->checkedId();
+    o.brightness = t.w.controls().tBr->text().toInt();
+    o.dx = t.w.controls().tXo->text().toInt();
+    o.dy = t.w.controls().tYo->text().toInt();
     o.format = "bmp";
     o.outDir = dir_.filePath("out").toStdString();
     o.overwrite = true;
@@ -84,7 +84,7 @@ QString BatchWindowTest::DiffersFromWindow(Window& t, BatchOptions o) {
     RgbImage out;
     std::string error = r.error;
     if (!r.ok() || !ReadBmp(r.output, out, error)) return QString::fromStdString(error);
-    const PictureBuffer& b = t.w.PicBuf2;
+    const PictureBuffer& b = t.w.anaglyph();
     if (out.width != b.width() || out.height != b.height())
         return QStringLiteral("written %1 x %2").arg(out.width).arg(out.height);
     for (int y = 0; y < b.height(); ++y)
@@ -99,41 +99,41 @@ QString BatchWindowTest::DiffersFromWindow(Window& t, BatchOptions o) {
 void BatchWindowTest::mpoWithOptimizedGreenMagentaAndOffsets() {
     Window t;
     t.fp.dialogs.fileAnswers << Write("pair.mpo", JoinAsMpo(Photo(101, 67, 1), Photo(101, 67, 2)));
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    QVERIFY(t.w.PicBuf1.hasImage());
-    QTest::mouseClick(t.w.ui.OpGlass[1], Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.OpColor[3], Qt::LeftButton);
-    t.w.ui.HSB->setValue(25);
-    t.w.ui.HS->setValue(6);
-    t.w.ui.VS->setValue(-3);
-    QCOMPARE(t.w.ui.tYo->text(), QStringLiteral("-3"));
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    QVERIFY(t.w.image2().hasImage());
+    QTest::mouseClick(t.w.controls().OpGlass[1], Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpColor[3], Qt::LeftButton);
+    t.w.controls().HSB->setValue(25);
+    t.w.controls().HS->setValue(6);
+    t.w.controls().VS->setValue(-3);
+    QCOMPARE(t.w.controls().tYo->text(), QStringLiteral("-3"));
     QCOMPARE(DiffersFromWindow(t, {}), QString());
 }
 
 void BatchWindowTest::pairFromTwoFilesOfDifferentSizes() {
     Window t;
     t.fp.dialogs.fileAnswers << Write("left.jpg", Photo(101, 67, 3));
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
     BatchOptions o;
     t.fp.dialogs.fileAnswers << Write("right.jpg", Photo(90, 75, 4));
     o.right = t.fp.dialogs.fileAnswers.last().toStdString();
-    QTest::mouseClick(t.w.ui.cOpen2, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.OpColor[1], Qt::LeftButton);
-    t.w.ui.HS->setValue(-5);  // odd: the halves round to even
+    QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpColor[1], Qt::LeftButton);
+    t.w.controls().HS->setValue(-5);  // odd: the halves round to even
     QCOMPARE(DiffersFromWindow(t, o), QString());
 }
 
 void BatchWindowTest::sideBySideSwappedWithOffsets() {
     Window t;
     t.fp.dialogs.fileAnswers << Write("sbs.jpg", Photo(123, 50, 5));  // odd width
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.CkSBS, Qt::LeftButton);
-    t.w.ui.HS->setValue(7);
-    t.w.ui.VS->setValue(2);
-    QTest::mouseClick(t.w.ui.CkSwap, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.OpColor[0], Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkSBS, Qt::LeftButton);
+    t.w.controls().HS->setValue(7);
+    t.w.controls().VS->setValue(2);
+    QTest::mouseClick(t.w.controls().CkSwap, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpColor[0], Qt::LeftButton);
     // The window's swap turned the offsets round; the batch takes them as shown.
-    QCOMPARE(t.w.ui.tXo->text(), QStringLiteral("-7"));
+    QCOMPARE(t.w.controls().tXo->text(), QStringLiteral("-7"));
     BatchOptions o;
     o.sideBySide = o.swap = true;
     QCOMPARE(DiffersFromWindow(t, o), QString());

@@ -30,7 +30,7 @@ private slots:
 void BlendTest::optionsSelectTheMethodAndLeaveTheWindowReady() {
     Window t;
     t.Feed(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
-    QCOMPARE(Window::At(t.w.PicBuf2, 3, 3), QColor(200, 60, 90));  // full colour at start
+    QCOMPARE(Window::At(t.w.anaglyph(), 3, 3), QColor(200, 60, 90));  // full colour at start
 
     struct Case {
         int glass, color;
@@ -42,17 +42,17 @@ void BlendTest::optionsSelectTheMethodAndLeaveTheWindowReady() {
                           {1, 3, QColor(30, 85, 90)},  {0, 2, QColor(200, 60, 90)}};
     for (const Case& c : cases) {
         t.blends.clear();
-        QTest::mouseClick(t.w.ui.OpGlass[size_t(c.glass)], Qt::LeftButton);
-        QTest::mouseClick(t.w.ui.OpColor[size_t(c.color)], Qt::LeftButton);
+        QTest::mouseClick(t.w.controls().OpGlass[size_t(c.glass)], Qt::LeftButton);
+        QTest::mouseClick(t.w.controls().OpColor[size_t(c.color)], Qt::LeftButton);
         QVERIFY(t.blends.size() >= 1);
-        QCOMPARE(Window::At(t.w.PicBuf2, 5, 2), c.expected);
+        QCOMPARE(Window::At(t.w.anaglyph(), 5, 2), c.expected);
         QVERIFY(t.w.isEnabled());
-        QVERIFY(t.w.ui.cSave->isEnabled());
-        QVERIFY(t.w.ui.OpColor[0]->isEnabled());
+        QVERIFY(t.w.controls().cSave->isEnabled());
+        QVERIFY(t.w.controls().OpColor[0]->isEnabled());
     }
     // A click on the option already selected changes nothing.
     t.blends.clear();
-    QTest::mouseClick(t.w.ui.OpColor[2], Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpColor[2], Qt::LeftButton);
     QCOMPARE(t.blends.size(), 0);
 }
 
@@ -61,18 +61,18 @@ void BlendTest::optionsSelectTheMethodAndLeaveTheWindowReady() {
 void BlendTest::amberBlueOffersNoOptimizedForm() {
     Window t;
     t.Feed(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
-    QTest::mouseClick(t.w.ui.OpColor[3], Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpColor[3], Qt::LeftButton);
     t.blends.clear();
-    QTest::mouseClick(t.w.ui.OpGlass[2], Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpGlass[2], Qt::LeftButton);
     QCOMPARE(t.blends.size(), 1);
-    QVERIFY(t.w.ui.OpColor[4]->isChecked());
-    QVERIFY(!t.w.ui.OpColor[3]->isEnabled());
-    QVERIFY(t.w.ui.OpColor[4]->isEnabled());
-    QTest::mouseClick(t.w.ui.OpColor[2], Qt::LeftButton);
-    QCOMPARE(Window::At(t.w.PicBuf2, 5, 2), QColor(200, 100, 90));
-    QVERIFY(!t.w.ui.OpColor[3]->isEnabled());  // still, after the rebuild
-    QTest::mouseClick(t.w.ui.OpGlass[0], Qt::LeftButton);
-    QVERIFY(t.w.ui.OpColor[3]->isEnabled());
+    QVERIFY(t.w.controls().OpColor[4]->isChecked());
+    QVERIFY(!t.w.controls().OpColor[3]->isEnabled());
+    QVERIFY(t.w.controls().OpColor[4]->isEnabled());
+    QTest::mouseClick(t.w.controls().OpColor[2], Qt::LeftButton);
+    QCOMPARE(Window::At(t.w.anaglyph(), 5, 2), QColor(200, 100, 90));
+    QVERIFY(!t.w.controls().OpColor[3]->isEnabled());  // still, after the rebuild
+    QTest::mouseClick(t.w.controls().OpGlass[0], Qt::LeftButton);
+    QVERIFY(t.w.controls().OpColor[3]->isEnabled());
 }
 
 void BlendTest::controlsGiveBrightnessAndOffsetsWithTheirSigns() {
@@ -80,43 +80,43 @@ void BlendTest::controlsGiveBrightnessAndOffsetsWithTheirSigns() {
     t.Feed(Columns(40, 30), Columns(40, 30));
     // HS = 4 moves image 2 by +2 and image 1 by -2 columns: the result's
     // red (image 1) shows column x - 2, its green/blue (image 2) column x + 2.
-    t.w.ui.HS->setValue(4);
-    t.w.ui.VS->setValue(-2);
-    const QColor c = Window::At(t.w.PicBuf2, 10, 10);
+    t.w.controls().HS->setValue(4);
+    t.w.controls().VS->setValue(-2);
+    const QColor c = Window::At(t.w.anaglyph(), 10, 10);
     QCOMPARE(c.red(), 10 - 2);
     QCOMPARE(c.blue(), (10 - 1) & 0xFF);  // row 10 + VS/2 of image 2
-    QCOMPARE(t.w.ui.tXo->text(), QStringLiteral("4"));
-    QCOMPARE(t.w.ui.tYo->text(), QStringLiteral("-2"));
+    QCOMPARE(t.w.controls().tXo->text(), QStringLiteral("4"));
+    QCOMPARE(t.w.controls().tYo->text(), QStringLiteral("-2"));
 
-    t.w.ui.HS->setValue(0);
-    t.w.ui.VS->setValue(0);
-    t.w.ui.HSB->setValue(100);
-    QCOMPARE(Window::At(t.w.PicBuf2, 10, 10), QColor(110, 100, 110));
-    QCOMPARE(t.w.ui.tBr->text(), QStringLiteral("100"));
+    t.w.controls().HS->setValue(0);
+    t.w.controls().VS->setValue(0);
+    t.w.controls().HSB->setValue(100);
+    QCOMPARE(Window::At(t.w.anaglyph(), 10, 10), QColor(110, 100, 110));
+    QCOMPARE(t.w.controls().tBr->text(), QStringLiteral("100"));
 }
 
 void BlendTest::oneImageAloneKeepsOnlyItsChannels() {
     Window t;
     t.Feed(Uniform(10, 10, QColor(200, 100, 50)));
-    QCOMPARE(Window::At(t.w.PicBuf2, 4, 4), QColor(200, 0, 0));
-    t.w.ui.HSB->setValue(40);
-    QCOMPARE(Window::At(t.w.PicBuf2, 4, 4), QColor(240, 40, 40));
+    QCOMPARE(Window::At(t.w.anaglyph(), 4, 4), QColor(200, 0, 0));
+    t.w.controls().HSB->setValue(40);
+    QCOMPARE(Window::At(t.w.anaglyph(), 4, 4), QColor(240, 40, 40));
 }
 
 void BlendTest::smallerImageTwoIsExtendedWithBlack() {
     Window t;
     t.Feed(Uniform(20, 10, QColor(200, 100, 50)), Uniform(12, 6, QColor(30, 60, 90)));
-    QCOMPARE(t.w.PicBuf1.width(), 20);
-    QCOMPARE(t.w.PicBuf1.height(), 10);
-    QCOMPARE(Window::At(t.w.PicBuf2, 11, 5), QColor(200, 60, 90));
-    QCOMPARE(Window::At(t.w.PicBuf2, 12, 5), QColor(200, 0, 0));
-    QCOMPARE(Window::At(t.w.PicBuf2, 3, 6), QColor(200, 0, 0));
+    QCOMPARE(t.w.image2().width(), 20);
+    QCOMPARE(t.w.image2().height(), 10);
+    QCOMPARE(Window::At(t.w.anaglyph(), 11, 5), QColor(200, 60, 90));
+    QCOMPARE(Window::At(t.w.anaglyph(), 12, 5), QColor(200, 0, 0));
+    QCOMPARE(Window::At(t.w.anaglyph(), 3, 6), QColor(200, 0, 0));
 }
 
 void BlendTest::sizeLabelAndStatusUseTheLocale() {
     Window t;
     t.Feed(Uniform(640, 480, Qt::gray), Uniform(640, 480, Qt::gray));
-    QCOMPARE(t.w.ui.lDi->text(), QStringLiteral("640 x 480  =  0.3 mp"));
+    QCOMPARE(t.w.controls().lDi->text(), QStringLiteral("640 x 480  =  0.3 mp"));
     QVERIFY(QRegularExpression(QStringLiteral("^Ready!  \\(\\d+\\.\\d\\ds\\)$"))
                 .match(t.Status())
                 .hasMatch());
@@ -124,7 +124,7 @@ void BlendTest::sizeLabelAndStatusUseTheLocale() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     t.Feed(Uniform(1200, 800, Qt::gray), Uniform(1200, 800, Qt::gray));
     QLocale::setDefault(QLocale::c());
-    QCOMPARE(t.w.ui.lDi->text(), QStringLiteral("1200 x 800  =  1,0 mp"));
+    QCOMPARE(t.w.controls().lDi->text(), QStringLiteral("1200 x 800  =  1,0 mp"));
     QVERIFY2(QRegularExpression(QStringLiteral("^Ready!  \\(\\d+,\\d\\ds\\)$"))
                  .match(t.Status())
                  .hasMatch(),
@@ -136,10 +136,10 @@ void BlendTest::suppressedRebuildChangesNothing() {
     t.Feed(Uniform(8, 8, Qt::red), Uniform(8, 8, Qt::blue));
     t.w.SetCap(QString());
     const QString caption = t.w.windowTitle();
-    t.w.SuppressUpdates = true;
-    t.w.ui.OpColor[0]->setChecked(true);
+    t.w.SetSuppressUpdates(true);
+    t.w.controls().OpColor[0]->setChecked(true);
     t.w.PicBlend();
-    t.w.SuppressUpdates = false;
+    t.w.SetSuppressUpdates(false);
     QCOMPARE(t.w.windowTitle(), caption);
     QCOMPARE(t.blends.size(), 0);
 }
@@ -147,26 +147,25 @@ void BlendTest::suppressedRebuildChangesNothing() {
 void BlendTest::pictureTooLargeForMemoryLeavesTheWindowUsable() {
     Window t;
     t.Feed(Uniform(8, 8, Qt::red), Uniform(8, 8, Qt::blue));
-    t.w.PicW = 1 << 20;  // a size no buffer accepts
-    t.w.PicH = 1 << 20;
-    QTest::mouseClick(t.w.ui.OpColor[0], Qt::LeftButton);
+    t.w.RecordPictureSize(1 << 20, 1 << 20);  // a size no buffer accepts
+    QTest::mouseClick(t.w.controls().OpColor[0], Qt::LeftButton);
     QCOMPARE(t.fp.dialogs.messages.size(), 1);
     QCOMPARE(t.fp.dialogs.messages[0].title, QStringLiteral(" ERROR #480"));
     QCOMPARE(t.fp.dialogs.messages[0].text, QStringLiteral("  Not enough free memory!.  \r\n "));
     QVERIFY(t.w.isEnabled());
-    QVERIFY(t.w.ui.cOpen1->isEnabled());
-    QVERIFY(t.w.ui.OpColor[1]->isEnabled());
+    QVERIFY(t.w.controls().cOpen1->isEnabled());
+    QVERIFY(t.w.controls().OpColor[1]->isEnabled());
 }
 
 void BlendTest::thumbnailsAndResultAreShownFitted() {
     Window t;
     // 3000 x 1000 in a 214 x 160 view: 214 x 71 at row 44.
     t.Feed(Uniform(3000, 1000, QColor(250, 10, 10)), Uniform(3000, 1000, QColor(10, 250, 250)));
-    const QImage& v0 = t.w.ui.PicView0->canvas();
+    const QImage& v0 = t.w.controls().PicView0->canvas();
     QCOMPARE(QColor(v0.pixel(100, 44)), QColor(250, 10, 10));
     QCOMPARE(QColor(v0.pixel(100, 114)), QColor(250, 10, 10));
-    QCOMPARE(v0.pixel(100, 115), t.w.ui.PicView0->backColor().rgb());
-    const QImage& v2 = t.w.ui.PicView2->canvas();
+    QCOMPARE(v0.pixel(100, 115), t.w.controls().PicView0->backColor().rgb());
+    const QImage& v2 = t.w.controls().PicView2->canvas();
     QCOMPARE(QColor(v2.pixel(220, 165)), QColor(250, 250, 250));
 }
 

@@ -109,31 +109,31 @@ void LoadTest::openingAnMpoFillsBothViews() {
     QStringList statuses;
     connect(&t.w, &QWidget::windowTitleChanged, [&] { statuses << t.Status(); });
     t.fp.dialogs.fileAnswers << Mpo("pair.MPO", QColor(200, 40, 40), QColor(40, 200, 200));
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
 
     const auto& request = t.fp.dialogs.fileRequests.value(0);
     QCOMPARE(QString::fromStdString(request.title), QStringLiteral("Open Image 1 ..."));
     QCOMPARE(request.filters.size(), size_t(5));
     QCOMPARE(request.selectedFilter, 0);
 
-    QCOMPARE(t.w.PicBuf0.width(), 64);
-    QVERIFY(t.w.PicBuf1.hasImage());
-    QCOMPARE(t.w.PicW, 64);
-    QCOMPARE(t.w.PicH, 40);
-    QVERIFY(Near(Window::At(t.w.PicBuf1, 10, 10), QColor(40, 200, 200)));
-    QVERIFY(Near(Window::At(t.w.PicBuf2, 10, 10), QColor(200, 200, 200)));
-    QVERIFY(t.w.Image1Path.endsWith("pair.MPO"));
+    QCOMPARE(t.w.image1().width(), 64);
+    QVERIFY(t.w.image2().hasImage());
+    QCOMPARE(t.w.pictureWidth(), 64);
+    QCOMPARE(t.w.pictureHeight(), 40);
+    QVERIFY(Near(Window::At(t.w.image2(), 10, 10), QColor(40, 200, 200)));
+    QVERIFY(Near(Window::At(t.w.anaglyph(), 10, 10), QColor(200, 200, 200)));
+    QVERIFY(t.w.image1Path().endsWith("pair.MPO"));
     QVERIFY(!QFile::exists(temp_.filePath("StereoR.jpg")));
     QCOMPARE(t.blends.size(), 1);
-    QCOMPARE(t.w.ui.HS->maximum(), 64);
-    QVERIFY(t.w.ui.cSave->isEnabled());
+    QCOMPARE(t.w.controls().HS->maximum(), 64);
+    QVERIFY(t.w.controls().cSave->isEnabled());
     for (const char* s : {"Searching for Image 2 ...", "Extracting Image 2 ...",
                           "Loading Image 1 ...", "Loading Image 2 ..."})
         QVERIFY2(statuses.contains(QString::fromLatin1(s)), s);
     QVERIFY(statuses.indexOf("Loading Image 1 ...") < statuses.indexOf("Loading Image 2 ..."));
     QVERIFY(t.Status().startsWith("Ready!"));
     // Both thumbnails show their picture.
-    QVERIFY(Near(QColor(t.w.ui.PicView1->canvas().pixel(107, 80)), QColor(40, 200, 200)));
+    QVERIFY(Near(QColor(t.w.controls().PicView1->canvas().pixel(107, 80)), QColor(40, 200, 200)));
 }
 
 void LoadTest::cancelledOrUnusableChoicesChangeNothing() {
@@ -142,74 +142,74 @@ void LoadTest::cancelledOrUnusableChoicesChangeNothing() {
     for (const QString& answer :
          {QString(), WriteBytes("empty.jpg", {}), dir_.filePath("no.jpg")}) {
         t.fp.dialogs.fileAnswers << answer;
-        QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-        QCOMPARE(t.w.windowTitle(), t.w.BaseCaption);
+        QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+        QCOMPARE(t.w.windowTitle(), t.w.baseCaption());
         QCOMPARE(t.blends.size(), 0);
-        QVERIFY(t.w.Image1Path.isEmpty());
-        QVERIFY(!t.w.ui.cOpen2->isEnabled());
+        QVERIFY(t.w.image1Path().isEmpty());
+        QVERIFY(!t.w.controls().cOpen2->isEnabled());
     }
 }
 
 void LoadTest::newImageOneDiscardsImageTwoAndUnticksSwitches() {
     Window t;
     t.fp.dialogs.fileAnswers << Mpo("a.mpo", Qt::red, Qt::cyan);
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.CkSwap, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.CkSBS, Qt::LeftButton);
-    t.w.ui.HSB->setValue(30);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkSwap, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().CkSBS, Qt::LeftButton);
+    t.w.controls().HSB->setValue(30);
     t.fp.dialogs.fileAnswers << "  " + Write("plain.bmp", Uniform(30, 20, Qt::yellow), "BMP") + " ";
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    QVERIFY(!t.w.ui.CkSwap->isChecked());
-    QVERIFY(!t.w.ui.CkSBS->isChecked());
-    QVERIFY(!t.w.PicBuf1.hasImage());
-    QCOMPARE(t.w.PicW, 30);
-    QCOMPARE(t.w.ui.HSB->value(), 0);
-    QVERIFY(t.w.Image1Path.endsWith("plain.bmp"));  // blanks around the name removed
-    QCOMPARE(Window::At(t.w.PicBuf2, 3, 3), QColor(255, 0, 0));
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    QVERIFY(!t.w.controls().CkSwap->isChecked());
+    QVERIFY(!t.w.controls().CkSBS->isChecked());
+    QVERIFY(!t.w.image2().hasImage());
+    QCOMPARE(t.w.pictureWidth(), 30);
+    QCOMPARE(t.w.controls().HSB->value(), 0);
+    QVERIFY(t.w.image1Path().endsWith("plain.bmp"));  // blanks around the name removed
+    QCOMPARE(Window::At(t.w.anaglyph(), 3, 3), QColor(255, 0, 0));
     QVERIFY(t.w.isEnabled());
 }
 
 void LoadTest::imageTwoAloneReplacesOnlyImageTwo() {
     Window t;
     t.fp.dialogs.fileAnswers << Write("one.jpg", Uniform(40, 30, Qt::white), "JPG");
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    const QString image1 = t.w.Image1Path;
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    const QString image1 = t.w.image1Path();
     // An MPO opened as image 2 gives its first view only.
     t.fp.dialogs.fileAnswers << Mpo("two.mpo", QColor(10, 10, 200), QColor(200, 10, 10));
-    QTest::mouseClick(t.w.ui.cOpen2, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
     QCOMPARE(QString::fromStdString(t.fp.dialogs.fileRequests.last().title),
              QStringLiteral("Open Image 2 ..."));
     QCOMPARE(t.fp.dialogs.fileRequests.last().filters.size(), size_t(4));
-    QVERIFY(Near(Window::At(t.w.PicBuf1, 5, 5), QColor(10, 10, 200)));
-    QCOMPARE(t.w.Image1Path, image1);
-    QCOMPARE(t.w.PicW, 40);
-    QCOMPARE(t.w.PicBuf1.width(), 40);  // cut to image 1's size
+    QVERIFY(Near(Window::At(t.w.image2(), 5, 5), QColor(10, 10, 200)));
+    QCOMPARE(t.w.image1Path(), image1);
+    QCOMPARE(t.w.pictureWidth(), 40);
+    QCOMPARE(t.w.image2().width(), 40);  // cut to image 1's size
     // GIF as image 2 (an 8 x 6 green one; the toolkit writes no GIF).
     static const char kGif[] =
         "GIF87a\x08\x00\x06\x00\x81\x00\x00\x00\xff\x00\x00\x00\x00\x00\x00\x00\x00"
         "\x00\x00\x2c\x00\x00\x00\x00\x08\x00\x06\x00\x00\x08\x0e\x00\x01\x08\x1c"
         "\x48\xb0\xa0\xc1\x83\x08\x13\x0e\x0c\x08\x00\x3b";
     t.fp.dialogs.fileAnswers << WriteBytes("g.gif", QByteArray(kGif, sizeof kGif - 1));
-    QTest::mouseClick(t.w.ui.cOpen2, Qt::LeftButton);
-    QCOMPARE(Window::At(t.w.PicBuf1, 5, 5), QColor(0, 255, 0));
-    QCOMPARE(Window::At(t.w.PicBuf1, 9, 5), QColor(0, 0, 0));  // beyond the GIF: black
+    QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
+    QCOMPARE(Window::At(t.w.image2(), 5, 5), QColor(0, 255, 0));
+    QCOMPARE(Window::At(t.w.image2(), 9, 5), QColor(0, 0, 0));  // beyond the GIF: black
 }
 
 void LoadTest::dropsOnImageOne() {
     Window t;
     const QString a = Write("a.jpg", Uniform(50, 30, QColor(250, 0, 0)), "JPG");
     const QString b = Write("b.bmp", Uniform(50, 30, QColor(0, 0, 250)), "BMP");
-    Drop(t.w.ui.PicView0, {a, b, dir_.filePath("ignored.jpg")});
-    QVERIFY(Near(Window::At(t.w.PicBuf0, 3, 3), QColor(250, 0, 0)));
-    QCOMPARE(Window::At(t.w.PicBuf1, 3, 3), QColor(0, 0, 250));
-    QCOMPARE(t.w.Image1Path, a);
+    Drop(t.w.controls().PicView0, {a, b, dir_.filePath("ignored.jpg")});
+    QVERIFY(Near(Window::At(t.w.image1(), 3, 3), QColor(250, 0, 0)));
+    QCOMPARE(Window::At(t.w.image2(), 3, 3), QColor(0, 0, 250));
+    QCOMPARE(t.w.image1Path(), a);
     QCOMPARE(t.blends.size(), 1);
 
     // An MPO brings its own image 2; a second dropped file is then ignored.
     const QString mpo = Mpo("drop.mpo", QColor(0, 250, 0), QColor(250, 250, 0));
-    Drop(t.w.ui.PicView0, {mpo, b});
-    QVERIFY(Near(Window::At(t.w.PicBuf1, 3, 3), QColor(250, 250, 0)));
-    QCOMPARE(t.w.Image1Path, mpo);
+    Drop(t.w.controls().PicView0, {mpo, b});
+    QVERIFY(Near(Window::At(t.w.image2(), 3, 3), QColor(250, 250, 0)));
+    QCOMPARE(t.w.image1Path(), mpo);
     QVERIFY(!QFile::exists(temp_.filePath("StereoR.jpg")));
     QVERIFY(t.w.isEnabled());
 }
@@ -220,31 +220,31 @@ void LoadTest::dropsOnImageTwo() {
     const QString b = Write("b.bmp", Uniform(60, 20, QColor(0, 0, 250)), "BMP");
     const QString c = Write("c.bmp", Uniform(70, 10, QColor(0, 250, 0)), "BMP");
     t.fp.dialogs.fileAnswers << c;
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
     t.blends.clear();
 
-    Drop(t.w.ui.PicView1, {a});  // image 2 only
-    QVERIFY(Near(Window::At(t.w.PicBuf1, 3, 3), QColor(250, 0, 0)));
-    QCOMPARE(t.w.PicW, 70);
+    Drop(t.w.controls().PicView1, {a});  // image 2 only
+    QVERIFY(Near(Window::At(t.w.image2(), 3, 3), QColor(250, 0, 0)));
+    QCOMPARE(t.w.pictureWidth(), 70);
     QCOMPARE(t.blends.size(), 1);
 
-    Drop(t.w.ui.PicView1, {a, b});  // the pair: first as image 1, second as image 2
-    QVERIFY(Near(Window::At(t.w.PicBuf0, 3, 3), QColor(250, 0, 0)));
-    QCOMPARE(Window::At(t.w.PicBuf1, 3, 3), QColor(0, 0, 250));
-    QCOMPARE(t.w.PicW, 50);
-    QCOMPARE(t.w.Image1Path, c);  // a drop on image 2 never changes it
+    Drop(t.w.controls().PicView1, {a, b});  // the pair: first as image 1, second as image 2
+    QVERIFY(Near(Window::At(t.w.image1(), 3, 3), QColor(250, 0, 0)));
+    QCOMPARE(Window::At(t.w.image2(), 3, 3), QColor(0, 0, 250));
+    QCOMPARE(t.w.pictureWidth(), 50);
+    QCOMPARE(t.w.image1Path(), c);  // a drop on image 2 never changes it
 }
 
 void LoadTest::nonFileDropsAreIgnored() {
     Window t;
     t.fp.dialogs.fileAnswers << Write("a.jpg", Uniform(50, 30, Qt::red), "JPG");
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
     t.blends.clear();
     t.w.SetCap(QStringLiteral("kept"));
-    DropText(t.w.ui.PicView1);
+    DropText(t.w.controls().PicView1);
     QCOMPARE(t.Status(), QStringLiteral("kept"));
-    DropText(t.w.ui.PicView0);
-    QCOMPARE(t.w.windowTitle(), t.w.BaseCaption);
+    DropText(t.w.controls().PicView0);
+    QCOMPARE(t.w.windowTitle(), t.w.baseCaption());
     QCOMPARE(t.blends.size(), 0);
     QVERIFY(t.w.isEnabled());
 }
@@ -280,8 +280,8 @@ void LoadTest::jpegCutInItsDataLoadsAndSaysSo() {
     Columns(256, 256).save(&buf, "JPG", 95);
     Window t;
     t.fp.dialogs.fileAnswers << WriteBytes("cut.jpg", jpeg.left(jpeg.size() * 2 / 3));
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    QCOMPARE(t.w.PicW, 256);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    QCOMPARE(t.w.pictureWidth(), 256);
     QCOMPARE(t.Status(), QStringLiteral("Image damaged, shown as far as it could be read!"));
     QCOMPARE(t.fp.dialogs.beeps, 0);
 }
@@ -294,24 +294,24 @@ void LoadTest::damagedFilesLeaveTheWindowReady() {
     const QString path = WriteBytes(name, bytes);
     if (name == "cut2.jpg") {
         t.fp.dialogs.fileAnswers << Write("fine.jpg", Uniform(64, 64, Qt::blue), "JPG") << path;
-        QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-        QTest::mouseClick(t.w.ui.cOpen2, Qt::LeftButton);
+        QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+        QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
     } else {
         t.fp.dialogs.fileAnswers << path;
-        QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
+        QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
     }
     QCOMPARE(t.Status(), QStringLiteral("Image NOT loaded!"));
     QCOMPARE(t.fp.dialogs.beeps, 1);
-    QVERIFY(!(slot == 1 ? t.w.PicBuf0 : t.w.PicBuf1).hasImage());
-    if (slot == 1) QCOMPARE(t.w.PicW, 0);
+    QVERIFY(!(slot == 1 ? t.w.image1() : t.w.image2()).hasImage());
+    if (slot == 1) QCOMPARE(t.w.pictureWidth(), 0);
     QVERIFY(!QFile::exists(temp_.filePath("StereoR.jpg")));
     QVERIFY(t.w.isEnabled());
-    QVERIFY(t.w.ui.cOpen1->isEnabled());
+    QVERIFY(t.w.controls().cOpen1->isEnabled());
 
     // The window goes on working.
     t.fp.dialogs.fileAnswers << Write("after.jpg", Uniform(32, 32, Qt::white), "JPG");
-    QTest::mouseClick(t.w.ui.cOpen1, Qt::LeftButton);
-    QCOMPARE(t.w.PicW, 32);
+    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    QCOMPARE(t.w.pictureWidth(), 32);
     QVERIFY(t.Status().startsWith("Ready!"));
 }
 

@@ -85,33 +85,33 @@ void MainWindowTest::controlsMatchTheLayoutTables() {
         QVERIFY2(v, e.name);
         QCOMPARE(v->toolTip(), QString::fromUtf8(e.toolTip));
     }
-    QCOMPARE(w.ui.PicView2->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(w.ui.PicView0->cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(w.ui.PicView0->acceptDrops());
-    QVERIFY(w.ui.PicView1->acceptDrops());
-    QCOMPARE(w.ui.PicView0->innerSize(), QSize(214, 160));
-    QCOMPARE(w.ui.PicView2->innerSize(), QSize(440, 330));
+    QCOMPARE(w.controls().PicView2->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(w.controls().PicView0->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(w.controls().PicView0->acceptDrops());
+    QVERIFY(w.controls().PicView1->acceptDrops());
+    QCOMPARE(w.controls().PicView0->innerSize(), QSize(214, 160));
+    QCOMPARE(w.controls().PicView2->innerSize(), QSize(440, 330));
 
     // Index, not position, names the colour method: 0, 2, 1, 3 from the left.
-    QVERIFY(w.ui.OpColor[0]->x() < w.ui.OpColor[2]->x());
-    QVERIFY(w.ui.OpColor[2]->x() < w.ui.OpColor[1]->x());
-    QVERIFY(w.ui.OpColor[1]->x() < w.ui.OpColor[3]->x());
-    QCOMPARE(w.ui.OpColorGroup->id(w.ui.OpColor[3]), 3);
-    QVERIFY(w.ui.OpGlass[0]->isChecked());
-    QVERIFY(w.ui.OpColor[2]->isChecked());
-    QVERIFY(!w.ui.CkSBS->isChecked());
-    QVERIFY(!w.ui.CkSwap->isChecked());
-    QVERIFY(w.ui.CkStretch->isChecked());
-    QVERIFY(w.ui.CkStretch->isHidden());
-    QVERIFY(!w.ui.CkStretch->isEnabled());
+    QVERIFY(w.controls().OpColor[0]->x() < w.controls().OpColor[2]->x());
+    QVERIFY(w.controls().OpColor[2]->x() < w.controls().OpColor[1]->x());
+    QVERIFY(w.controls().OpColor[1]->x() < w.controls().OpColor[3]->x());
+    QCOMPARE(w.controls().OpColorGroup->id(w.controls().OpColor[3]), 3);
+    QVERIFY(w.controls().OpGlass[0]->isChecked());
+    QVERIFY(w.controls().OpColor[2]->isChecked());
+    QVERIFY(!w.controls().CkSBS->isChecked());
+    QVERIFY(!w.controls().CkSwap->isChecked());
+    QVERIFY(w.controls().CkStretch->isChecked());
+    QVERIFY(w.controls().CkStretch->isHidden());
+    QVERIFY(!w.controls().CkStretch->isEnabled());
 
     struct Bar {
         QScrollBar* bar;
         int min, max, page;
         bool hidden;
     };
-    for (const Bar& b : {Bar{w.ui.HSB, -128, 128, 8, false}, Bar{w.ui.HSC, -128, 128, 8, true},
-                         Bar{w.ui.HS, 0, 0, 5, false}, Bar{w.ui.VS, 0, 0, 5, false}}) {
+    for (const Bar& b : {Bar{w.controls().HSB, -128, 128, 8, false}, Bar{w.controls().HSC, -128, 128, 8, true},
+                         Bar{w.controls().HS, 0, 0, 5, false}, Bar{w.controls().VS, 0, 0, 5, false}}) {
         QCOMPARE(b.bar->minimum(), b.min);
         QCOMPARE(b.bar->maximum(), b.max);
         QCOMPARE(b.bar->pageStep(), b.page);
@@ -120,24 +120,24 @@ void MainWindowTest::controlsMatchTheLayoutTables() {
         QCOMPARE(b.bar->isHidden(), b.hidden);
         QCOMPARE(b.bar->cursor().shape(), Qt::PointingHandCursor);
     }
-    QCOMPARE(w.ui.VS->orientation(), Qt::Vertical);
+    QCOMPARE(w.controls().VS->orientation(), Qt::Vertical);
 
-    for (auto [box, maxLength] : {std::pair{w.ui.tBr, 4}, {w.ui.tXo, 6}, {w.ui.tYo, 6}}) {
+    for (auto [box, maxLength] : {std::pair{w.controls().tBr, 4}, {w.controls().tXo, 6}, {w.controls().tYo, 6}}) {
         QCOMPARE(box->text(), QStringLiteral("0"));
         QCOMPARE(box->maxLength(), maxLength);
         QVERIFY(box->font().bold());
     }
-    QCOMPARE(w.ui.lDi->text(), QStringLiteral("0 x 0  =  0 mp"));
-    QVERIFY(w.ui.lDi->font().bold());
-    QCOMPARE(w.ui.lBrL->text(), QStringLiteral("Brightness:"));
-    QCOMPARE(w.ui.lDiL->text(), QStringLiteral("Image Dimensions:"));
-    QCOMPARE(w.ui.lXoL->text(), QStringLiteral("X-Offset:"));
-    QCOMPARE(w.ui.lYoL->text(), QStringLiteral("Y-Offset:"));
-    QCOMPARE(w.ui.lCoL->text(), QStringLiteral("Contrast:"));
-    QVERIFY(w.ui.lCoL->isHidden() && !w.ui.lCoL->isEnabled());
-    QVERIFY(w.ui.lCo->isHidden() && !w.ui.lCo->isEnabled());
-    QVERIFY(!w.Timer1.isActive());
-    QCOMPARE(w.Timer1.interval(), 1000);
+    QCOMPARE(w.controls().lDi->text(), QStringLiteral("0 x 0  =  0 mp"));
+    QVERIFY(w.controls().lDi->font().bold());
+    QCOMPARE(w.controls().lBrL->text(), QStringLiteral("Brightness:"));
+    QCOMPARE(w.controls().lDiL->text(), QStringLiteral("Image Dimensions:"));
+    QCOMPARE(w.controls().lXoL->text(), QStringLiteral("X-Offset:"));
+    QCOMPARE(w.controls().lYoL->text(), QStringLiteral("Y-Offset:"));
+    QCOMPARE(w.controls().lCoL->text(), QStringLiteral("Contrast:"));
+    QVERIFY(w.controls().lCoL->isHidden() && !w.controls().lCoL->isEnabled());
+    QVERIFY(w.controls().lCo->isHidden() && !w.controls().lCo->isEnabled());
+    QVERIFY(!w.statusTimer().isActive());
+    QCOMPARE(w.statusTimer().interval(), 1000);
 
     // Every visible control lies inside the client area and no caption is cut.
     for (QWidget* c : w.findChildren<QWidget*>()) {
@@ -159,11 +159,11 @@ void MainWindowTest::controlsMatchTheLayoutTables() {
 void MainWindowTest::tabOrderFollowsTheWorkingControls() {
     FakePlatform fp;
     FrmMain w(fp.platform);
-    QList<QWidget*> expected = {w.ui.cOpen1, w.ui.cOpen2, w.ui.CkSBS, w.ui.CkSwap, w.ui.CkAlign};
-    expected.append(QList<QWidget*>(w.ui.OpGlass.begin(), w.ui.OpGlass.end()));
-    expected.append(QList<QWidget*>(w.ui.OpColor.begin(), w.ui.OpColor.end()));
-    expected.append({w.ui.cSave, w.ui.HSB, w.ui.HS, w.ui.VS, w.ui.cReset});
-    QWidget* c = w.ui.cOpen1;
+    QList<QWidget*> expected = {w.controls().cOpen1, w.controls().cOpen2, w.controls().CkSBS, w.controls().CkSwap, w.controls().CkAlign};
+    expected.append(QList<QWidget*>(w.controls().OpGlass.begin(), w.controls().OpGlass.end()));
+    expected.append(QList<QWidget*>(w.controls().OpColor.begin(), w.controls().OpColor.end()));
+    expected.append({w.controls().cSave, w.controls().HSB, w.controls().HS, w.controls().VS, w.controls().cReset});
+    QWidget* c = w.controls().cOpen1;
     for (int i = 1; i < expected.size(); ++i) {
         do
             c = c->nextInFocusChain();
@@ -211,16 +211,16 @@ void MainWindowTest::otherDepthsStartWithOnlyImageOneOpen() {
     QVERIFY(w.isVisible());
     QVERIFY(fp.dialogs.messages.isEmpty());
     QCOMPARE(w.windowTitle(), kBase + "   .:.   " + FrmMain::kMakerAddress);
-    QCOMPARE(w.BaseCaption, kBase);
+    QCOMPARE(w.baseCaption(), kBase);
     QCOMPARE(w.pos(), QPoint(16, 16));
     QVERIFY(w.isEnabled());
-    QVERIFY(w.ui.cOpen1->isEnabled());
-    QVERIFY(w.ui.PicView0->isEnabled());
-    for (QWidget* c : w.ui.busyControls())
-        if (c != w.ui.cOpen1) QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    for (QLineEdit* box : {w.ui.tBr, w.ui.tXo, w.ui.tYo})
+    QVERIFY(w.controls().cOpen1->isEnabled());
+    QVERIFY(w.controls().PicView0->isEnabled());
+    for (QWidget* c : w.controls().busyControls())
+        if (c != w.controls().cOpen1) QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    for (QLineEdit* box : {w.controls().tBr, w.controls().tXo, w.controls().tYo})
         QVERIFY(box->isReadOnly() && !box->isEnabled());
-    QVERIFY(!w.Timer1.isActive());
+    QVERIFY(!w.statusTimer().isActive());
     QCOMPARE(fp.settings.writes, 0);
 }
 
@@ -283,7 +283,7 @@ void MainWindowTest::statusExpiresBetweenFiveAndSixSeconds() {
     QVERIFY(w.Form_Load());
     w.SetCap(QStringLiteral("Image successfully saved!"));
     QCOMPARE(w.windowTitle(), kBase + "  -  Image successfully saved!");
-    QVERIFY(w.Timer1.isActive());
+    QVERIFY(w.statusTimer().isActive());
 
     // Ticks come every second; the status survives those before 5 s.
     for (double t : {1.0, 2.0, 3.0, 4.0, 4.99}) {
@@ -294,7 +294,7 @@ void MainWindowTest::statusExpiresBetweenFiveAndSixSeconds() {
     fp.clock.now = 12 * 3600.0 + 5.0;
     w.Timer1_Timer();
     QCOMPARE(w.windowTitle(), kBase);
-    QVERIFY(!w.Timer1.isActive());
+    QVERIFY(!w.statusTimer().isActive());
 
     // A new status restarts the five seconds; a blank text is a status too.
     w.SetCap(QStringLiteral("one"));
@@ -308,7 +308,7 @@ void MainWindowTest::statusExpiresBetweenFiveAndSixSeconds() {
     // Empty text clears at once and stops the timer.
     w.SetCap(QString());
     QCOMPARE(w.windowTitle(), kBase);
-    QVERIFY(!w.Timer1.isActive());
+    QVERIFY(!w.statusTimer().isActive());
 }
 
 void MainWindowTest::statusSetBeforeMidnightGoesAfterIt() {
@@ -323,7 +323,7 @@ void MainWindowTest::statusSetBeforeMidnightGoesAfterIt() {
     fp.clock.now = 0.2;  // the clock has passed midnight
     w.Timer1_Timer();
     QCOMPARE(w.windowTitle(), kBase);
-    QVERIFY(!w.Timer1.isActive());
+    QVERIFY(!w.statusTimer().isActive());
 }
 
 void MainWindowTest::busySwitchFollowsItsRules() {
@@ -331,31 +331,31 @@ void MainWindowTest::busySwitchFollowsItsRules() {
     FrmMain w(fp.platform);
     QVERIFY(w.Form_Load());
     w.EnableButtons(true);
-    for (QWidget* c : w.ui.busyControls())
+    for (QWidget* c : w.controls().busyControls())
         QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
-    for (QLineEdit* box : {w.ui.tBr, w.ui.tXo, w.ui.tYo})
+    for (QLineEdit* box : {w.controls().tBr, w.controls().tXo, w.controls().tYo})
         QVERIFY(!box->isReadOnly() && box->isEnabled());
-    QVERIFY(!w.ui.CkStretch->isEnabled());  // never touched here
+    QVERIFY(!w.controls().CkStretch->isEnabled());  // never touched here
 
     w.EnableButtons(false);
     QVERIFY(!w.isEnabled());
-    for (QWidget* c : w.ui.busyControls())
+    for (QWidget* c : w.controls().busyControls())
         QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    for (QLineEdit* box : {w.ui.tBr, w.ui.tXo, w.ui.tYo})
+    for (QLineEdit* box : {w.controls().tBr, w.controls().tXo, w.controls().tYo})
         QVERIFY(box->isReadOnly() && !box->isEnabled());
 
     // While the program sets scroll bars itself, nothing changes, not even
     // the window-wide state.
-    w.SuppressUpdates = true;
+    w.SetSuppressUpdates(true);
     w.EnableButtons(true);
     QVERIFY(!w.isEnabled());
-    QVERIFY(!w.ui.cSave->isEnabled());
-    QVERIFY(w.ui.tBr->isReadOnly());
-    w.SuppressUpdates = false;
+    QVERIFY(!w.controls().cSave->isEnabled());
+    QVERIFY(w.controls().tBr->isReadOnly());
+    w.SetSuppressUpdates(false);
     w.EnableButtons(true);
     QVERIFY(w.isEnabled());
-    QVERIFY(w.ui.cSave->isEnabled());
-    QVERIFY(!w.ui.tBr->isReadOnly());
+    QVERIFY(w.controls().cSave->isEnabled());
+    QVERIFY(!w.controls().tBr->isReadOnly());
 }
 
 void MainWindowTest::focusStaysInATextBoxThroughBusyWork() {
@@ -365,11 +365,11 @@ void MainWindowTest::focusStaysInATextBoxThroughBusyWork() {
     w.EnableButtons(true);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.ui.tXo->setFocus();
-    QTRY_VERIFY(w.ui.tXo->hasFocus());
+    w.controls().tXo->setFocus();
+    QTRY_VERIFY(w.controls().tXo->hasFocus());
     w.EnableButtons(false);
     w.EnableButtons(true);
-    QVERIFY(w.ui.tXo->hasFocus());
+    QVERIFY(w.controls().tXo->hasFocus());
 }
 
 QTEST_MAIN(MainWindowTest)

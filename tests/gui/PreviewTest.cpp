@@ -19,7 +19,7 @@ private slots:
 };
 
 static FrmPreView* Open(Window& t) {
-    QTest::mouseClick(t.w.ui.PicView2, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().PicView2, Qt::LeftButton);
     FrmPreView* p = t.w.preview();
     if (p) (void)QTest::qWaitForWindowExposed(p);
     return p;
@@ -80,7 +80,7 @@ void PreviewTest::secondClickRaisesTheSamePreview() {
     Window t;
     t.Feed(Uniform(40, 30, Qt::red), Uniform(40, 30, Qt::cyan));
     FrmPreView* first = Open(t);
-    QTest::mouseClick(t.w.ui.PicView2, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().PicView2, Qt::LeftButton);
     QCOMPARE(t.w.preview(), first);
     const auto windows = QApplication::topLevelWidgets();
     QCOMPARE(

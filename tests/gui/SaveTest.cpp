@@ -50,8 +50,8 @@ void SaveTest::initTestCase() {
 }
 
 void SaveTest::Prepare(Window& t) {
-    t.Feed(Columns(321, 123), Uniform(321, 123, QColor(10, 120, 230)));
-    t.w.Image1Path = dir_.filePath("IMG_0042.JPG");
+    t.Feed(Columns(321, 123), Uniform(321, 123, QColor(10, 120, 230)),
+           dir_.filePath("IMG_0042.JPG"));
     statuses_.clear();
     QObject::connect(&t.w, &QWidget::windowTitleChanged, [this, &t] { statuses_ << t.Status(); });
 }
@@ -66,11 +66,11 @@ static void ComparePixels(const QImage& file, const PictureBuffer& result) {
 void SaveTest::cancelIsAbortedWithoutBeep() {
     Window t;
     Prepare(t);
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
     QCOMPARE(t.Status(), QStringLiteral("Aborted!"));
     QCOMPARE(t.fp.dialogs.beeps, 0);
     QVERIFY(!t.fp.settings.values.contains(kKey + "SaveFormat"));
-    QVERIFY(t.w.ui.cSave->isEnabled());
+    QVERIFY(t.w.controls().cSave->isEnabled());
     const FileDialogRequest& r = t.fp.dialogs.fileRequests.value(0);
     QVERIFY(r.save);
     QCOMPARE(QString::fromStdString(r.title), QStringLiteral("Save Image as ..."));
@@ -86,11 +86,11 @@ void SaveTest::bmpHoldsTheResultPixels() {
     Prepare(t);
     const QString path = dir_.filePath("out.BMP");
     t.fp.dialogs.fileAnswers << path;
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
     QCOMPARE(statuses_.mid(statuses_.size() - 2),
              QStringList({"Saving BMP Image ...", "Image successfully saved!"}));
     QCOMPARE(t.fp.settings.values[kKey + "SaveFormat"], QStringLiteral(".bmp"));
-    ComparePixels(QImage(path), t.w.PicBuf2);
+    ComparePixels(QImage(path), t.w.anaglyph());
 }
 
 void SaveTest::jpegQualityEntries_data() {
@@ -116,7 +116,7 @@ void SaveTest::jpegQualityEntries() {
     QFile::remove(path);
     t.fp.dialogs.fileAnswers << path;
     t.fp.dialogs.inputAnswers << entry;
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
 
     const auto& call = t.fp.dialogs.inputCalls.value(0);
     QCOMPARE(call.prompt, QStringLiteral("  Set JPEG Quality Level  (1-100, Default=95):"));
@@ -135,7 +135,7 @@ void SaveTest::jpegQualityEntries() {
     QCOMPARE(t.fp.settings.values[kKey + "JPG.Quality"], stored);
     // The same encoder at the expected quality gives the same bytes.
     const QString expected = dir_.filePath("expected.jpg");
-    QCOMPARE(SaveJpeg(t.w.PicBuf2, expected.toStdString(), quality), 0);
+    QCOMPARE(SaveJpeg(t.w.anaglyph(), expected.toStdString(), quality), 0);
     QFile a(path), b(expected);
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     QVERIFY(a.readAll() == b.readAll());
@@ -146,11 +146,11 @@ void SaveTest::lastFormatAndQualityAreProposedNextTime() {
     Prepare(t);
     t.fp.dialogs.fileAnswers << dir_.filePath("first.jpg");
     t.fp.dialogs.inputAnswers << "70";
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
-    QTest::mouseClick(t.w.ui.OpGlass[1], Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().OpGlass[1], Qt::LeftButton);
     t.fp.dialogs.fileAnswers << dir_.filePath("second.jpg");
     t.fp.dialogs.inputAnswers << "";
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
     QCOMPARE(t.fp.dialogs.inputCalls.value(1).proposal, QStringLiteral("70"));
     const FileDialogRequest& r = t.fp.dialogs.fileRequests.value(1);
     QCOMPARE(QString::fromStdString(r.initialName), QStringLiteral("IMG_0042_3D-GM"));
@@ -164,7 +164,7 @@ void SaveTest::namesThisProgramCannotWriteAreReported() {
     t.fp.settings.values[kKey + "SaveFormat"] = ".bmp";
     for (const char* name : {"x.jpeg", "x.gif", "noextension"}) {
         t.fp.dialogs.fileAnswers << dir_.filePath(name);
-        QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+        QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
         QCOMPARE(t.Status(), QStringLiteral("Image NOT saved!"));
         QVERIFY(!QFile::exists(dir_.filePath(name)));
         QCOMPARE(t.fp.settings.values[kKey + "SaveFormat"], QStringLiteral(".bmp"));
@@ -182,7 +182,7 @@ void SaveTest::aStaleFileIsNotASuccess() {
         f.write("an older picture");
     }
     t.fp.dialogs.fileAnswers << path;
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
     QCOMPARE(t.Status(), QStringLiteral("Image NOT saved!"));
     QCOMPARE(t.fp.dialogs.beeps, 1);
     QCOMPARE(QFileInfo(path).size(), qint64(16));
@@ -202,7 +202,7 @@ void SaveTest::failedJpegWriteShowsTheWriterText() {
     Prepare(t);
     t.fp.dialogs.fileAnswers << dir_.filePath("missing folder/out.jpg");
     t.fp.dialogs.inputAnswers << "90";
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
     QCOMPARE(t.fp.dialogs.messages.size(), 1);
     QCOMPARE(t.fp.dialogs.messages[0].text,
              QStringLiteral("Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000"));
@@ -215,12 +215,12 @@ void SaveTest::pngThroughTheRealOptimiserAndScript() {
     Prepare(t);
     const QString path = dir_.filePath("pair 'one' $HOME.png");
     t.fp.dialogs.fileAnswers << path;
-    QTest::mouseClick(t.w.ui.cSave, Qt::LeftButton);
+    QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
     QCOMPARE(statuses_.mid(statuses_.size() - 3),
              QStringList({"Saving Temporary Image ...", "Compressing PNG Image, please wait ...",
                           "Image successfully saved!"}));
     QCOMPARE(t.fp.settings.values[kKey + "SaveFormat"], QStringLiteral(".png"));
-    ComparePixels(QImage(path, "PNG"), t.w.PicBuf2);
+    ComparePixels(QImage(path, "PNG"), t.w.anaglyph());
     for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})
         QVERIFY2(!QFile::exists(temp_ + f), f);
 }

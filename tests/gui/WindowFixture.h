@@ -29,25 +29,21 @@ struct Window {
     }
 
     // Puts a pair in place as a load does, then rebuilds once.
-    void Feed(const QImage& left, const QImage& right = QImage()) {
-        Put(left, w.PicBuf0);
-        if (!right.isNull())
-            Put(right, w.PicBuf1);
-        else
-            w.PicBuf1.clear();
-        w.PicW = w.PicBuf0.width();
-        w.PicH = w.PicBuf0.height();
+    void Feed(const QImage& left, const QImage& right = QImage(), const QString& image1Path = {}) {
+        w.TakePair(Put(left), right.isNull() ? PictureBuffer() : Put(right), image1Path);
         w.SetScroll();
         w.PicBlend();
         w.EnableButtons(true);
         blends.clear();
     }
 
-    static void Put(const QImage& image, PictureBuffer& buffer) {
+    static PictureBuffer Put(const QImage& image) {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        PictureBuffer buffer;
         std::uint8_t* p = buffer.assign(rgb.width(), rgb.height());
         for (int y = 0; y < rgb.height(); ++y)
             std::memcpy(p + y * buffer.stride(), rgb.constScanLine(y), buffer.stride());
+        return buffer;
     }
 
     // The result pixel as red, green, blue.
@@ -56,7 +52,7 @@ struct Window {
     QString Status() const {
         const QString t = w.windowTitle();
         const QString sep = QStringLiteral("  -  ");
-        return t.startsWith(w.BaseCaption + sep) ? t.mid(w.BaseCaption.size() + sep.size())
+        return t.startsWith(w.baseCaption() + sep) ? t.mid(w.baseCaption().size() + sep.size())
                                                  : QString();
     }
 };

@@ -137,11 +137,13 @@ bool Decode(Bytes bytes, PictureBuffer& out, std::string& error) {
 
 // Both views, the second on its own thread when there is a core for it.
 bool DecodePair(Bytes first, Bytes second, PictureBuffer& image1, PictureBuffer& image2,
-                const std::string& secondName, bool parallel, std::string& error) {
-    SecondViewLoad load2({{}, second}, image2, parallel);
-    if (!Decode(first, image1, error)) return false;
+                const std::string& secondName, bool oneFile, bool parallel, std::string& error) {
+    // The views of one stereo file share image 1's camera orientation.
+    SecondViewLoad load2({{}, second, oneFile}, image2, parallel);
+    const LoadOutcome one = LoadPictureFrom({{}, first}, image1);
+    if (!Accept(one, image1, error)) return false;
     std::string error2;
-    if (Accept(load2.Wait(), image2, error2)) return true;
+    if (Accept(load2.Wait(one), image2, error2)) return true;
     error = secondName + ": " + error2;
     return false;
 }
@@ -423,9 +425,11 @@ std::string BatchUsage() {
     return "Usage: tessaly-batch [options] FILE...\n"
            "Turns stereo pictures into anaglyphs, as the Tessaly window does.\n"
            "\n"
-           "Each FILE is an MPO file from a stereo camera (both views are read from it)\n"
-           "or, with --sbs, a side-by-side picture. --right pairs one FILE (image 1, left\n"
-           "eye) with a second picture (image 2, right eye). JPEG, BMP, GIF and MPO are read.\n"
+           "Each FILE is a stereo file from a camera (an MPO, or a JPEG whose index holds\n"
+           "a second view; both views are read from it) or, with --sbs, a side-by-side\n"
+           "picture. --right pairs one FILE (image 1, left eye) with a second picture\n"
+           "(image 2, right eye). JPEG, MPO, PNG, BMP, GIF, TIFF and WebP are read;\n"
+           "pictures are turned upright as their camera orientation asks.\n"
            "\n"
            "Options:\n" +
            method + "colour method (default " + kColourMethods[defaults.method].name + ")\n" +
@@ -504,8 +508,8 @@ struct Job {
                 error = o.right + ": " + error;
                 return false;
             }
-            return DecodePair(file.bytes(), second.bytes(), image1, image2, o.right, parallel,
-                              error);
+            return DecodePair(file.bytes(), second.bytes(), image1, image2, o.right, false,
+                              parallel, error);
         }
         QuietSink quiet;
         const Bytes view2 = LocateMpoImage2(input, file.bytes(), quiet);
@@ -521,7 +525,8 @@ struct Job {
         }
         // The first view decodes from the whole file: its decoder stops at
         // the view's end, as the window's load of image 1 does.
-        return DecodePair(file.bytes(), view2, image1, image2, "second view", parallel, error);
+        return DecodePair(file.bytes(), view2, image1, image2, "second view", true, parallel,
+                          error);
     }
 
     bool Save(const PictureBuffer& result, std::string& error) const {

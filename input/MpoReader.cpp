@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "base/FileType.h"
+#include "input/JpegHeaders.h"
 #include "input/MappedFile.h"
 #include "base/SysTempDir.h"
 
@@ -17,95 +18,32 @@ using Bytes = std::span<const std::uint8_t>;
 const char* const kSearching = "Searching for Image 2 ...";
 const char* const kExtracting = "Extracting Image 2 ...";
 
-struct HeaderWalk {
-    Bytes mp;                 // MP data, from the byte after "MPF\0"
-    std::size_t mpStart = 0;  // its offset in the file
-    std::size_t end = 0;      // where image 1's header segments end
-};
-
-// Walks image 1's header segments up to the end of its first SOS segment.
-// Stopping there, rather than stepping on by a "length" read from the
-// entropy-coded data, keeps the walk out of image 2 in small files.
-HeaderWalk WalkHeaders(Bytes f) {
-    HeaderWalk w;
-    if (f.size() < 2 || f[0] != 0xFF || f[1] != 0xD8) return w;
-    std::size_t p = 2;
-    while (f.size() - p >= 4 && f[p] == 0xFF) {
-        const std::uint8_t code = f[p + 1];
-        if (code == 0xFF) {  // fill byte before a marker
-            ++p;
-            continue;
-        }
-        if (code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {  // no length field
-            p += 2;
-            continue;
-        }
-        if (code == 0x00 || code == 0xD8 || code == 0xD9) break;
-        const std::size_t len = std::size_t(f[p + 2]) << 8 | f[p + 3];
-        if (len < 2) break;
-        const std::size_t segEnd = std::min(p + 2 + len, f.size());
-        if (code >= 0xE0 && code <= 0xEF && len >= 6 && segEnd - p >= 8 &&
-            std::memcmp(&f[p + 4], "MPF\0", 4) == 0) {
-            w.mpStart = p + 8;  // a later MP segment replaces an earlier one
-            w.mp = f.subspan(w.mpStart, segEnd - w.mpStart);
-        }
-        p = segEnd;
-        if (code == 0xDA) break;
-    }
-    w.end = p;
-    return w;
-}
-
-class TiffData {
-public:
-    TiffData(Bytes d, bool bigEndian) : d_(d), big_(bigEndian) {}
-    std::size_t size() const { return d_.size(); }
-    bool U16(std::uint64_t at, std::uint32_t& v) const {
-        if (at > d_.size() || d_.size() - at < 2) return false;
-        const std::uint32_t a = d_[at], b = d_[at + 1];
-        v = big_ ? a << 8 | b : b << 8 | a;
-        return true;
-    }
-    bool U32(std::uint64_t at, std::uint32_t& v) const {
-        std::uint32_t hi, lo;
-        if (!U16(at, hi) || !U16(at + 2, lo)) return false;
-        v = big_ ? hi << 16 | lo : lo << 16 | hi;
-        return true;
-    }
-
-private:
-    Bytes d_;
-    bool big_;
-};
-
 std::uint64_t TiffTypeSize(std::uint32_t type) {
     // BYTE ASCII SHORT LONG RATIONAL SBYTE UNDEFINED SSHORT SLONG SRATIONAL FLOAT DOUBLE
     static constexpr std::uint8_t kSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
     return type < std::size(kSize) ? kSize[type] : 0;
 }
 
-// Where the MP index puts image 2, best candidate first; 0 = no answer.
-struct IndexCandidates {
+// What the MP index says of image 2: where it may start, best candidate
+// first (0 = no answer), and what kind of picture it is.
+struct MpIndex {
     std::uint64_t entry2Offset = 0;  // second entry's data offset, made absolute
     std::uint64_t entry1Size = 0;    // image 1 starts at 0, so its size
+    bool stereo = false;             // image 2 is a disparity view
+    bool previewsOnly = false;       // every image after the first is a preview
 };
 
-IndexCandidates ReadMpIndex(Bytes mp, std::size_t mpStart) {
-    IndexCandidates c;
-    if (mp.size() < 8) return c;
-    bool big;
-    if (std::memcmp(mp.data(), "II*\0", 4) == 0)
-        big = false;
-    else if (std::memcmp(mp.data(), "MM\0*", 4) == 0)
-        big = true;
-    else
-        return c;
-    const TiffData t(mp, big);
-    std::uint32_t ifd, count;
-    if (!t.U32(4, ifd) || !t.U16(ifd, count)) return c;
-    if ((t.size() - ifd - 2) / 12 < count) return c;
+constexpr std::uint32_t kDisparity = 0x020002;
+constexpr std::uint32_t kPreviews[] = {0x010001, 0x010002};  // large thumbnails
+
+MpIndex ReadMpIndex(Bytes mp, std::size_t mpStart) {
+    MpIndex c;
+    TiffData t({}, false);
+    std::uint64_t entries;
+    std::uint32_t count;
+    if (!TiffData::Open(mp, t) || !t.FirstIfd(entries, count)) return c;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint64_t e = std::uint64_t(ifd) + 2 + 12 * std::uint64_t(i);
+        const std::uint64_t e = entries + 12 * std::uint64_t(i);
         std::uint32_t tag = 0, type = 0, n = 0, at = 0;
         if (!t.U16(e, tag) || tag != 0xB002) continue;  // MPEntry
         if (!t.U16(e + 2, type) || !t.U32(e + 4, n) || !t.U32(e + 8, at)) return c;
@@ -116,6 +54,16 @@ IndexCandidates ReadMpIndex(Bytes mp, std::size_t mpStart) {
         if (bytes >= 32) t.U32(std::uint64_t(at) + 16 + 8, offset2);
         c.entry1Size = size1;
         if (offset2 != 0) c.entry2Offset = mpStart + std::uint64_t(offset2);
+        // The low 24 bits of an entry's attribute give its type.
+        c.previewsOnly = bytes >= 32;
+        for (std::uint64_t k = 16; k + 16 <= bytes; k += 16) {
+            std::uint32_t attribute = 0;
+            t.U32(std::uint64_t(at) + k, attribute);
+            const std::uint32_t kind = attribute & 0xFFFFFF;
+            if (k == 16) c.stereo = kind == kDisparity;
+            if (std::find(std::begin(kPreviews), std::end(kPreviews), kind) == std::end(kPreviews))
+                c.previewsOnly = false;
+        }
         return c;
     }
     return c;
@@ -159,14 +107,14 @@ std::int64_t Scan(Bytes f, std::size_t from, ProgressSink& progress) {
 
 std::int64_t FindImage2Offset(Bytes file, ProgressSink& progress) {
     progress.SetCap(kSearching);
-    const HeaderWalk walk = WalkHeaders(file);
+    const JpegHeaders walk = WalkJpegHeaders(file);
     // An offset must land on an SOI behind image 1's headers: an EXIF
     // thumbnail is a JPEG stream too, but never image 2.
     const auto usable = [&](std::uint64_t off) {
         return off >= walk.end && off < file.size() && file.size() - off >= 2 &&
                file[off] == 0xFF && file[off + 1] == 0xD8;
     };
-    const IndexCandidates c = ReadMpIndex(walk.mp, walk.mpStart);
+    const MpIndex c = ReadMpIndex(walk.mp, walk.mpStart);
     if (usable(c.entry2Offset)) return std::int64_t(c.entry2Offset);
     if (usable(c.entry1Size)) return std::int64_t(c.entry1Size);
     return Scan(file, walk.end, progress);
@@ -186,9 +134,17 @@ bool HasMpoName(const std::string& path) {
     return FileTypeOf(path) == ".mpo";
 }
 
+bool IsStereoFile(const std::string& path, Bytes file) {
+    const JpegHeaders walk = WalkJpegHeaders(file);
+    const MpIndex index = ReadMpIndex(walk.mp, walk.mpStart);
+    if (index.stereo) return true;
+    if (index.previewsOnly) return false;
+    return HasMpoName(path);
+}
+
 std::span<const std::uint8_t> LocateMpoImage2(const std::string& path, Bytes file,
                                               ProgressSink& progress) {
-    if (!HasMpoName(path)) return {};
+    if (!IsStereoFile(path, file)) return {};
     const std::int64_t off = FindImage2Offset(file, progress);
     if (off <= 0 || std::uint64_t(off) >= file.size()) return {};
     progress.SetCap(kExtracting);
@@ -197,11 +153,10 @@ std::span<const std::uint8_t> LocateMpoImage2(const std::string& path, Bytes fil
 
 std::string ExtractMpoImage2(const std::string& path, const std::string& tempDir,
                              ProgressSink& progress) {
-    if (!HasMpoName(path)) return "";
     MappedFile file;
     std::string error;
     if (!file.open(path, error)) {
-        progress.SetCap(kSearching);
+        if (HasMpoName(path)) progress.SetCap(kSearching);
         return "";
     }
     const Bytes image2 = LocateMpoImage2(path, file.bytes(), progress);

@@ -21,18 +21,23 @@ std::int64_t FindImage2Offset(const std::string& path, ProgressSink& progress);
 // ".mpo". Nothing else about the file is looked at.
 bool HasMpoName(const std::string& path);
 
+// Whether the file holds a stereo pair: its MP index calls image 2 a
+// disparity view, whatever the name; an index listing only previews (large
+// thumbnails) makes it a single picture; without either the MPO name decides.
+bool IsStereoFile(const std::string& path, std::span<const std::uint8_t> file);
+
 // For callers that hold the file's bytes already (mapped by MappedFile) and
 // decode both views from them: the bytes from image 2's first byte to the end
 // of the file, as a part of `file` (nothing is copied), or an empty span when
-// path is no MPO name or no second view was found. Shows the same captions as
-// ExtractMpoImage2.
+// the file is no stereo file (IsStereoFile) or no second view was found. Shows
+// the same captions as ExtractMpoImage2.
 std::span<const std::uint8_t> LocateMpoImage2(const std::string& path,
                                               std::span<const std::uint8_t> file,
                                               ProgressSink& progress);
 
 // Copies image 2 of the MPO file at path (and whatever follows it) into
 // tempDir + "StereoR.jpg" (tempDir ends with "/") and returns that path, or ""
-// when path is no MPO name, has no second view or the copy cannot be written
+// when path is no stereo file, has no second view or the copy cannot be written
 // completely. An existing file of that name is replaced; a symbolic link there
 // makes it fail. Shows "Extracting Image 2 ..." once the view is found.
 std::string ExtractMpoImage2(const std::string& path, const std::string& tempDir,

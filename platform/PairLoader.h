@@ -13,6 +13,9 @@ class PictureBuffer;
 struct PictureSource {
     QString path;
     std::span<const std::uint8_t> bytes;
+    // The second view of a stereo file: it takes image 1's camera orientation
+    // when it has none of its own, as cameras write only image 1's.
+    bool secondViewOfFile = false;
 };
 
 // How one decode went: error on failure; warning when the decoder had to
@@ -21,6 +24,7 @@ struct LoadOutcome {
     bool ok = false;
     QString error;
     QString warning;
+    int orientation = 0;  // the camera orientation the picture was turned by; 0: none
 };
 
 LoadOutcome LoadPictureFrom(const PictureSource& source, PictureBuffer& buffer);
@@ -36,7 +40,9 @@ public:
     SecondViewLoad(const SecondViewLoad&) = delete;
     SecondViewLoad& operator=(const SecondViewLoad&) = delete;
 
-    LoadOutcome Wait();
+    // image1 is how image 1 loaded, for the orientation a file's second view
+    // takes from it.
+    LoadOutcome Wait(const LoadOutcome& image1);
 
 private:
     PictureSource source_;

@@ -14,18 +14,23 @@ inline constexpr std::int64_t kMaxPicturePixels = 200'000'000;
 
 // Reads a picture file into buffer, which takes the picture's size: JPEG (and
 // so an MPO's first view) with libjpeg-turbo straight into the buffer, BMP,
-// GIF (first frame) and the toolkit's other formats through its reader. The
+// PNG, GIF (first frame), TIFF and WebP (first page or frame) through the
+// toolkit's reader. The
 // kind is told by the content, not the name. On failure the buffer holds no
 // picture and error says why, in words for the user. A damaged picture that
 // could still be read whole (a JPEG cut short: the decoder fills the missing
-// part) loads, and warning, when given, says what was wrong. Safe to call
-// from a worker thread.
+// part) loads, and warning, when given, says what was wrong. A JPEG with a
+// camera orientation is turned upright; orientation, when given, receives
+// that Exif value (0 without one). Safe to call from a worker thread.
 bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error,
-                 QString* warning = nullptr);
+                 QString* warning = nullptr, int* orientation = nullptr);
 
 // The same for a picture already in memory (such as an MPO's second view
 // inside the mapped file).
 bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error,
-                      QString* warning = nullptr);
+                      QString* warning = nullptr, int* orientation = nullptr);
+
+// The formats LoadPicture reads, as the user knows them.
+extern const char* const kReadFormats;
 
 }  // namespace tsy

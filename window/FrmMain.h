@@ -10,6 +10,7 @@ class QScrollBar;
 
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
+#include "platform/PairLoader.h"
 #include "render/PerfCounter.h"
 #include "window/MainWindowLayout.h"
 
@@ -146,11 +147,13 @@ private:
     void ConnectSwitches();
     // Loads image 1 and, when image2Path is usable, image 2 at the same time;
     // shows each in its thumbnail. False when image 1 could not be loaded.
-    bool LoadPair(const QString& image1Path, const QString& image2Path);
+    // oneFile: image 2 is the second view of image 1's stereo file.
+    bool LoadPair(const QString& image1Path, const QString& image2Path, bool oneFile);
     // What every load of a new pair does: no swap or side-by-side, empty
     // views and buffers, both pictures loaded, image 1's size recorded.
-    void LoadNewPair(const QString& image1Path, const QString& image2Path, bool clearImage1View);
-    bool LoadSlot(int slot, const QString& path);
+    void LoadNewPair(const QString& image1Path, const QString& image2Path, bool clearImage1View,
+                     bool oneFile);
+    LoadOutcome LoadSlot(int slot, const QString& path);
     void NoteLoadFailure(int slot, const QString& path, const QString& reason);
     void ReportLoadFailures();
     void UntickSwapAndSideBySide();

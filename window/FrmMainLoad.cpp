@@ -104,31 +104,32 @@ void FrmMain::ReportLoadFailures() {
     SetCap(QStringLiteral("Image NOT loaded!"));
 }
 
-bool FrmMain::LoadSlot(int slot, const QString& path) {
+LoadOutcome FrmMain::LoadSlot(int slot, const QString& path) {
     PictureBuffer& buffer = slot == 1 ? PicBuf0 : PicBuf1;
     PictureView& view = slot == 1 ? *ui.PicView0 : *ui.PicView1;
     const LoadOutcome load = LoadPictureFrom({path, {}}, buffer);
     if (!load.ok) {
         NoteLoadFailure(slot, path, load.error);
-        return false;
+        return load;
     }
     loadDamaged_ = loadDamaged_ || !load.warning.isEmpty();
     PicAspectCopy(buffer, view, 1.0f);
     view.repaintNow();
     LetEventsRun();
-    return true;
+    return load;
 }
 
-bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path) {
+bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path, bool oneFile) {
     std::optional<SecondViewLoad> second;
-    if (!image2Path.isEmpty() && Usable(image2Path)) second.emplace(PictureSource{image2Path, {}}, PicBuf1, true);
-    const bool first = LoadSlot(1, image1Path);
-    if (!second) return first;
+    if (!image2Path.isEmpty() && Usable(image2Path))
+        second.emplace(PictureSource{image2Path, {}, oneFile}, PicBuf1, true);
+    const LoadOutcome first = LoadSlot(1, image1Path);
+    if (!second) return first.ok;
 
     SetCap(QStringLiteral("Loading Image 2 ..."));
     LetEventsRun();
-    const LoadOutcome two = second->Wait();
-    if (!first) {
+    const LoadOutcome two = second->Wait(first);
+    if (!first.ok) {
         PicBuf1.clear();
     } else if (!two.ok) {
         NoteLoadFailure(2, image2Path, two.error);
@@ -138,11 +139,11 @@ bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path) {
         ui.PicView1->repaintNow();
         LetEventsRun();
     }
-    return first;
+    return first.ok;
 }
 
 void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
-                          bool clearImage1View) {
+                          bool clearImage1View, bool oneFile) {
     UntickSwapAndSideBySide();
     if (clearImage1View) ui.PicView0->clearPicture();
     ui.PicView1->clearPicture();
@@ -150,7 +151,7 @@ void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
     LetEventsRun();
     for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
         b->clear();
-    LoadPair(image1Path, image2Path);
+    LoadPair(image1Path, image2Path, oneFile);
     PicW = PicBuf0.width();
     PicH = PicBuf0.height();
 }
@@ -197,7 +198,7 @@ void FrmMain::cOpen1_Click() {
     Image1Path = path;
     const QString extracted = ExtractMpoImage2(path);
     SetCap(QStringLiteral("Loading Image 1 ..."));
-    LoadNewPair(path, extracted, true);
+    LoadNewPair(path, extracted, true, !extracted.isEmpty());
     if (!extracted.isEmpty()) QFile::remove(extracted);
     mpoPairPath_ = extracted.isEmpty() ? QString() : path;
     FinishLoad(false);
@@ -244,7 +245,7 @@ void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
         SetCap(QStringLiteral("Loading Image 1 ..."));
         // An MPO brings its own image 2; otherwise the second dropped file is it.
         const QString second = extracted.isEmpty() && Usable(f2) ? f2 : extracted;
-        LoadNewPair(f1, second, true);
+        LoadNewPair(f1, second, true, !extracted.isEmpty());
         if (!extracted.isEmpty()) QFile::remove(extracted);
         mpoPairPath_ = extracted.isEmpty() ? QString() : f1;
         Image1Path = f1;
@@ -267,7 +268,7 @@ void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
     const bool pair = !f1.isEmpty() && Usable(f1) && paths.size() >= 2 && Usable(f2);
     if (pair) {
         // Both become the pair: the first as image 1, the second as image 2.
-        LoadNewPair(f1, f2, false);
+        LoadNewPair(f1, f2, false, false);
         mpoPairPath_.clear();
     } else if (!f1.isEmpty() && Usable(f1)) {
         ui.PicView1->clearPicture();

@@ -219,6 +219,30 @@ TEST(BatchMpo, IndexedAndScannedFilesGiveWhatTheirViewsGiveAsAPair) {
     EXPECT_NEAR(pair[54 + 2], 10, 4);
 }
 
+TEST(BatchMpo, CameraOrientationTurnsBothViewsOfAFileButNotAPair) {
+    ScratchDir dir("-batch");
+    const Bytes v1 = test::MakeJpeg(48, 32, 1), v2 = test::MakeJpeg(48, 32, 5);
+    WriteBytes(dir / "t1.jpg", test::WithOrientation(v1, 6));
+    WriteBytes(dir / "t2.jpg", test::WithOrientation(v2, 6));
+    WriteBytes(dir / "plain2.jpg", v2);
+    WriteBytes(dir / "upright.jpg", test::WithOrientation(v2, 1));
+    WriteBytes(dir / "cam.mpo", test::JoinAsMpo(test::WithOrientation(v1, 6), v2));
+    WriteBytes(dir / "own.mpo",
+               test::JoinAsMpo(test::WithOrientation(v1, 6), test::WithOrientation(v2, 1)));
+    Convert({"--format", "bmp", dir / "cam.mpo", dir / "own.mpo"});
+    Convert({"--format", "bmp", "--right", dir / "t2.jpg", dir / "t1.jpg"});
+    Convert({"--format", "bmp", "--right", dir / "plain2.jpg", "--out", dir / "p", dir / "t1.jpg"});
+    Convert(
+        {"--format", "bmp", "--right", dir / "upright.jpg", "--out", dir / "u", dir / "t1.jpg"});
+    const Bytes turned = ReadAll(dir / "t1_3D-RC.bmp");
+    ASSERT_GT(turned.size(), 26u);
+    EXPECT_EQ(turned[18] | turned[19] << 8, 32);  // BMP width: upright, 32 x 48
+    EXPECT_EQ(turned[22] | turned[23] << 8, 48);
+    EXPECT_EQ(ReadAll(dir / "cam_3D-RC.bmp"), turned);
+    EXPECT_NE(ReadAll(dir / "p/t1_3D-RC.bmp"), turned);
+    EXPECT_EQ(ReadAll(dir / "own_3D-RC.bmp"), ReadAll(dir / "u/t1_3D-RC.bmp"));
+}
+
 // A worker keeps its pictures from file to file; files of other sizes after
 // it must come out as when converted alone.
 TEST(BatchRun, OneOrTwoJobsWriteWhatEachFileGivesAlone) {

@@ -44,6 +44,7 @@ struct MpoSpec {
     std::size_t pad = 0;                    // COM bytes in image 1's header
     Bytes gap = {};                         // bytes between the two images
     std::int64_t size1 = -1, offset2 = -1;  // -1: the true values
+    std::uint32_t type2 = 0x020002;         // image 2's MP type: a disparity view
 };
 
 struct Mpo {
@@ -116,7 +117,7 @@ Mpo BuildMpo(const MpoSpec& s) {
     if (s.mpf) {
         Put(f, entryAt, 0x20020002, 4, s.big);
         Put(f, entryAt + 4, s.size1 < 0 ? m.size1 : std::uint64_t(s.size1), 4, s.big);
-        Put(f, entryAt + 16, 0x00020002, 4, s.big);
+        Put(f, entryAt + 16, s.type2, 4, s.big);
         Put(f, entryAt + 20, view2.size(), 4, s.big);
         Put(f, entryAt + 24, s.offset2 < 0 ? m.image2 - m.mpStart : std::uint64_t(s.offset2), 4,
             s.big);
@@ -301,10 +302,37 @@ TEST_F(MpoFiles, ExtractCopiesTheTailOfAnMpoNamedFile) {
 
     fs::remove(dir + "StereoR.jpg");
     Captions none;
-    EXPECT_EQ(tsy::ExtractMpoImage2(Write("pair.jpg", m.file), dir, none), "");
-    EXPECT_TRUE(none.seen.empty());  // not even opened
+    EXPECT_EQ(tsy::ExtractMpoImage2(Write("plain.jpg", tsy::test::MakeJpeg(8, 8, 1)), dir, none),
+              "");
+    EXPECT_EQ(tsy::ExtractMpoImage2(dir + "missing.jpg", dir, none), "");
+    EXPECT_TRUE(none.seen.empty());
     EXPECT_FALSE(fs::exists(dir + "StereoR.jpg"));
     EXPECT_EQ(tsy::FindImage2Offset(path, none), std::int64_t(m.image2));
+}
+
+TEST(MpoKind, TheIndexDecidesBeforeTheName) {
+    const struct {
+        MpoSpec spec;
+        const char* name;
+        bool pair;
+    } cases[] = {
+        {{}, "IMG_1.JPG", true},                    // disparity view
+        {{.big = true}, "IMG_1.jpeg", true},        //
+        {{.type2 = 0x010001}, "PXL_1.MPO", false},  // large thumbnail only
+        {{.type2 = 0x010002}, "PXL_1.jpg", false},  //
+        {{.type2 = 0x020003}, "angle.jpg", false},  // other kinds: the name decides
+        {{.type2 = 0x020003}, "angle.mpo", true},   //
+        {{.mpf = false}, "pair.jpg", false},        // no index: the name decides
+        {{.mpf = false}, "pair.mpo", true},         //
+    };
+    for (const auto& c : cases) {
+        const Mpo m = BuildMpo(c.spec);
+        Captions seen;
+        const auto view2 =
+            tsy::LocateMpoImage2(c.name, std::span<const std::uint8_t>(m.file), seen);
+        EXPECT_EQ(view2.data(), c.pair ? m.file.data() + m.image2 : nullptr) << c.name;
+        EXPECT_EQ(seen.seen.empty(), !c.pair) << c.name;
+    }
 }
 
 TEST_F(MpoFiles, BothViewsDecodeFromOneBufferWithoutCopy) {
@@ -315,7 +343,6 @@ TEST_F(MpoFiles, BothViewsDecodeFromOneBufferWithoutCopy) {
     EXPECT_EQ(view2.data(), file.data() + m.image2);
     EXPECT_EQ(view2.size(), file.size() - m.image2);
     EXPECT_EQ(c.seen.back(), kExtracting);
-    EXPECT_TRUE(tsy::LocateMpoImage2("/x/pair.jpeg", file, c).empty());
 
     tsy::PictureBuffer left, right;
     std::string error;

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "TestJpeg.h"
+#include "base/PictureBuffer.h"
+#include "input/ExifOrientation.h"
+#include "prepare/Orientation.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+tsy::PictureBuffer Numbered(int w, int h) {
+    tsy::PictureBuffer b;
+    auto* p = reinterpret_cast<std::uint32_t*>(b.assign(w, h));
+    for (int i = 0; i < w * h; ++i)
+        p[i] = std::uint32_t(i + 1);
+    return b;
+}
+
+std::vector<std::vector<std::uint32_t>> Rows(const tsy::PictureBuffer& b) {
+    std::vector<std::vector<std::uint32_t>> rows(std::size_t(b.height()));
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x)
+            rows[std::size_t(y)].push_back(b.pixel(x, y) & 0xFFFFFF);
+    return rows;
+}
+
+}  // namespace
+
+TEST(Orientation, EachValueTurnsThePictureUpright) {
+    // Stored 3 x 2:  1 2 3 / 4 5 6.
+    using R = std::vector<std::vector<std::uint32_t>>;
+    const R upright[9] = {
+        {{1, 2, 3}, {4, 5, 6}},   {{1, 2, 3}, {4, 5, 6}},   {{3, 2, 1}, {6, 5, 4}},
+        {{6, 5, 4}, {3, 2, 1}},   {{4, 5, 6}, {1, 2, 3}},   {{1, 4}, {2, 5}, {3, 6}},
+        {{4, 1}, {5, 2}, {6, 3}}, {{6, 3}, {5, 2}, {4, 1}}, {{3, 6}, {2, 5}, {1, 4}},
+    };
+    for (int o = 0; o <= 9; ++o) {
+        tsy::PictureBuffer b = Numbered(3, 2);
+        tsy::ApplyOrientation(b, o);
+        EXPECT_EQ(Rows(b), upright[o == 9 ? 1 : o]) << o;
+    }
+}
+
+TEST(Orientation, TurnsAcrossBlocksComeBack) {
+    // Pairs that undo each other, on a picture larger than one block.
+    const int pairs[][2] = {{6, 8}, {5, 5}, {7, 7}, {3, 3}};
+    const tsy::PictureBuffer original = Numbered(150, 70);
+    for (const auto& [there, back] : pairs) {
+        tsy::PictureBuffer b = Numbered(150, 70);
+        tsy::ApplyOrientation(b, there);
+        EXPECT_EQ(b.width(), there >= 5 ? 70 : 150);
+        tsy::ApplyOrientation(b, back);
+        EXPECT_EQ(Rows(b), Rows(original)) << there;
+    }
+}
+
+TEST(Orientation, ReadFromTheExifSegment) {
+    const Bytes jpeg = tsy::test::MakeJpeg(8, 8, 1);
+    const struct {
+        Bytes jpeg;
+        int want;
+    } cases[] = {
+        {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 6), 6},
+        {tsy::test::WithExif(jpeg, true, 0x0112, 3, 1, 8), 8},
+        {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 9), 0},      // out of range
+        {tsy::test::WithExif(jpeg, true, 0x0112, 4, 1, 6), 0},       // not a SHORT
+        {tsy::test::WithExif(jpeg, false, 0x0110, 3, 1, 6), 0},      // another tag
+        {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 6, 12), 0},  // entry cut off
+        {jpeg, 0},
+        {Bytes{0xFF, 0xD8, 0xFF}, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(tsy::ExifOrientation(c.jpeg), c.want);
+}

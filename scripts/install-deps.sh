@@ -7,6 +7,8 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
+    # TIFF and WebP pictures
+    qt6-image-formats-plugins
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
     # alignment: only the modules it links, never the meta-package
     libopencv-core-dev libopencv-imgproc-dev libopencv-features2d-dev libopencv-calib3d-dev
@@ -14,7 +16,7 @@ packages=(
     fonts-dejavu-core
     # tests and benchmarks
     libgtest-dev libbenchmark-dev
-    xvfb xauth x11-utils python3 python3-xlib
+    xvfb xauth x11-utils python3 python3-xlib python3-pil desktop-file-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "window/FrmMain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
 
 #include "window/CaptionButtons.h"
@@ -132,19 +134,39 @@ void FrmMain::Form_Unload() {
                              QString::number(position.x()));
 }
 
+bool FrmMain::focusNextPrevChild(bool next) {
+    QList<QWidget*> chain = ui.tabOrder();
+    if (!next) std::reverse(chain.begin(), chain.end());
+    // The toolkit skips the unselected buttons of a group; here each group's
+    // run of buttons starts with its selected one instead.
+    for (QButtonGroup* group : {ui.OpGlassGroup, ui.OpColorGroup}) {
+        QAbstractButton* selected = group->checkedButton();
+        const qsizetype from = chain.indexOf(selected);
+        qsizetype first = from;
+        while (first > 0 && group->buttons().contains(chain[first - 1]))
+            --first;
+        if (from > first) chain.move(from, first);
+    }
+    const qsizetype at = chain.indexOf(QApplication::focusWidget());
+    if (at < 0) return QWidget::focusNextPrevChild(next);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QWidget* w = chain[(at + i) % chain.size()];
+        // A group leaves Tab focus only to one of its buttons; click focus tells.
+        if (w->isEnabled() && w->isVisible() && w->focusPolicy() != Qt::NoFocus) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
+
 FrmPreView* FrmMain::preview() const {
     return preview_;
 }
 
 void FrmMain::PicView2_Click() {
-    if (!preview_) {
-        preview_ = new FrmPreView(PicBuf2);
-        preview_->show();
-    } else {
-        preview_->show();
-        preview_->raise();
-        preview_->activateWindow();
-    }
+    if (!preview_) preview_ = new FrmPreView(PicBuf2);
+    preview_->Bring();
 }
 
 void FrmMain::SetCap(const QString& text) {

@@ -61,6 +61,9 @@ public:
     void cOpen2_Click();
     void PicView0_Drop(const QStringList& paths, bool isFileList);
     void PicView1_Drop(const QStringList& paths, bool isFileList);
+    // Files named on the command line: image 1 (an MPO brings image 2 along),
+    // image 2 or "", and whether image 1 is a side-by-side picture.
+    void OpenFromCommandLine(const QString& image1Path, const QString& image2Path, bool sideBySide);
     // The temporary file holding image 2 of an MPO file, or "".
     QString ExtractMpoImage2(const QString& path);
 
@@ -113,6 +116,9 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Tab visits every option button; entering a group lands on its
+    // selected option first.
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
@@ -144,6 +150,9 @@ private:
     QScrollBar* BarOf(const QLineEdit* box) const;  // the bar a text box mirrors
     void TextBoxFocus(QLineEdit* box, bool focused);
     void ConnectLoading();
+    // Opens a new image 1 as the Open button does, with image 2 from the
+    // file itself or else from image2Path.
+    void OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
     void ConnectSwitches();
     // Loads image 1 and, when image2Path is usable, image 2 at the same time;
     // shows each in its thumbnail. False when image 1 could not be loaded.

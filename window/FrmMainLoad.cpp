@@ -22,12 +22,15 @@ namespace tsy {
 namespace {
 
 const char* const kOpen1Filter =
-    "Images (*.bmp, *.jpg, *.jpeg, *.mpo, *.gif)|*.bmp;*.jpg;*.jpeg;*.mpo;*.gif|"
+    "Images (*.bmp, *.jpg, *.jpeg, *.mpo, *.gif, *.png, *.tif, *.tiff, *.webp)|"
+    "*.bmp;*.jpg;*.jpeg;*.mpo;*.gif;*.png;*.tif;*.tiff;*.webp|"
     "BMP (*.bmp)|*.bmp|JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|Multi-JPG (*.mpo)|*.mpo|"
-    "GIF (*.gif)|*.gif";
+    "GIF (*.gif)|*.gif|PNG (*.png)|*.png|TIFF (*.tif, *.tiff)|*.tif;*.tiff|WebP (*.webp)|*.webp";
 const char* const kOpen2Filter =
-    "Images (*.bmp, *.jpg, *.jpeg, *.gif)|*.bmp;*.jpg;*.jpeg;*.gif|BMP (*.bmp)|*.bmp|"
-    "JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|GIF (*.gif)|*.gif";
+    "Images (*.bmp, *.jpg, *.jpeg, *.gif, *.png, *.tif, *.tiff, *.webp)|"
+    "*.bmp;*.jpg;*.jpeg;*.gif;*.png;*.tif;*.tiff;*.webp|BMP (*.bmp)|*.bmp|"
+    "JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|GIF (*.gif)|*.gif|PNG (*.png)|*.png|"
+    "TIFF (*.tif, *.tiff)|*.tif;*.tiff|WebP (*.webp)|*.webp";
 
 bool Usable(const QString& path) {
     return Exists(path.toStdString()) > 0;
@@ -190,18 +193,33 @@ void FrmMain::cOpen1_Click() {
     const QString path = TrimBlanks(platform_.dialogs.FileDialog(
         this, MakeFileDialogRequest(0, "*.*", "Open Image 1 ...", kOpen1Filter)));
     if (!Usable(path)) return;
+    OpenImage1(path, QString(), false);
+}
+
+void FrmMain::OpenImage1(const QString& path, const QString& image2Path, bool sideBySide) {
     ui.PicView0->clearPicture();
     ui.PicView1->clearPicture();
     ui.PicView2->clearPicture();
     LetEventsRun();
     EnableButtons(false);
     Image1Path = path;
-    const QString extracted = ExtractMpoImage2(path);
+    const QString extracted = sideBySide ? QString() : ExtractMpoImage2(path);
     SetCap(QStringLiteral("Loading Image 1 ..."));
-    LoadNewPair(path, extracted, true, !extracted.isEmpty());
+    LoadNewPair(path, extracted.isEmpty() ? image2Path : extracted, true, !extracted.isEmpty());
     if (!extracted.isEmpty()) QFile::remove(extracted);
     mpoPairPath_ = extracted.isEmpty() ? QString() : path;
+    // A named image 2 that is not there is a failure to show, not to ignore.
+    if (extracted.isEmpty() && !image2Path.isEmpty() && !Usable(image2Path))
+        NoteLoadFailure(2, image2Path, QStringLiteral("the file cannot be found"));
     FinishLoad(false);
+    // Ticking runs the split and the rebuild, as a click does.
+    if (sideBySide && PicBuf0.hasImage()) ui.CkSBS->setChecked(true);
+}
+
+void FrmMain::OpenFromCommandLine(const QString& image1Path, const QString& image2Path,
+                                  bool sideBySide) {
+    SetCap(QString());
+    OpenImage1(image1Path, image2Path, sideBySide);
 }
 
 void FrmMain::cOpen2_Click() {

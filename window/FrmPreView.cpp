@@ -2,7 +2,9 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
+#include "base/PictureBuffer.h"
 #include "window/PictureView.h"
 #include "window/ShowFitted.h"
 
@@ -26,7 +28,22 @@ FrmPreView::FrmPreView(const PictureBuffer& result) : result_(result) {
     // The window, not the picture, takes every press.
     Pic->setEnabled(false);
     Pic->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Restored from maximised, the window shows the picture fitted in half
+    // the screen, in the middle.
+    const QRect screenArea = screen()->availableGeometry();
+    QSize size = screenArea.size() / 2;
+    if (result.width() > 0 && result.height() > 0)
+        size = QSize(result.width(), result.height()).scaled(size, Qt::KeepAspectRatio);
+    resize(size.expandedTo(QSize(64, 48)));
+    move(screenArea.center() - rect().center());
     setWindowState(Qt::WindowMaximized);
+}
+
+void FrmPreView::Bring() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 void FrmPreView::resizeEvent(QResizeEvent*) {

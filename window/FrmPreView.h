@@ -16,6 +16,9 @@ class FrmPreView : public QWidget {
 public:
     explicit FrmPreView(const PictureBuffer& result);
 
+    // Shows the window, out of the task bar if minimised, in front and active.
+    void Bring();
+
     PictureView* Pic = nullptr;
 
 protected:

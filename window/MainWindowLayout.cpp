@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionFrame>
+#include <algorithm>
 
 #include "window/CaptionButtons.h"
 #include "window/PictureView.h"
@@ -16,9 +17,9 @@ namespace tsy {
 
 namespace {
 
-// A frame without caption. Like a captioned group box it leaves room for the
-// caption line at the top, so the row of tall buttons above a frame does not
-// hide its upper edge.
+// A frame without caption: a plain box around its controls. (The style's
+// group-box primitive keeps room for a caption above the box, which cut
+// through the controls of the top row.)
 class GroupFrame : public QFrame {
 public:
     using QFrame::QFrame;
@@ -28,16 +29,25 @@ protected:
         QPainter p(this);
         QStyleOptionFrame opt;
         opt.initFrom(this);
-        opt.rect = rect().adjusted(0, kCaptionSpace, 0, 0);
         opt.lineWidth = 1;
         opt.midLineWidth = 0;
         opt.frameShape = QFrame::StyledPanel;
-        style()->drawPrimitive(QStyle::PE_FrameGroupBox, &opt, &p, this);
+        style()->drawPrimitive(QStyle::PE_Frame, &opt, &p, this);
     }
-
-private:
-    static constexpr int kCaptionSpace = 6;
 };
+
+// The top row's controls fill their frames edge to edge; moved inside by a
+// few pixels they leave the box visible around them.
+void InsetChildren(QWidget* frame, int inset) {
+    const int w = frame->width(), h = frame->height();
+    for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = c->geometry();
+        const int left = inset + g.left() * (w - 2 * inset) / w;
+        const int right = inset + (g.right() + 1) * (w - 2 * inset) / w;
+        c->setGeometry(left, inset + g.top(), right - left,
+                       std::min(g.height(), h - 2 * inset - g.top()));
+    }
+}
 
 QFrame* MakeFrame(QWidget* parent, const char* name, QRect geometry) {
     auto* frame = new GroupFrame(parent);
@@ -113,9 +123,9 @@ void MainWindowLayout::setupUi(QWidget* w) {
     const QCursor hand(Qt::PointingHandCursor);
 
     // Picture area first, so the top row lies above it where they touch.
-    Frame0 = MakeFrame(w, "Frame0", {4, 42, 219, 171});
-    Frame1 = MakeFrame(w, "Frame1", {4, 212, 219, 171});
-    Frame2 = MakeFrame(w, "Frame2", {228, 42, 445, 341});
+    Frame0 = MakeFrame(w, "Frame0", {4, 48, 219, 165});
+    Frame1 = MakeFrame(w, "Frame1", {4, 218, 219, 165});
+    Frame2 = MakeFrame(w, "Frame2", {228, 48, 445, 335});
     PicView0 = Place(new PictureView(w), "PicView0", {6, 50, 214, 160}, " Image 1 ");
     PicView1 = Place(new PictureView(w), "PicView1", {6, 220, 214, 160}, " Image 2 ");
     PicView2 = Place(new PictureView(w), "PicView2", {230, 50, 440, 330},
@@ -187,6 +197,8 @@ void MainWindowLayout::setupUi(QWidget* w) {
 
     cSave = Place(new QPushButton(QStringLiteral("&Save Img."), w), "cSave", {636, 4, 59, 39},
                   " Save 3D-Image ... ");
+    for (QFrame* frame : {FrameImages, FrameGlasses, FrameColor})
+        InsetChildren(frame, 2);
 
     HSB = MakeScrollBar(w, Qt::Horizontal, "HSB", {4, 388, 217, 17}, -128, 128, 8);
     HSC = MakeScrollBar(w, Qt::Horizontal, "HSC", {106, 388, 117, 17}, -128, 128, 8);
@@ -195,28 +207,29 @@ void MainWindowLayout::setupUi(QWidget* w) {
     cReset = Place(new QPushButton(QStringLiteral("&R"), w), "cReset", {678, 388, 17, 17},
                    " Reset Brightness & X-/Y-Offset ");
 
-    FrameBriCon = MakeFrame(w, "FrameBriCon", {4, 408, 111, 33});
-    lBrL = MakeLabel(FrameBriCon, "lBrL", {8, 12, 64, 15}, "Brightness:", false);
-    tBr = MakeTextBox(FrameBriCon, "tBr", {74, 12, 31, 15}, 4);
+    // The bottom row's boxes sit side by side, their captions in the middle.
+    FrameBriCon = MakeFrame(w, "FrameBriCon", {4, 408, 106, 33});
+    lBrL = MakeLabel(FrameBriCon, "lBrL", {8, 9, 64, 15}, "Brightness:", false);
+    tBr = MakeTextBox(FrameBriCon, "tBr", {72, 9, 31, 15}, 4);
     Frame3 = MakeFrame(w, "Frame3", {112, 408, 111, 33});
-    lCoL = MakeLabel(Frame3, "lCoL", {8, 12, 56, 15}, "Contrast:", false);
-    lCo = MakeLabel(Frame3, "lCo", {76, 12, 27, 15}, "0", true);
+    lCoL = MakeLabel(Frame3, "lCoL", {8, 9, 56, 15}, "Contrast:", false);
+    lCo = MakeLabel(Frame3, "lCo", {76, 9, 27, 15}, "0", true);
     lCo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* hidden : {lCoL, lCo}) {
         hidden->hide();
         hidden->setEnabled(false);
     }
-    FrameInfo = MakeFrame(w, "FrameInfo", {228, 408, 261, 33});
-    lDiL = MakeLabel(FrameInfo, "lDiL", {8, 12, 104, 15}, "Image Dimensions:", false);
+    FrameInfo = MakeFrame(w, "FrameInfo", {228, 408, 256, 33});
+    lDiL = MakeLabel(FrameInfo, "lDiL", {8, 9, 104, 15}, "Image Dimensions:", false);
     // Right-aligned so that long sizes ("6000 x 4000  =  24.0 mp") still fit.
-    lDi = MakeLabel(FrameInfo, "lDi", {112, 12, 141, 15}, "0 x 0  =  0 mp", true);
+    lDi = MakeLabel(FrameInfo, "lDi", {110, 9, 141, 15}, "0 x 0  =  0 mp", true);
     lDi->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    FrameOffsetX = MakeFrame(w, "FrameOffsetX", {486, 408, 107, 33});
-    lXoL = MakeLabel(FrameOffsetX, "lXoL", {8, 12, 50, 15}, "X-Offset:", false);
-    tXo = MakeTextBox(FrameOffsetX, "tXo", {58, 12, 43, 15}, 6);
-    FrameOffsetY = MakeFrame(w, "FrameOffsetY", {590, 408, 105, 33});
-    lYoL = MakeLabel(FrameOffsetY, "lYoL", {8, 12, 50, 15}, "Y-Offset:", false);
-    tYo = MakeTextBox(FrameOffsetY, "tYo", {58, 12, 43, 15}, 6);
+    FrameOffsetX = MakeFrame(w, "FrameOffsetX", {487, 408, 101, 33});
+    lXoL = MakeLabel(FrameOffsetX, "lXoL", {6, 9, 50, 15}, "X-Offset:", false);
+    tXo = MakeTextBox(FrameOffsetX, "tXo", {54, 9, 43, 15}, 6);
+    FrameOffsetY = MakeFrame(w, "FrameOffsetY", {591, 408, 104, 33});
+    lYoL = MakeLabel(FrameOffsetY, "lYoL", {6, 9, 50, 15}, "Y-Offset:", false);
+    tYo = MakeTextBox(FrameOffsetY, "tYo", {54, 9, 43, 15}, 6);
 
     CkStretch =
         Place(new CheckBox(QStringLiteral("Stretch &Images"), w), "CkStretch", {0, 0, 100, 17});
@@ -232,13 +245,17 @@ void MainWindowLayout::setupUi(QWidget* w) {
     for (OptionButton* b : OpColor)
         b->setCursor(hand);
 
-    // Keyboard order of the working controls; the rest follow.
+    const QList<QWidget*> order = tabOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+QList<QWidget*> MainWindowLayout::tabOrder() const {
     QList<QWidget*> order = {cOpen1, cOpen2, CkSBS, CkSwap, CkAlign};
     order.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
     order.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
     order.append({cSave, HSB, HS, VS, cReset, tBr, tXo, tYo});
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
+    return order;
 }
 
 QList<QWidget*> MainWindowLayout::busyControls() const {

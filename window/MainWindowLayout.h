@@ -70,6 +70,8 @@ struct MainWindowLayout {
     static constexpr int kClientHeight = 445;
 
     void setupUi(QWidget* window);
+    // Keyboard order of the working controls, the text boxes last.
+    QList<QWidget*> tabOrder() const;
     // The controls the busy switch disables and enables, in its order.
     QList<QWidget*> busyControls() const;
 };

@@ -9,9 +9,11 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "window/CaptionButtons.h"
-#include "window/PictureView.h"
 #include "base/SysTempDir.h"
+#include "platform/PictureLoader.h"
+#include "window/CaptionButtons.h"
+#include "window/CommandLine.h"
+#include "window/PictureView.h"
 
 using namespace tsy;
 using namespace tsy::test;
@@ -31,6 +33,9 @@ private slots:
     void damagedFilesLeaveTheWindowReady_data();
     void damagedFilesLeaveTheWindowReady();
     void jpegCutInItsDataLoadsAndSaysSo();
+    void commandLineNamesWhatToOpen();
+    void commandLineSideBySideAndMissingImageTwo();
+    void tiffAndWebpLoadAndTheRestAreRefusedByName();
 
 private:
     QString Write(const QString& name, const QImage& image, const char* format);
@@ -113,7 +118,7 @@ void LoadTest::openingAnMpoFillsBothViews() {
 
     const auto& request = t.fp.dialogs.fileRequests.value(0);
     QCOMPARE(QString::fromStdString(request.title), QStringLiteral("Open Image 1 ..."));
-    QCOMPARE(request.filters.size(), size_t(5));
+    QCOMPARE(request.filters.size(), size_t(8));
     QCOMPARE(request.selectedFilter, 0);
 
     QCOMPARE(t.w.image1().width(), 64);
@@ -179,7 +184,7 @@ void LoadTest::imageTwoAloneReplacesOnlyImageTwo() {
     QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
     QCOMPARE(QString::fromStdString(t.fp.dialogs.fileRequests.last().title),
              QStringLiteral("Open Image 2 ..."));
-    QCOMPARE(t.fp.dialogs.fileRequests.last().filters.size(), size_t(4));
+    QCOMPARE(t.fp.dialogs.fileRequests.last().filters.size(), size_t(7));
     QVERIFY(Near(Window::At(t.w.image2(), 5, 5), QColor(10, 10, 200)));
     QCOMPARE(t.w.image1Path(), image1);
     QCOMPARE(t.w.pictureWidth(), 40);
@@ -313,6 +318,70 @@ void LoadTest::damagedFilesLeaveTheWindowReady() {
     QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
     QCOMPARE(t.w.pictureWidth(), 32);
     QVERIFY(t.Status().startsWith("Ready!"));
+}
+
+void LoadTest::commandLineNamesWhatToOpen() {
+    using A = CommandLine::Action;
+    const struct {
+        std::vector<std::string> args;
+        A action;
+        std::string image1, image2;
+        bool sbs;
+    } cases[] = {
+        {{}, A::Run, "", "", false},
+        {{"a.mpo"}, A::Run, "a.mpo", "", false},
+        {{"l.jpg", "r.jpg"}, A::Run, "l.jpg", "r.jpg", false},
+        {{"--sbs", "s.jpg"}, A::Run, "s.jpg", "", true},
+        {{"--", "-x.jpg"}, A::Run, "-x.jpg", "", false},
+        {{"a", "--help", "--bad"}, A::Help, "", "", false},
+        {{"--version"}, A::Version, "", "", false},
+        {{"--sbs"}, A::Error, "", "", true},
+        {{"--sbs", "a", "b"}, A::Error, "", "", true},
+        {{"a", "b", "c"}, A::Error, "", "", false},
+        {{"-x"}, A::Error, "", "", false},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ParseCommandLine(c.args);
+        QCOMPARE(line.action, c.action);
+        if (c.action != A::Run) {
+            QVERIFY(!line.message.empty());
+            continue;
+        }
+        QCOMPARE(line.image1, c.image1);
+        QCOMPARE(line.image2, c.image2);
+        QCOMPARE(line.sideBySide, c.sbs);
+    }
+}
+
+void LoadTest::commandLineSideBySideAndMissingImageTwo() {
+    Window t;
+    QImage sbs = Uniform(80, 30, Qt::red);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 40; x < 80; ++x)
+            sbs.setPixel(x, y, qRgb(0, 255, 255));
+    t.w.OpenFromCommandLine(Write("sbs.png", sbs, "PNG"), {}, true);
+    QVERIFY(t.w.controls().CkSBS->isChecked());
+    QCOMPARE(Window::At(t.w.image1(), 1, 1), QColor(Qt::red));
+    QCOMPARE(Window::At(t.w.image2(), 1, 1), QColor(Qt::cyan));
+
+    t.w.OpenFromCommandLine(Write("l.png", Uniform(20, 10, Qt::red), "PNG"),
+                            dir_.filePath("missing.png"), false);
+    QVERIFY(!t.w.controls().CkSBS->isChecked());
+    QVERIFY(t.w.image1().hasImage());
+    QVERIFY(!t.w.image2().hasImage());
+    QCOMPARE(t.Status(), QStringLiteral("Image NOT loaded!"));
+    QCOMPARE(t.fp.dialogs.beeps, 1);
+}
+
+void LoadTest::tiffAndWebpLoadAndTheRestAreRefusedByName() {
+    PictureBuffer b;
+    QString error;
+    for (const char* format : {"TIFF", "WEBP"}) {
+        QVERIFY(LoadPicture(Write("p", Uniform(30, 20, Qt::blue), format), b, error));
+        QCOMPARE(b.width(), 30);
+    }
+    QVERIFY(!LoadPicture(WriteBytes("x.txt", "not a picture at all"), b, error));
+    QVERIFY2(error.contains(QStringLiteral("PNG, BMP, GIF, TIFF and WebP")), qPrintable(error));
 }
 
 QTEST_MAIN(LoadTest)

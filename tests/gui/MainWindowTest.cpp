@@ -24,6 +24,7 @@ class MainWindowTest : public QObject {
 private slots:
     void controlsMatchTheLayoutTables();
     void tabOrderFollowsTheWorkingControls();
+    void tabVisitsEveryOptionStartingWithTheSelected();
     void lowDepthIsRefusedWithoutWindowOrSettings_data();
     void lowDepthIsRefusedWithoutWindowOrSettings();
     void otherDepthsStartWithOnlyImageOneOpen_data();
@@ -169,6 +170,33 @@ void MainWindowTest::tabOrderFollowsTheWorkingControls() {
             c = c->nextInFocusChain();
         while (c->focusPolicy() == Qt::NoFocus || c->isHidden());
         QCOMPARE(c, expected[i]);
+    }
+}
+
+void MainWindowTest::tabVisitsEveryOptionStartingWithTheSelected() {
+    FakePlatform fp;
+    FrmMain w(fp.platform);
+    QVERIFY(w.Form_Load());
+    w.EnableButtons(true);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const MainWindowLayout& c = w.controls();
+    const QList<QWidget*> forward = {c.cOpen1,     c.cOpen2,     c.CkSBS,      c.CkSwap,
+                                     c.OpGlass[0], c.OpGlass[1], c.OpColor[2], c.OpColor[0],
+                                     c.OpColor[1], c.OpColor[3], c.cSave,      c.HSB,
+                                     c.HS,         c.VS,         c.cReset};
+    const QList<QWidget*> backward = {c.cReset,     c.VS,         c.HS,         c.HSB,
+                                      c.cSave,      c.OpColor[2], c.OpColor[3], c.OpColor[1],
+                                      c.OpColor[0], c.OpGlass[0], c.OpGlass[1], c.CkSwap,
+                                      c.CkSBS,      c.cOpen2,     c.cOpen1};
+    for (const bool back : {false, true}) {
+        const QList<QWidget*>& want = back ? backward : forward;
+        want.front()->setFocus(Qt::OtherFocusReason);
+        for (int i = 1; i < want.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                            back ? Qt::ShiftModifier : Qt::NoModifier);
+            QCOMPARE(QApplication::focusWidget(), want[i]);
+        }
     }
 }
 

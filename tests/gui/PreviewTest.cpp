@@ -15,6 +15,7 @@ private slots:
     void redrawsFittedAfterAResize();
     void anyKeyOrButtonCloses();
     void secondClickRaisesTheSamePreview();
+    void minimisedComesBackAndRestoresToHalfTheScreen();
     void closingTheMainWindowClosesIt();
 };
 
@@ -88,6 +89,25 @@ void PreviewTest::secondClickRaisesTheSamePreview() {
                       [](QWidget* w) { return qobject_cast<FrmPreView*>(w) && w->isVisible(); }),
         1);
     first->close();
+}
+
+void PreviewTest::minimisedComesBackAndRestoresToHalfTheScreen() {
+    Window t;
+    t.Feed(Uniform(4000, 1000, Qt::red), Uniform(4000, 1000, Qt::cyan));
+    FrmPreView* p = Open(t);
+    const QSize half = p->screen()->availableGeometry().size() / 2;
+    const QRect normal = p->normalGeometry();
+    QCOMPARE(normal.width(), half.width());  // a wide picture fills the width
+    QVERIFY(qAbs(normal.height() - half.width() / 4) <= 1);
+    p->showMinimized();
+    QTRY_VERIFY(p->isMinimized());
+    QTest::mouseClick(t.w.controls().PicView2, Qt::LeftButton);
+    QTRY_VERIFY(!p->isMinimized());
+    QVERIFY(p->isVisible());
+    QCOMPARE(p->windowState() & Qt::WindowMaximized, Qt::WindowMaximized);
+    p->showNormal();
+    QTRY_COMPARE(p->size(), normal.size());
+    p->close();
 }
 
 void PreviewTest::closingTheMainWindowClosesIt() {

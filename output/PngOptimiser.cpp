@@ -14,7 +14,7 @@
 namespace tsy {
 
 bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std::uint8_t>& png,
-               std::string& error) {
+               std::string& error, const PngProgress& progress) {
     png.clear();
     if (image.width <= 0 || image.height <= 0 ||
         image.rgb.size() != std::size_t(image.width) * std::size_t(image.height) * 3) {
@@ -27,6 +27,9 @@ bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std
     try {
         const std::vector<png::Raster> rasters = png::Rasters(image, effort);
         png::Best best;
+        best.progress = &progress;
+        for (const png::Raster& r : rasters)
+            best.trialsPlanned += png::PlannedTrials(r, effort, filter);
         std::size_t trialNo = 0;
         for (const png::Raster& r : rasters)
             png::Search(r, effort, filter, threads, best, trialNo);
@@ -41,6 +44,7 @@ bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std
             return false;
         }
         png::Assemble(*best.raster, png);
+        if (progress) progress(100);
     } catch (const std::bad_alloc&) {
         png.clear();
         error = "not enough memory to compress the picture";
@@ -50,7 +54,8 @@ bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std
 }
 
 bool OptimiseBmpToPng(const std::string& bmpPath, const std::string& pngPath,
-                      const PngOptions& options, bool replace, std::string& error) {
+                      const PngOptions& options, bool replace, std::string& error,
+                      const PngProgress& progress) {
     struct stat st {};
     if (!replace && ::lstat(pngPath.c_str(), &st) == 0) {
         error = pngPath + " exists already (use /Y to replace it)";
@@ -58,7 +63,8 @@ bool OptimiseBmpToPng(const std::string& bmpPath, const std::string& pngPath,
     }
     RgbImage image;
     std::vector<std::uint8_t> png;
-    if (!ReadBmp(bmpPath, image, error) || !EncodePng(image, options, png, error)) return false;
+    if (!ReadBmp(bmpPath, image, error) || !EncodePng(image, options, png, error, progress))
+        return false;
     FileReplacer file(pngPath);
     return file.Open(error) && file.Write(png.data(), png.size(), error) &&
            file.Commit(error, replace);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,15 +31,20 @@ struct PngOptions {
     int threads = 0;  // 0: one per core
 };
 
+// Called with a rising percentage as the search goes on, 100 at the end;
+// from the search's threads, one call at a time.
+using PngProgress = std::function<void(int percent)>;
+
 // Encodes the picture as the smallest PNG the search finds. False with a
 // message only when memory runs out or the picture is empty.
 bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std::uint8_t>& png,
-               std::string& error);
+               std::string& error, const PngProgress& progress = {});
 
 // Reads a BMP and writes it as PNG beside the output, then renames it into
 // place, so the output name never holds a partial file. Without replace an
 // existing output is left alone and the call fails.
 bool OptimiseBmpToPng(const std::string& bmpPath, const std::string& pngPath,
-                      const PngOptions& options, bool replace, std::string& error);
+                      const PngOptions& options, bool replace, std::string& error,
+                      const PngProgress& progress = {});
 
 }  // namespace tsy

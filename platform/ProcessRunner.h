@@ -2,15 +2,22 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tsy {
 
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
+    // Each line the program prints on its standard output.
+    using LineSink = std::function<void(const QString& line)>;
+
     // Starts the program without a window and waits, without a time limit,
-    // until it has ended. Returns at once when it cannot be started.
-    virtual void ShellWait(const QString& program, const QStringList& arguments) = 0;
+    // until it has ended. Returns at once when it cannot be started. With
+    // onLine, windows repaint while it runs (user input waits) and onLine gets
+    // each line the program prints; without, its output is passed through.
+    virtual void ShellWait(const QString& program, const QStringList& arguments,
+                           const LineSink& onLine = {}) = 0;
 };
 
 }  // namespace tsy

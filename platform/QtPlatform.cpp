@@ -76,12 +76,26 @@ public:
 
 class QtProcessRunner final : public ProcessRunner {
 public:
-    void ShellWait(const QString& program, const QStringList& arguments) override {
+    void ShellWait(const QString& program, const QStringList& arguments,
+                   const LineSink& onLine) override {
         QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.setProcessChannelMode(onLine ? QProcess::ForwardedErrorChannel
+                                             : QProcess::ForwardedChannels);
         process.start(program, arguments);
         if (!process.waitForStarted(-1)) return;
-        process.waitForFinished(-1);
+        if (!onLine) {
+            process.waitForFinished(-1);
+            return;
+        }
+        QEventLoop loop;
+        const auto readLines = [&] {
+            while (process.canReadLine())
+                onLine(QString::fromLocal8Bit(process.readLine()).trimmed());
+        };
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, readLines);
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        if (process.state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        readLines();
     }
 };
 

@@ -122,8 +122,18 @@ void FrmMain::SavePngImage(const QString& name) {
         ReportSave(false);
         return;
     }
-    SetCap(QStringLiteral("Compressing PNG Image, please wait ..."));
-    platform_.processes.ShellWait(QStringLiteral("/bin/sh"), {QString::fromStdString(temp.script)});
+    const QString compressing = QStringLiteral("Compressing PNG Image, please wait ...");
+    SetCap(compressing);
+    // The optimiser prints how far it has come; the window stays busy but
+    // repaints and shows it.
+    platform_.processes.ShellWait(
+        QStringLiteral("/bin/sh"), {QString::fromStdString(temp.script)},
+        [this, &compressing](const QString& line) {
+            bool number = false;
+            const int percent = line.endsWith('%') ? line.chopped(1).toInt(&number) : -1;
+            if (number && percent >= 0 && percent <= 100)
+                SetCap(compressing + " " + QString::number(percent) + "%");
+        });
     ReportSave(WrittenSince(before, path));
 }
 

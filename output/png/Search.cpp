@@ -100,6 +100,7 @@ void RunTrials(std::vector<std::unique_ptr<PlanWork>>& works, const Raster& rast
         } catch (const std::bad_alloc&) {
             best.outOfMemory = true;
         }
+        best.CountTrials(1);
     });
 }
 
@@ -167,8 +168,26 @@ void Search(const Raster& raster, int effort, int filter, int threads, Best& bes
             thorough.push_back(std::make_unique<PlanWork>());
             thorough.back()->plan = &plans[order[i]];
         }
+        best.CountTrials(count - thorough.size());
         RunTrials(thorough, raster, {coder}, threads, best, trialNo);
     }
+}
+
+std::size_t PlannedTrials(const Raster& raster, int effort, int filter) {
+    const std::size_t plans = PlanKinds(raster, effort, filter).size();
+    const Level level = LevelFor(effort);
+    return plans * level.quick.size() +
+           std::min(level.thoroughPlans, plans) * level.thorough.size();
+}
+
+void Best::CountTrials(std::size_t n) {
+    if (!progress || !*progress || n == 0) return;
+    const std::size_t done = trialsDone += n;
+    const int percent = int(std::min<std::size_t>(99, done * 100 / trialsPlanned));
+    std::lock_guard<std::mutex> lock(mutex);
+    if (percent <= percentShown) return;
+    percentShown = percent;
+    (*progress)(percent);
 }
 
 }  // namespace tsy::png

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <vector>
@@ -29,7 +30,18 @@ struct Best {
     void Offer(const Raster* r, const Plan& p, Coder c, std::size_t trial, std::size_t bytes);
     // The winner's zlib stream; false when memory ran out.
     bool Code(std::vector<std::uint8_t>& idat) const;
+
+    // How far the search has come: trials done of those planned (skipped
+    // ones count as done), reported as a rising percentage below 100.
+    const std::function<void(int)>* progress = nullptr;
+    std::atomic<std::size_t> trialsDone{0};
+    std::size_t trialsPlanned = 1;
+    int percentShown = -1;
+    void CountTrials(std::size_t n);
 };
+
+// How many trials Search plans on the raster, for the progress count.
+std::size_t PlannedTrials(const Raster& raster, int effort, int filter);
 
 // Tries the row-filter plans and coders that effort (0 most thorough .. 4)
 // and filter (-1 the effort's choice, 0..4 fixed, 5 adaptive) ask for on one

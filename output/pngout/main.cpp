@@ -1,6 +1,7 @@
 // The PNG optimiser the save flow writes out and runs:
 //   tsy-pngout <input.bmp> <output.png> [/S<n>] [/F<n>] [/Y]
-// Exit 0 only when the PNG is completely in place.
+// Exit 0 only when the PNG is completely in place. Prints "N%" lines as the
+// search goes on.
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -50,8 +51,13 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // The saving window shows these on its caption.
+    const auto progress = [](int percent) {
+        std::printf("%d%%\n", percent);
+        std::fflush(stdout);
+    };
     std::string error;
-    if (!tsy::OptimiseBmpToPng(argv[1], argv[2], options, replace, error)) {
+    if (!tsy::OptimiseBmpToPng(argv[1], argv[2], options, replace, error, progress)) {
         std::fprintf(stderr, "tsy-pngout: %s\n", error.c_str());
         return 1;
     }

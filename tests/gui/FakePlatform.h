@@ -78,9 +78,14 @@ class FakeProcesses : public ProcessRunner {
 public:
     QList<QStringList> runs;  // program followed by its arguments
     std::function<void(const QString&, const QStringList&)> onRun;
-    void ShellWait(const QString& program, const QStringList& arguments) override {
+    QStringList printed;  // what the program "prints", line by line
+    void ShellWait(const QString& program, const QStringList& arguments,
+                   const LineSink& onLine) override {
         runs.append(QStringList{program} + arguments);
         if (onRun) onRun(program, arguments);
+        if (onLine)
+            for (const QString& line : printed)
+                onLine(line);
     }
 };
 

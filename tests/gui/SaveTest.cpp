@@ -175,6 +175,10 @@ void SaveTest::namesThisProgramCannotWriteAreReported() {
 void SaveTest::aStaleFileIsNotASuccess() {
     Window t;  // fake processes: the optimiser never runs
     Prepare(t);
+    t.fp.processes.printed = {"7%", "not a number%", "40%", "100%"};
+    t.fp.processes.onRun = [&](const QString&, const QStringList&) {
+        QVERIFY(!t.w.controls().cSave->isEnabled());
+    };
     const QString path = dir_.filePath("stale.png");
     {
         QFile f(path);
@@ -193,6 +197,8 @@ void SaveTest::aStaleFileIsNotASuccess() {
     QVERIFY(QFile::exists(temp_ + "/PNGOUT.EXE"));
     QVERIFY(QFileInfo(temp_ + "/PNGOUT.EXE").isExecutable());
     QVERIFY(statuses_.contains("Compressing PNG Image, please wait ..."));
+    QVERIFY(statuses_.contains("Compressing PNG Image, please wait ... 40%"));
+    QVERIFY(!statuses_.contains("Compressing PNG Image, please wait ... not a number%"));
     for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})
         QFile::remove(temp_ + f);
 }
@@ -216,9 +222,22 @@ void SaveTest::pngThroughTheRealOptimiserAndScript() {
     const QString path = dir_.filePath("pair 'one' $HOME.png");
     t.fp.dialogs.fileAnswers << path;
     QTest::mouseClick(t.w.controls().cSave, Qt::LeftButton);
-    QCOMPARE(statuses_.mid(statuses_.size() - 3),
-             QStringList({"Saving Temporary Image ...", "Compressing PNG Image, please wait ...",
-                          "Image successfully saved!"}));
+    // The optimiser's percentages follow the plain caption, rising to 100.
+    const QString compressing = QStringLiteral("Compressing PNG Image, please wait ...");
+    const qsizetype first = statuses_.indexOf(compressing);
+    QVERIFY(first > 0);
+    QCOMPARE(statuses_[first - 1], QStringLiteral("Saving Temporary Image ..."));
+    QCOMPARE(statuses_.last(), QStringLiteral("Image successfully saved!"));
+    const QStringList shown = statuses_.mid(first + 1, statuses_.size() - first - 2);
+    QVERIFY(!shown.isEmpty());
+    int last = -1;
+    for (const QString& s : shown) {
+        QVERIFY2(s.startsWith(compressing + " ") && s.endsWith('%'), qPrintable(s));
+        const int percent = s.mid(compressing.size() + 1).chopped(1).toInt();
+        QVERIFY(percent > last);
+        last = percent;
+    }
+    QCOMPARE(last, 100);
     QCOMPARE(t.fp.settings.values[kKey + "SaveFormat"], QStringLiteral(".png"));
     ComparePixels(QImage(path, "PNG"), t.w.anaglyph());
     for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})

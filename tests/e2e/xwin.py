@@ -7,6 +7,8 @@
   xwin.py click X Y          press and release the left button at screen X, Y
   xwin.py type TITLE TEXT    give the window whose title contains TITLE the
                              keyboard, type TEXT (ASCII) and press Return
+  xwin.py pixel TITLE X Y    print "R G B" of the pixel at X, Y inside the
+                             window whose title contains TITLE
 """
 import sys
 import time
@@ -102,6 +104,16 @@ def type_text(d, title, text):
     key(d, XK.XK_Return)
 
 
+def pixel(d, title, x, y):
+    w, _ = find(d, lambda t: title in t)
+    if w is None:
+        sys.exit("no window title containing %r" % title)
+    root = d.screen().root
+    at = root.translate_coords(w, x, y)
+    raw = root.get_image(at.x, at.y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
+    print(raw[2], raw[1], raw[0])
+
+
 def main():
     args = sys.argv[1:]
     d = display.Display()
@@ -111,6 +123,8 @@ def main():
         wait(d, args[1], float(args[2]) if len(args) == 3 else 20)
     elif len(args) == 3 and args[0] == "click":
         click(d, int(args[1]), int(args[2]))
+    elif len(args) == 4 and args[0] == "pixel":
+        pixel(d, args[1], int(args[2]), int(args[3]))
     elif len(args) == 3 and args[0] == "type":
         type_text(d, args[1], args[2])
     else:

@@ -36,16 +36,14 @@ protected:
     }
 };
 
-// The top row's controls fill their frames edge to edge; moved inside by a
-// few pixels they leave the box visible around them.
+// The top row's controls fill their frames from the top edge; moved down by
+// a few pixels they leave the box visible above them. (Their widths are those
+// their captions need, so they keep them.)
 void InsetChildren(QWidget* frame, int inset) {
-    const int w = frame->width(), h = frame->height();
     for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QRect g = c->geometry();
-        const int left = inset + g.left() * (w - 2 * inset) / w;
-        const int right = inset + (g.right() + 1) * (w - 2 * inset) / w;
-        c->setGeometry(left, inset + g.top(), right - left,
-                       std::min(g.height(), h - 2 * inset - g.top()));
+        c->setGeometry(g.left(), g.top() + inset, g.width(),
+                       std::min(g.height(), frame->height() - 2 * inset - g.top()));
     }
 }
 

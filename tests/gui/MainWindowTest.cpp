@@ -181,14 +181,23 @@ void MainWindowTest::tabVisitsEveryOptionStartingWithTheSelected() {
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const MainWindowLayout& c = w.controls();
-    const QList<QWidget*> forward = {c.cOpen1,     c.cOpen2,     c.CkSBS,      c.CkSwap,
-                                     c.OpGlass[0], c.OpGlass[1], c.OpColor[2], c.OpColor[0],
-                                     c.OpColor[1], c.OpColor[3], c.cSave,      c.HSB,
-                                     c.HS,         c.VS,         c.cReset};
-    const QList<QWidget*> backward = {c.cReset,     c.VS,         c.HS,         c.HSB,
-                                      c.cSave,      c.OpColor[2], c.OpColor[3], c.OpColor[1],
-                                      c.OpColor[0], c.OpGlass[0], c.OpGlass[1], c.CkSwap,
-                                      c.CkSBS,      c.cOpen2,     c.cOpen1};
+    // A group's run starts with its selected option ("Red/Cyan", "Full
+    // Color"), then the others in their listed order.
+    const auto run = [](const auto& group, bool back) {
+        QList<QWidget*> buttons(group.begin(), group.end());
+        if (back) std::reverse(buttons.begin(), buttons.end());
+        std::stable_partition(buttons.begin(), buttons.end(), [](QWidget* b) {
+            return static_cast<QAbstractButton*>(b)->isChecked();
+        });
+        return buttons;
+    };
+    QVERIFY(c.OpGlass[0]->isChecked() && c.OpColor[2]->isChecked());
+    const QList<QWidget*> forward = QList<QWidget*>{c.cOpen1, c.cOpen2, c.CkSBS, c.CkSwap} +
+                                    run(c.OpGlass, false) + run(c.OpColor, false) +
+                                    QList<QWidget*>{c.cSave, c.HSB, c.HS, c.VS, c.cReset};
+    const QList<QWidget*> backward = QList<QWidget*>{c.cReset, c.VS, c.HS, c.HSB, c.cSave} +
+                                     run(c.OpColor, true) + run(c.OpGlass, true) +
+                                     QList<QWidget*>{c.CkSwap, c.CkSBS, c.cOpen2, c.cOpen1};
     for (const bool back : {false, true}) {
         const QList<QWidget*>& want = back ? backward : forward;
         want.front()->setFocus(Qt::OtherFocusReason);

@@ -17,12 +17,13 @@ const char* const kSetting = "Brannoc-Software/Tessaly/AutoAlign";
 
 // A scene pair put in place as a load does; returns image 2 as loaded.
 QImage FeedScene(Window& t, const StereoPairSpec& spec) {
-    StereoScene(spec).Render(t.w.image1(), t.w.image2());
+    PictureBuffer image1, image2;
+    StereoScene(spec).Render(image1, image2);
     QImage loaded(spec.width, spec.height, QImage::Format_RGB32);
     for (int y = 0; y < spec.height; ++y)
-        std::memcpy(loaded.scanLine(y), t.w.image2().row(y), t.w.image2().stride());
-    t.w.pictureWidth() = spec.width;
-    t.w.pictureHeight() = spec.height;
+        std::memcpy(loaded.scanLine(y), image2.row(y), image2.stride());
+    t.w.TakePair(std::move(image1), std::move(image2));
+    t.w.RecordPictureSize(spec.width, spec.height);
     t.w.SetScroll();
     t.w.PicBlend();
     t.w.EnableButtons(true);

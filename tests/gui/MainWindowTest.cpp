@@ -192,12 +192,12 @@ void MainWindowTest::tabVisitsEveryOptionStartingWithTheSelected() {
         return buttons;
     };
     QVERIFY(c.OpGlass[0]->isChecked() && c.OpColor[2]->isChecked());
-    const QList<QWidget*> forward = QList<QWidget*>{c.cOpen1, c.cOpen2, c.CkSBS, c.CkSwap} +
-                                    run(c.OpGlass, false) + run(c.OpColor, false) +
-                                    QList<QWidget*>{c.cSave, c.HSB, c.HS, c.VS, c.cReset};
-    const QList<QWidget*> backward = QList<QWidget*>{c.cReset, c.VS, c.HS, c.HSB, c.cSave} +
-                                     run(c.OpColor, true) + run(c.OpGlass, true) +
-                                     QList<QWidget*>{c.CkSwap, c.CkSBS, c.cOpen2, c.cOpen1};
+    const QList<QWidget*> forward =
+        QList<QWidget*>{c.cOpen1, c.cOpen2, c.CkSBS, c.CkSwap, c.CkAlign} + run(c.OpGlass, false) +
+        run(c.OpColor, false) + QList<QWidget*>{c.cSave, c.HSB, c.HS, c.VS, c.cReset};
+    const QList<QWidget*> backward =
+        QList<QWidget*>{c.cReset, c.VS, c.HS, c.HSB, c.cSave} + run(c.OpColor, true) +
+        run(c.OpGlass, true) + QList<QWidget*>{c.CkAlign, c.CkSwap, c.CkSBS, c.cOpen2, c.cOpen1};
     for (const bool back : {false, true}) {
         const QList<QWidget*>& want = back ? backward : forward;
         want.front()->setFocus(Qt::OtherFocusReason);

@@ -164,6 +164,9 @@ void FrmMain::TakePair(PictureBuffer image1, PictureBuffer image2, const QString
     PicBuf1 = std::move(image2);
     PicBuf2.clear();
     PicBufSBS.clear();
+    image2Aligned_ = false;
+    unaligned2_.clear();
+    mpoPairPath_.clear();
     Image1Path = image1Path;
     RecordPictureSize(PicBuf0.width(), PicBuf0.height());
 }

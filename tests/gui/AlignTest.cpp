@@ -15,20 +15,23 @@ namespace {
 
 const char* const kSetting = "Brannoc-Software/Tessaly/AutoAlign";
 
+QImage Picture(const PictureBuffer& b) {
+    QImage image(b.width(), b.height(), QImage::Format_RGB32);
+    for (int y = 0; y < b.height(); ++y)
+        std::memcpy(image.scanLine(y), b.row(y), b.stride());
+    return image;
+}
+
+bool Holds(const PictureBuffer& b, const QImage& image) {
+    return Picture(b) == image;
+}
+
 // A scene pair put in place as a load does; returns image 2 as loaded.
 QImage FeedScene(Window& t, const StereoPairSpec& spec) {
     PictureBuffer image1, image2;
     StereoScene(spec).Render(image1, image2);
-    QImage loaded(spec.width, spec.height, QImage::Format_RGB32);
-    for (int y = 0; y < spec.height; ++y)
-        std::memcpy(loaded.scanLine(y), image2.row(y), image2.stride());
-    t.w.TakePair(std::move(image1), std::move(image2));
-    t.w.RecordPictureSize(spec.width, spec.height);
-    t.w.SetScroll();
-    t.w.PicBlend();
-    t.w.EnableButtons(true);
-    t.blends.clear();
-    return loaded;
+    t.Feed(Picture(image1), Picture(image2));
+    return Picture(image2);
 }
 
 // Vertical offset and roll as the status shows them; NaN when it shows none.
@@ -39,13 +42,6 @@ std::pair<double, double> Shown(const QString& status) {
     const QRegularExpressionMatch m = form.match(status);
     if (!m.hasMatch()) return {std::nan(""), std::nan("")};
     return {m.captured(1).toDouble(), m.captured(2).toDouble()};
-}
-
-bool Holds(const PictureBuffer& b, const QImage& image) {
-    if (b.width() != image.width() || b.height() != image.height()) return false;
-    for (int y = 0; y < image.height(); ++y)
-        if (std::memcmp(b.row(y), image.constScanLine(y), b.stride()) != 0) return false;
-    return true;
 }
 
 }  // namespace

@@ -19,11 +19,9 @@ private slots:
     void optionsSelectTheMethodAndLeaveTheWindowReady();
     void amberBlueOffersNoOptimizedForm();
     void controlsGiveBrightnessAndOffsetsWithTheirSigns();
-    void oneImageAloneKeepsOnlyItsChannels();
-    void smallerImageTwoIsExtendedWithBlack();
+    void missingOrSmallerImageTwoIsBlack();
     void sizeLabelAndStatusUseTheLocale();
-    void suppressedRebuildChangesNothing();
-    void pictureTooLargeForMemoryLeavesTheWindowUsable();
+    void suppressedOrFailedRebuildLeavesTheWindowUsable();
     void thumbnailsAndResultAreShownFitted();
 };
 
@@ -46,9 +44,8 @@ void BlendTest::optionsSelectTheMethodAndLeaveTheWindowReady() {
         QTest::mouseClick(t.w.controls().OpColor[size_t(c.color)], Qt::LeftButton);
         QVERIFY(t.blends.size() >= 1);
         QCOMPARE(Window::At(t.w.anaglyph(), 5, 2), c.expected);
-        QVERIFY(t.w.isEnabled());
-        QVERIFY(t.w.controls().cSave->isEnabled());
-        QVERIFY(t.w.controls().OpColor[0]->isEnabled());
+        QVERIFY(t.w.isEnabled() && t.w.controls().cSave->isEnabled() &&
+                t.w.controls().OpColor[0]->isEnabled());
     }
     // A click on the option already selected changes nothing.
     t.blends.clear();
@@ -95,19 +92,15 @@ void BlendTest::controlsGiveBrightnessAndOffsetsWithTheirSigns() {
     QCOMPARE(t.w.controls().tBr->text(), QStringLiteral("100"));
 }
 
-void BlendTest::oneImageAloneKeepsOnlyItsChannels() {
+void BlendTest::missingOrSmallerImageTwoIsBlack() {
     Window t;
     t.Feed(Uniform(10, 10, QColor(200, 100, 50)));
     QCOMPARE(Window::At(t.w.anaglyph(), 4, 4), QColor(200, 0, 0));
     t.w.controls().HSB->setValue(40);
     QCOMPARE(Window::At(t.w.anaglyph(), 4, 4), QColor(240, 40, 40));
-}
-
-void BlendTest::smallerImageTwoIsExtendedWithBlack() {
-    Window t;
+    t.w.controls().HSB->setValue(0);
     t.Feed(Uniform(20, 10, QColor(200, 100, 50)), Uniform(12, 6, QColor(30, 60, 90)));
-    QCOMPARE(t.w.image2().width(), 20);
-    QCOMPARE(t.w.image2().height(), 10);
+    QVERIFY(t.w.image2().width() == 20 && t.w.image2().height() == 10);
     QCOMPARE(Window::At(t.w.anaglyph(), 11, 5), QColor(200, 60, 90));
     QCOMPARE(Window::At(t.w.anaglyph(), 12, 5), QColor(200, 0, 0));
     QCOMPARE(Window::At(t.w.anaglyph(), 3, 6), QColor(200, 0, 0));
@@ -117,44 +110,34 @@ void BlendTest::sizeLabelAndStatusUseTheLocale() {
     Window t;
     t.Feed(Uniform(640, 480, Qt::gray), Uniform(640, 480, Qt::gray));
     QCOMPARE(t.w.controls().lDi->text(), QStringLiteral("640 x 480  =  0.3 mp"));
-    QVERIFY(QRegularExpression(QStringLiteral("^Ready!  \\(\\d+\\.\\d\\ds\\)$"))
-                .match(t.Status())
-                .hasMatch());
-
+    const QRegularExpression c(QStringLiteral("^Ready!  \\(\\d+\\.\\d\\ds\\)$"));
+    QVERIFY2(c.match(t.Status()).hasMatch(), qPrintable(t.Status()));
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     t.Feed(Uniform(1200, 800, Qt::gray), Uniform(1200, 800, Qt::gray));
     QLocale::setDefault(QLocale::c());
     QCOMPARE(t.w.controls().lDi->text(), QStringLiteral("1200 x 800  =  1,0 mp"));
-    QVERIFY2(QRegularExpression(QStringLiteral("^Ready!  \\(\\d+,\\d\\ds\\)$"))
-                 .match(t.Status())
-                 .hasMatch(),
-             qPrintable(t.Status()));
+    const QRegularExpression german(QStringLiteral("^Ready!  \\(\\d+,\\d\\ds\\)$"));
+    QVERIFY2(german.match(t.Status()).hasMatch(), qPrintable(t.Status()));
 }
 
-void BlendTest::suppressedRebuildChangesNothing() {
+void BlendTest::suppressedOrFailedRebuildLeavesTheWindowUsable() {
     Window t;
     t.Feed(Uniform(8, 8, Qt::red), Uniform(8, 8, Qt::blue));
     t.w.SetCap(QString());
     const QString caption = t.w.windowTitle();
     t.w.SetSuppressUpdates(true);
-    t.w.controls().OpColor[0]->setChecked(true);
+    t.w.controls().OpColor[1]->setChecked(true);
     t.w.PicBlend();
     t.w.SetSuppressUpdates(false);
     QCOMPARE(t.w.windowTitle(), caption);
     QCOMPARE(t.blends.size(), 0);
-}
 
-void BlendTest::pictureTooLargeForMemoryLeavesTheWindowUsable() {
-    Window t;
-    t.Feed(Uniform(8, 8, Qt::red), Uniform(8, 8, Qt::blue));
     t.w.RecordPictureSize(1 << 20, 1 << 20);  // a size no buffer accepts
     QTest::mouseClick(t.w.controls().OpColor[0], Qt::LeftButton);
     QCOMPARE(t.fp.dialogs.messages.size(), 1);
-    QCOMPARE(t.fp.dialogs.messages[0].title, QStringLiteral(" ERROR #480"));
-    QCOMPARE(t.fp.dialogs.messages[0].text, QStringLiteral("  Not enough free memory!.  \r\n "));
-    QVERIFY(t.w.isEnabled());
-    QVERIFY(t.w.controls().cOpen1->isEnabled());
-    QVERIFY(t.w.controls().OpColor[1]->isEnabled());
+    QVERIFY(t.fp.dialogs.messages[0].text.contains(QStringLiteral("memory")));
+    QVERIFY(t.w.isEnabled() && t.w.controls().cOpen1->isEnabled() &&
+            t.w.controls().OpColor[1]->isEnabled());
 }
 
 void BlendTest::thumbnailsAndResultAreShownFitted() {

@@ -18,6 +18,14 @@
 using namespace tsy;
 using namespace tsy::test;
 
+static QByteArray Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    image.save(&buf, format, 95);
+    return bytes;
+}
+
 class LoadTest : public QObject {
     Q_OBJECT
 
@@ -27,9 +35,7 @@ private slots:
     void cancelledOrUnusableChoicesChangeNothing();
     void newImageOneDiscardsImageTwoAndUnticksSwitches();
     void imageTwoAloneReplacesOnlyImageTwo();
-    void dropsOnImageOne();
-    void dropsOnImageTwo();
-    void nonFileDropsAreIgnored();
+    void dropsOnEitherView();
     void damagedFilesLeaveTheWindowReady_data();
     void damagedFilesLeaveTheWindowReady();
     void jpegCutInItsDataLoadsAndSaysSo();
@@ -41,8 +47,7 @@ private:
     QString Write(const QString& name, const QImage& image, const char* format);
     QString WriteBytes(const QString& name, const QByteArray& bytes);
     QString Mpo(const QString& name, QColor left, QColor right);
-    static void Drop(PictureView* view, const QStringList& paths);
-    static void DropText(PictureView* view);
+    static void Open(Window& t, const QString& path, int image = 1);
 
     QTemporaryDir dir_;
     QTemporaryDir temp_;
@@ -56,9 +61,7 @@ void LoadTest::initTestCase() {
 }
 
 QString LoadTest::Write(const QString& name, const QImage& image, const char* format) {
-    const QString path = dir_.filePath(name);
-    if (!image.save(path, format, 95)) qFatal("cannot write %s", qPrintable(path));
-    return path;
+    return WriteBytes(name, Encoded(image, format));
 }
 
 QString LoadTest::WriteBytes(const QString& name, const QByteArray& bytes) {
@@ -70,38 +73,28 @@ QString LoadTest::WriteBytes(const QString& name, const QByteArray& bytes) {
 
 // Two JPEG streams back to back, as a stereo camera stores them.
 QString LoadTest::Mpo(const QString& name, QColor left, QColor right) {
-    QByteArray both;
-    for (auto [color, width] : {std::pair{left, 64}, {right, 48}}) {
-        QFile f(Write("part.jpg", Uniform(width, 40, color), "JPG"));
-        f.open(QIODevice::ReadOnly);
-        both += f.readAll();
-    }
-    return WriteBytes(name, both);
+    return WriteBytes(
+        name, Encoded(Uniform(64, 40, left), "JPG") + Encoded(Uniform(48, 40, right), "JPG"));
 }
 
-// A drag that enters the view and is let go there, as the window system
-// delivers it.
-static void Deliver(PictureView* view, const QMimeData& data) {
+void LoadTest::Open(Window& t, const QString& path, int image) {
+    t.fp.dialogs.fileAnswers << path;
+    QTest::mouseClick(image == 1 ? t.w.controls().cOpen1 : t.w.controls().cOpen2, Qt::LeftButton);
+}
+
+// A drag of files (or, with none, of text) that enters the view and is let
+// go there, as the window system delivers it.
+static void Drop(PictureView* view, const QStringList& paths = {}) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls << QUrl::fromLocalFile(p);
+    paths.isEmpty() ? data.setText(QStringLiteral("just some text")) : data.setUrls(urls);
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &enter);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &drop);
     QCoreApplication::processEvents();
-}
-
-void LoadTest::Drop(PictureView* view, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls << QUrl::fromLocalFile(p);
-    data.setUrls(urls);
-    Deliver(view, data);
-}
-
-void LoadTest::DropText(PictureView* view) {
-    QMimeData data;
-    data.setText(QStringLiteral("just some text"));
-    Deliver(view, data);
 }
 
 static bool Near(QColor a, QColor b) {
@@ -113,13 +106,7 @@ void LoadTest::openingAnMpoFillsBothViews() {
     Window t;
     QStringList statuses;
     connect(&t.w, &QWidget::windowTitleChanged, [&] { statuses << t.Status(); });
-    t.fp.dialogs.fileAnswers << Mpo("pair.MPO", QColor(200, 40, 40), QColor(40, 200, 200));
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
-
-    const auto& request = t.fp.dialogs.fileRequests.value(0);
-    QCOMPARE(QString::fromStdString(request.title), QStringLiteral("Open Image 1 ..."));
-    QCOMPARE(request.filters.size(), size_t(8));
-    QCOMPARE(request.selectedFilter, 0);
+    Open(t, Mpo("pair.MPO", QColor(200, 40, 40), QColor(40, 200, 200)));
 
     QCOMPARE(t.w.image1().width(), 64);
     QVERIFY(t.w.image2().hasImage());
@@ -146,8 +133,7 @@ void LoadTest::cancelledOrUnusableChoicesChangeNothing() {
     t.w.SetCap(QStringLiteral("something"));
     for (const QString& answer :
          {QString(), WriteBytes("empty.jpg", {}), dir_.filePath("no.jpg")}) {
-        t.fp.dialogs.fileAnswers << answer;
-        QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+        Open(t, answer);
         QCOMPARE(t.w.windowTitle(), t.w.baseCaption());
         QCOMPARE(t.blends.size(), 0);
         QVERIFY(t.w.image1Path().isEmpty());
@@ -157,13 +143,11 @@ void LoadTest::cancelledOrUnusableChoicesChangeNothing() {
 
 void LoadTest::newImageOneDiscardsImageTwoAndUnticksSwitches() {
     Window t;
-    t.fp.dialogs.fileAnswers << Mpo("a.mpo", Qt::red, Qt::cyan);
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    Open(t, Mpo("a.mpo", Qt::red, Qt::cyan));
     QTest::mouseClick(t.w.controls().CkSwap, Qt::LeftButton);
     QTest::mouseClick(t.w.controls().CkSBS, Qt::LeftButton);
     t.w.controls().HSB->setValue(30);
-    t.fp.dialogs.fileAnswers << "  " + Write("plain.bmp", Uniform(30, 20, Qt::yellow), "BMP") + " ";
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    Open(t, "  " + Write("plain.bmp", Uniform(30, 20, Qt::yellow), "BMP") + " ");
     QVERIFY(!t.w.controls().CkSwap->isChecked());
     QVERIFY(!t.w.controls().CkSBS->isChecked());
     QVERIFY(!t.w.image2().hasImage());
@@ -176,15 +160,10 @@ void LoadTest::newImageOneDiscardsImageTwoAndUnticksSwitches() {
 
 void LoadTest::imageTwoAloneReplacesOnlyImageTwo() {
     Window t;
-    t.fp.dialogs.fileAnswers << Write("one.jpg", Uniform(40, 30, Qt::white), "JPG");
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    Open(t, Write("one.jpg", Uniform(40, 30, Qt::white), "JPG"));
     const QString image1 = t.w.image1Path();
     // An MPO opened as image 2 gives its first view only.
-    t.fp.dialogs.fileAnswers << Mpo("two.mpo", QColor(10, 10, 200), QColor(200, 10, 10));
-    QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
-    QCOMPARE(QString::fromStdString(t.fp.dialogs.fileRequests.last().title),
-             QStringLiteral("Open Image 2 ..."));
-    QCOMPARE(t.fp.dialogs.fileRequests.last().filters.size(), size_t(7));
+    Open(t, Mpo("two.mpo", QColor(10, 10, 200), QColor(200, 10, 10)), 2);
     QVERIFY(Near(Window::At(t.w.image2(), 5, 5), QColor(10, 10, 200)));
     QCOMPARE(t.w.image1Path(), image1);
     QCOMPARE(t.w.pictureWidth(), 40);
@@ -194,16 +173,15 @@ void LoadTest::imageTwoAloneReplacesOnlyImageTwo() {
         "GIF87a\x08\x00\x06\x00\x81\x00\x00\x00\xff\x00\x00\x00\x00\x00\x00\x00\x00"
         "\x00\x00\x2c\x00\x00\x00\x00\x08\x00\x06\x00\x00\x08\x0e\x00\x01\x08\x1c"
         "\x48\xb0\xa0\xc1\x83\x08\x13\x0e\x0c\x08\x00\x3b";
-    t.fp.dialogs.fileAnswers << WriteBytes("g.gif", QByteArray(kGif, sizeof kGif - 1));
-    QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
+    Open(t, WriteBytes("g.gif", QByteArray(kGif, sizeof kGif - 1)), 2);
     QCOMPARE(Window::At(t.w.image2(), 5, 5), QColor(0, 255, 0));
     QCOMPARE(Window::At(t.w.image2(), 9, 5), QColor(0, 0, 0));  // beyond the GIF: black
 }
 
-void LoadTest::dropsOnImageOne() {
+void LoadTest::dropsOnEitherView() {
     Window t;
     const QString a = Write("a.jpg", Uniform(50, 30, QColor(250, 0, 0)), "JPG");
-    const QString b = Write("b.bmp", Uniform(50, 30, QColor(0, 0, 250)), "BMP");
+    const QString b = Write("b.bmp", Uniform(60, 20, QColor(0, 0, 250)), "BMP");
     Drop(t.w.controls().PicView0, {a, b, dir_.filePath("ignored.jpg")});
     QVERIFY(Near(Window::At(t.w.image1(), 3, 3), QColor(250, 0, 0)));
     QCOMPARE(Window::At(t.w.image2(), 3, 3), QColor(0, 0, 250));
@@ -216,39 +194,25 @@ void LoadTest::dropsOnImageOne() {
     QVERIFY(Near(Window::At(t.w.image2(), 3, 3), QColor(250, 250, 0)));
     QCOMPARE(t.w.image1Path(), mpo);
     QVERIFY(!QFile::exists(temp_.filePath("StereoR.jpg")));
-    QVERIFY(t.w.isEnabled());
-}
 
-void LoadTest::dropsOnImageTwo() {
-    Window t;
-    const QString a = Write("a.jpg", Uniform(50, 30, QColor(250, 0, 0)), "JPG");
-    const QString b = Write("b.bmp", Uniform(60, 20, QColor(0, 0, 250)), "BMP");
-    const QString c = Write("c.bmp", Uniform(70, 10, QColor(0, 250, 0)), "BMP");
-    t.fp.dialogs.fileAnswers << c;
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    Open(t, Write("c.bmp", Uniform(70, 10, QColor(0, 250, 0)), "BMP"));
     t.blends.clear();
-
     Drop(t.w.controls().PicView1, {a});  // image 2 only
     QVERIFY(Near(Window::At(t.w.image2(), 3, 3), QColor(250, 0, 0)));
     QCOMPARE(t.w.pictureWidth(), 70);
     QCOMPARE(t.blends.size(), 1);
-
     Drop(t.w.controls().PicView1, {a, b});  // the pair: first as image 1, second as image 2
     QVERIFY(Near(Window::At(t.w.image1(), 3, 3), QColor(250, 0, 0)));
     QCOMPARE(Window::At(t.w.image2(), 3, 3), QColor(0, 0, 250));
     QCOMPARE(t.w.pictureWidth(), 50);
-    QCOMPARE(t.w.image1Path(), c);  // a drop on image 2 never changes it
-}
+    QVERIFY(t.w.image1Path().endsWith("c.bmp"));  // a drop on image 2 never changes it
 
-void LoadTest::nonFileDropsAreIgnored() {
-    Window t;
-    t.fp.dialogs.fileAnswers << Write("a.jpg", Uniform(50, 30, Qt::red), "JPG");
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    // Text instead of files: image 2's view ignores it, image 1's clears the status.
     t.blends.clear();
     t.w.SetCap(QStringLiteral("kept"));
-    DropText(t.w.controls().PicView1);
+    Drop(t.w.controls().PicView1);
     QCOMPARE(t.Status(), QStringLiteral("kept"));
-    DropText(t.w.controls().PicView0);
+    Drop(t.w.controls().PicView0);
     QCOMPARE(t.w.windowTitle(), t.w.baseCaption());
     QCOMPARE(t.blends.size(), 0);
     QVERIFY(t.w.isEnabled());
@@ -258,18 +222,8 @@ void LoadTest::damagedFilesLeaveTheWindowReady_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("slot");
-    QByteArray jpeg;
-    {
-        QBuffer buf(&jpeg);
-        buf.open(QIODevice::WriteOnly);
-        Uniform(64, 64, Qt::red).save(&buf, "JPG");
-    }
-    QByteArray bmp;
-    {
-        QBuffer buf(&bmp);
-        buf.open(QIODevice::WriteOnly);
-        Uniform(64, 64, Qt::red).save(&buf, "BMP");
-    }
+    const QByteArray jpeg = Encoded(Uniform(64, 64, Qt::red), "JPG");
+    const QByteArray bmp = Encoded(Uniform(64, 64, Qt::red), "BMP");
     QTest::newRow("jpeg cut in its header") << "cut.jpg" << jpeg.left(100) << 1;
     QTest::newRow("bmp cut short") << "cut.bmp" << bmp.left(200) << 1;
     QTest::newRow("garbage gif") << "bad.gif" << QByteArray("GIF89a\x01\x00garbage", 16) << 1;
@@ -279,13 +233,9 @@ void LoadTest::damagedFilesLeaveTheWindowReady_data() {
 }
 
 void LoadTest::jpegCutInItsDataLoadsAndSaysSo() {
-    QByteArray jpeg;
-    QBuffer buf(&jpeg);
-    buf.open(QIODevice::WriteOnly);
-    Columns(256, 256).save(&buf, "JPG", 95);
+    const QByteArray jpeg = Encoded(Columns(256, 256), "JPG");
     Window t;
-    t.fp.dialogs.fileAnswers << WriteBytes("cut.jpg", jpeg.left(jpeg.size() * 2 / 3));
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    Open(t, WriteBytes("cut.jpg", jpeg.left(jpeg.size() * 2 / 3)));
     QCOMPARE(t.w.pictureWidth(), 256);
     QCOMPARE(t.Status(), QStringLiteral("Image damaged, shown as far as it could be read!"));
     QCOMPARE(t.fp.dialogs.beeps, 0);
@@ -297,14 +247,8 @@ void LoadTest::damagedFilesLeaveTheWindowReady() {
     QFETCH(int, slot);
     Window t;
     const QString path = WriteBytes(name, bytes);
-    if (name == "cut2.jpg") {
-        t.fp.dialogs.fileAnswers << Write("fine.jpg", Uniform(64, 64, Qt::blue), "JPG") << path;
-        QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
-        QTest::mouseClick(t.w.controls().cOpen2, Qt::LeftButton);
-    } else {
-        t.fp.dialogs.fileAnswers << path;
-        QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
-    }
+    if (name == "cut2.jpg") Open(t, Write("fine.jpg", Uniform(64, 64, Qt::blue), "JPG"));
+    Open(t, path, name == "cut2.jpg" ? 2 : 1);
     QCOMPARE(t.Status(), QStringLiteral("Image NOT loaded!"));
     QCOMPARE(t.fp.dialogs.beeps, 1);
     QVERIFY(!(slot == 1 ? t.w.image1() : t.w.image2()).hasImage());
@@ -314,8 +258,7 @@ void LoadTest::damagedFilesLeaveTheWindowReady() {
     QVERIFY(t.w.controls().cOpen1->isEnabled());
 
     // The window goes on working.
-    t.fp.dialogs.fileAnswers << Write("after.jpg", Uniform(32, 32, Qt::white), "JPG");
-    QTest::mouseClick(t.w.controls().cOpen1, Qt::LeftButton);
+    Open(t, Write("after.jpg", Uniform(32, 32, Qt::white), "JPG"));
     QCOMPARE(t.w.pictureWidth(), 32);
     QVERIFY(t.Status().startsWith("Ready!"));
 }

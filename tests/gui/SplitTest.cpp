@@ -14,47 +14,44 @@ class SplitTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void sideBySideWithStretchRepeatsColumns();
-    void sideBySideWithoutStretchCopiesHalves();
+    void sideBySideSplitsAtTheMiddleColumn_data();
+    void sideBySideSplitsAtTheMiddleColumn();
     void turningItOffRestoresThePictureExactly();
     void swapNegatesOffsetsWithOneRebuild();
     void sideBySideWhileSwappedSplitsWhatImageOneHolds();
     void offWhileSwappedThenUntickSwapsOnceMore();
-    void oddWidthsShareTheMiddleColumn();
 };
 
-void SplitTest::sideBySideWithStretchRepeatsColumns() {
-    Window t;
-    t.Feed(Columns(2560, 96), Uniform(50, 50, Qt::blue));
-    QTest::mouseClick(t.w.controls().CkSBS, Qt::LeftButton);
-    QVERIFY(t.w.controls().CkSBS->isChecked());
-    QCOMPARE(t.blends.size(), 1);
-    for (const PictureBuffer* b : {&t.w.image1(), &t.w.image2(), &t.w.anaglyph()}) {
-        QCOMPARE(b->width(), 2560);
-        QCOMPARE(b->height(), 96);
-    }
-    for (int x : {0, 1, 2, 1001, 2558, 2559}) {
-        QCOMPARE(ColumnOf(Window::At(t.w.image1(), x, 5)), x / 2);
-        QCOMPARE(ColumnOf(Window::At(t.w.image2(), x, 5)), 1280 + x / 2);
-    }
-    QVERIFY(t.w.controls().CkStretch->isEnabled());
-    QVERIFY(t.w.controls().CkStretch->isHidden());
-    QCOMPARE(t.w.controls().lDi->text(), QStringLiteral("2560 x 96  =  0.2 mp"));
+void SplitTest::sideBySideSplitsAtTheMiddleColumn_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("stretch");
+    for (int width : {2560, 2561})
+        for (bool stretch : {true, false})
+            QTest::addRow("%d %s", width, stretch ? "stretched" : "halves") << width << stretch;
 }
 
-void SplitTest::sideBySideWithoutStretchCopiesHalves() {
+// Image 2 starts at the source's middle column; an odd middle column goes to
+// both halves. Stretching repeats each column.
+void SplitTest::sideBySideSplitsAtTheMiddleColumn() {
+    QFETCH(int, width);
+    QFETCH(bool, stretch);
     Window t;
-    t.Feed(Columns(2560, 96));
+    t.Feed(Columns(width, 96), Uniform(50, 50, Qt::blue));
     QTest::mouseClick(t.w.controls().CkSBS, Qt::LeftButton);
-    t.blends.clear();
-    t.w.controls().CkStretch->setChecked(false);  // the hidden switch, as code may set it
+    QVERIFY(t.w.controls().CkSBS->isChecked() && t.w.controls().CkStretch->isEnabled());
     QCOMPARE(t.blends.size(), 1);
+    t.w.controls().CkStretch->setChecked(stretch);  // the hidden switch, as code may set it
+    QCOMPARE(t.blends.size(), stretch ? 1 : 2);
+    const int out = stretch ? width : (width + 1) / 2;
     for (const PictureBuffer* b : {&t.w.image1(), &t.w.image2(), &t.w.anaglyph()})
-        QCOMPARE(b->width(), 1280);
-    for (int x : {0, 1, 640, 1279}) {
-        QCOMPARE(ColumnOf(Window::At(t.w.image1(), x, 7)), x);
-        QCOMPARE(ColumnOf(Window::At(t.w.image2(), x, 7)), 1280 + x);
+        QVERIFY(b->width() == out && b->height() == 96);
+    for (int x : {0, 1, 2, 640, 1001, out - 2, out - 1}) {
+        const int from = stretch ? x / 2 : x;
+        QCOMPARE(ColumnOf(Window::At(t.w.image1(), x, 5)), from);
+        QCOMPARE(ColumnOf(Window::At(t.w.image2(), x, 5)), width / 2 + from);
     }
+    if (stretch)
+        QCOMPARE(t.w.controls().lDi->text(), QStringLiteral("%1 x 96  =  0.2 mp").arg(width));
 }
 
 void SplitTest::turningItOffRestoresThePictureExactly() {
@@ -118,21 +115,6 @@ void SplitTest::offWhileSwappedThenUntickSwapsOnceMore() {
     QTest::mouseClick(t.w.controls().CkSwap, Qt::LeftButton);
     QVERIFY(!t.w.image1().hasImage());
     QCOMPARE(QRgb(t.w.image2().pixel(63, 15)), sbs.pixel(63, 15));
-}
-
-void SplitTest::oddWidthsShareTheMiddleColumn() {
-    Window t;
-    t.Feed(Columns(2561, 8));
-    QTest::mouseClick(t.w.controls().CkSBS, Qt::LeftButton);
-    t.w.controls().CkStretch->setChecked(false);
-    QCOMPARE(t.w.image1().width(), 1281);
-    QCOMPARE(ColumnOf(Window::At(t.w.image1(), 1280, 0)), 1280);
-    QCOMPARE(ColumnOf(Window::At(t.w.image2(), 0, 0)), 1280);
-    QCOMPARE(ColumnOf(Window::At(t.w.image2(), 1280, 0)), 2560);
-    t.w.controls().CkStretch->setChecked(true);
-    QCOMPARE(t.w.image1().width(), 2561);
-    QCOMPARE(ColumnOf(Window::At(t.w.image2(), 2560, 0)), 2560);
-    QCOMPARE(ColumnOf(Window::At(t.w.image1(), 0, 0)), 0);
 }
 
 QTEST_MAIN(SplitTest)

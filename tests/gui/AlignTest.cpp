@@ -60,7 +60,7 @@ void AlignTest::tickingAlignsAndUntickingBringsImage2Back() {
     Window t;
     const QImage loaded = FeedScene(t, {400, 300, 7, -1, 1.01});
     t.w.controls().VS->setValue(3);
-    t.blends.clear();
+    t.blends.clear();  // a vertical offset the alignment replaces
     QTest::mouseClick(t.w.controls().CkAlign, Qt::LeftButton);
     QCOMPARE(t.blends.size(), 1);
     const auto [vertical, roll] = Shown(t.Status());

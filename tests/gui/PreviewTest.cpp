@@ -28,8 +28,7 @@ void PreviewTest::opensMaximisedAndFitsTheResult() {
     Window t;
     t.Feed(Uniform(400, 100, QColor(250, 0, 0)), Uniform(400, 100, QColor(0, 250, 250)));
     FrmPreView* p = Open(t);
-    QVERIFY(p);
-    QVERIFY(p->windowState() & Qt::WindowMaximized);
+    QVERIFY(p && (p->windowState() & Qt::WindowMaximized));
     QCOMPARE(p->Pic->geometry(), p->rect());
     // Wider than the screen's proportion: full width, centred vertically.
     const QImage& c = p->Pic->canvas();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "render/Anaglyph.h"
@@ -47,52 +48,36 @@ int Mix(Px p) {
     return int(std::nearbyint(g + b));
 }
 
+// Per method, what each output channel (red, green, blue) shows: L/R the
+// view's luminance, l/r the view's own channel, M the mix of the left view.
+struct Recipe {
+    int method;
+    const char* rgb;
+};
+const Recipe kRecipes[] = {{1, "LRR"},  {2, "Lrr"},  {3, "lrr"},  {4, "Mrr"},
+                           {17, "RLR"}, {18, "rLr"}, {19, "rlr"}, {20, "rMr"},
+                           {33, "LLR"}, {34, "llR"}, {35, "llr"}};
+
 std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std::uint8_t> out,
                                     int method, int brightness, int ox, int oy) {
+    const char* rgb = std::find_if(std::begin(kRecipes), std::end(kRecipes), [&](const Recipe& r) {
+                          return r.method == method;
+                      })->rgb;
     for (int y = 0; y < R.h; ++y)
         for (int x = 0; x < R.rowPixels; ++x) {
             const Px r = Sample(R, x - ox / 2.0, y - oy / 2.0);
             const Px l = Sample(L, x + ox / 2.0, y + oy / 2.0);
-            Px o;
-            switch (method) {
-                case 1:
-                    o = {Lum(l), Lum(r), Lum(r)};
-                    break;
-                case 2:
-                    o = {Lum(l), r.g, r.b};
-                    break;
-                case 3:
-                    o = {l.r, r.g, r.b};
-                    break;
-                case 4:
-                    o = {Mix(l), r.g, r.b};
-                    break;
-                case 17:
-                    o = {Lum(r), Lum(l), Lum(r)};
-                    break;
-                case 18:
-                    o = {r.r, Lum(l), r.b};
-                    break;
-                case 19:
-                    o = {r.r, l.g, r.b};
-                    break;
-                case 20:
-                    o = {r.r, Mix(l), r.b};
-                    break;
-                case 33:
-                    o = {Lum(l), Lum(l), Lum(r)};
-                    break;
-                case 34:
-                    o = {l.r, l.g, Lum(r)};
-                    break;
-                case 35:
-                    o = {l.r, l.g, r.b};
-                    break;
-            }
+            const int lc[3] = {l.r, l.g, l.b}, rc[3] = {r.r, r.g, r.b};
             std::uint8_t* p = &out[(std::size_t(y) * R.rowPixels + x) * R.bpp];
-            p[2] = std::uint8_t(std::clamp(o.r + brightness, 0, 255));
-            p[1] = std::uint8_t(std::clamp(o.g + brightness, 0, 255));
-            p[0] = std::uint8_t(std::clamp(o.b + brightness, 0, 255));
+            for (int c = 0; c < 3; ++c) {
+                const char k = rgb[c];
+                const int v = k == 'L'   ? Lum(l)
+                              : k == 'R' ? Lum(r)
+                              : k == 'M' ? Mix(l)
+                              : k == 'l' ? lc[c]
+                                         : rc[c];
+                p[2 - c] = std::uint8_t(std::clamp(v + brightness, 0, 255));
+            }
         }
     return out;
 }
@@ -183,18 +168,15 @@ Px OnePixel(int method, Px left, Px right, int brightness = 0) {
 
 }  // namespace
 
-TEST(Anaglyph, WorkedPixelInEveryMethod) {
+TEST(Anaglyph, WorkedPixelsRoundHalvesToEvenAndClamp) {
     // lum(left) = 60 + 59 + 6, lum(right) = 9 + 35 + 10, mix = 70 + 15.
-    const std::pair<int, Px> want[] = {
+    const std::pair<int, Px> worked[] = {
         {1, {125, 54, 54}},   {2, {125, 60, 90}},   {3, {200, 60, 90}},  {4, {85, 60, 90}},
         {17, {54, 125, 54}},  {18, {30, 125, 90}},  {19, {30, 100, 90}}, {20, {30, 85, 90}},
         {33, {125, 125, 54}}, {34, {200, 100, 54}}, {35, {200, 100, 90}}};
-    for (const auto& [method, rgb] : want)
+    for (const auto& [method, rgb] : worked)
         EXPECT_EQ(OnePixel(method, {200, 100, 50}, {30, 60, 90}), rgb) << "method " << method;
     EXPECT_EQ(OnePixel(3, {200, 100, 50}, {30, 60, 90}, 100), (Px{255, 160, 190}));
-}
-
-TEST(Anaglyph, RoundsHalvesToEvenAndClamps) {
     EXPECT_EQ(OnePixel(1, {0, 0, 250}, {255, 255, 255}), (Px{28, 255, 255}));  // 28.5
     EXPECT_EQ(OnePixel(1, {255, 0, 0}, {255, 0, 0}), (Px{76, 76, 76}));
     EXPECT_EQ(OnePixel(4, {0, 0, 15}, {}).r, 4);    // 4.5
@@ -233,31 +215,14 @@ TEST(Anaglyph, OddAndEvenOffsetsPickColumns) {
 
 // Written in place, column 1 would read the view's column 0 already overwritten.
 TEST(Anaglyph, ResultMayBeOneOfTheViews) {
-    tsy::SilentProgress quiet;
-    PictureBuffer r = Filled(5, 2, {1, 2, 3}), l = Filled(5, 2, {4, 5, 6});
-    ASSERT_TRUE(tsy::Anaglyph(r, l, l, {3, 0, 0, -2, 0}, quiet));
-    EXPECT_EQ(At(l, 0, 0), (Px{0, 2, 3}));
-    EXPECT_EQ(At(l, 1, 1), (Px{4, 2, 3}));
-    PictureBuffer r2 = Filled(5, 2, {1, 2, 3}), l2 = Filled(5, 2, {4, 5, 6});
-    ASSERT_TRUE(tsy::Anaglyph(r2, l2, r2, {3, 0, 0, 2, 0}, quiet));
-    EXPECT_EQ(At(r2, 0, 0), (Px{4, 0, 0}));
-    EXPECT_EQ(At(r2, 1, 1), (Px{4, 2, 3}));
-}
-
-TEST(Anaglyph, ThreeByteRowsIncludeTheirPadding) {
-    ASSERT_EQ(tsy::RowPixelsFor(201, 3), 204);
-    ASSERT_EQ(tsy::RowPixelsFor(201, 4), 201);
-    // Offset -4: column x shows the right view's x + 2 and the left view's x - 2.
-    Img R{201, 2, 3, 204, std::vector<std::uint8_t>(204 * 3 * 2)}, L = R;
-    R.bytes[203 * 3 + 1] = 77;
-    L.bytes[201 * 3 + 2] = 55;
-    Img O{201, 2, 3, 204, std::vector<std::uint8_t>(204 * 3 * 2 + 7, 0xAB)};
-    ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {3, 0, 0, -4}),
-              tsy::BlockStatus::Ok);
-    EXPECT_EQ(O.bytes[201 * 3 + 1], 77);
-    EXPECT_EQ(O.bytes[203 * 3 + 2], 55);
-    EXPECT_EQ(O.bytes[202 * 3 + 1], 0);  // no right column 204
-    EXPECT_EQ(std::count(O.bytes.end() - 7, O.bytes.end(), 0xAB), 7) << "wrote past the block";
+    for (const bool intoLeft : {true, false}) {
+        tsy::SilentProgress quiet;
+        PictureBuffer r = Filled(5, 2, {1, 2, 3}), l = Filled(5, 2, {4, 5, 6});
+        PictureBuffer& out = intoLeft ? l : r;
+        ASSERT_TRUE(tsy::Anaglyph(r, l, out, {3, 0, 0, intoLeft ? -2 : 2, 0}, quiet));
+        EXPECT_EQ(At(out, 0, 0), intoLeft ? (Px{0, 2, 3}) : (Px{4, 0, 0}));
+        EXPECT_EQ(At(out, 1, 1), (Px{4, 2, 3}));
+    }
 }
 
 TEST(Anaglyph, ProgressCaptionsAndEvents) {
@@ -276,11 +241,11 @@ TEST(Anaglyph, ProgressCaptionsAndEvents) {
     EXPECT_EQ(run(400, 3), want);
     EXPECT_EQ(run(1, 1), std::vector<std::string>{"Initializing ..."});
     // Rows of 8: 12, 25, 37, 50, 62, 75, 87 percent.
-    const std::vector<std::string> eight{"Initializing ...",     "Calculating ...  12%", "events",
-                                         "Calculating ...  25%", "Calculating ...  37%", "events",
-                                         "Calculating ...  50%", "Calculating ...  62%", "events",
-                                         "Calculating ...  75%", "Calculating ...  87%"};
-    EXPECT_EQ(run(8, 2), eight);
+    EXPECT_EQ(run(8, 2),
+              (std::vector<std::string>{"Initializing ...", "Calculating ...  12%", "events",
+                                        "Calculating ...  25%", "Calculating ...  37%", "events",
+                                        "Calculating ...  50%", "Calculating ...  62%", "events",
+                                        "Calculating ...  75%", "Calculating ...  87%"}));
 }
 
 TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
@@ -300,21 +265,38 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
     EXPECT_EQ(At(out, 1, 1), (Px{7, 8, 9}));
 
     std::uint8_t a[64] = {}, b[64] = {};
-    const auto status = [](tsy::PixelBlock R, tsy::PixelBlock L, tsy::PixelBlock O, int m = 3) {
-        return tsy::AnaglyphBlock(R, L, O, {m});
+    const struct {
+        tsy::PixelBlock r, l, o;
+        int method;
+        tsy::BlockStatus want;
+    } blocks[] = {
+        {{a, 2, 2, 4, 2}, {a, 2, 2, 4, 2}, {b, 2, 2, 4, 3}, 3, tsy::BlockStatus::BadBlocks},
+        {{a, 3, 2, 3, 4}, {a, 3, 2, 4, 3}, {b, 3, 2, 3, 4}, 3, tsy::BlockStatus::BadBlocks},
+        {{a, 2, 2, 4, 2}, {b, 2, 2, 4, 2}, {a + 4, 2, 2, 4, 2}, 3, tsy::BlockStatus::BadBlocks},
+        {{a, 2, 2, 4, 2}, {a, 2, 2, 4, 2}, {b, 2, 2, 4, 2}, 6, tsy::BlockStatus::UnknownMethod},
     };
-    EXPECT_EQ(status({a, 2, 2, 4, 2}, {a, 2, 2, 4, 2}, {b, 2, 2, 4, 3}),
-              tsy::BlockStatus::BadBlocks);
-    EXPECT_EQ(status({a, 3, 2, 3, 4}, {a, 3, 2, 4, 3}, {b, 3, 2, 3, 4}),
-              tsy::BlockStatus::BadBlocks);
-    EXPECT_EQ(status({a, 2, 2, 4, 2}, {b, 2, 2, 4, 2}, {a + 4, 2, 2, 4, 2}),
-              tsy::BlockStatus::BadBlocks);  // the result overlaps a view
-    EXPECT_EQ(status({a, 2, 2, 4, 2}, {a, 2, 2, 4, 2}, {b, 2, 2, 4, 2}, 6),
-              tsy::BlockStatus::UnknownMethod);
+    for (const auto& k : blocks)
+        EXPECT_EQ(tsy::AnaglyphBlock(k.r, k.l, k.o, {k.method}), k.want);
 }
 
+// Random views of many sizes (three-byte rows keep their padding pixels),
+// every value of every channel and every green/blue pair of the left view
+// (so every half of the optimized mix), and pictures big enough for row
+// bands on several threads; nothing may be written past the block.
 TEST(AnaglyphReference, BlocksMatchBitForBit) {
+    ASSERT_EQ(tsy::RowPixelsFor(201, 3), 204);
+    ASSERT_EQ(tsy::RowPixelsFor(201, 4), 201);
     std::mt19937 rng(11);
+    const auto check = [&](Img& R, Img& L, int method, int bright, int ox, int oy, int threads) {
+        const auto before = Noise(std::size_t(R.rowPixels) * R.h * R.bpp + 7, rng);
+        Img O{R.w, R.h, R.bpp, R.rowPixels, before};
+        ASSERT_EQ(
+            tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method, bright, 99, ox, oy}, threads),
+            tsy::BlockStatus::Ok);
+        ASSERT_TRUE(O.bytes == Reference(R, L, before, method, bright, ox, oy))
+            << R.w << "x" << R.h << " bpp " << R.bpp << " method " << method << " case " << bright
+            << "," << ox << "," << oy << " threads " << threads;
+    };
     ForEachIsa([&] {
         for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {5, 3}, {37, 11}, {67, 4}, {201, 7}})
             for (int bpp : {3, 4})
@@ -322,32 +304,14 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
                     Img R = RandomImg(w, h, bpp, rng), L = RandomImg(w, h, bpp, rng);
                     if (missing == 1) R.bytes.clear();
                     if (missing == 2) L.bytes.clear();
-                    const auto before = Noise(std::size_t(R.rowPixels) * h * bpp, rng);
                     const int cases[][3] = {
                         {0, 0, 0},    {37, 2, -3},        {-128, -7, 5},          {128, 1, 1},
                         {-5, -1, -2}, {9, w + 5, -h - 3}, {0, -2 * w - 1, h + 1}, {-40, 12, 0}};
                     int run = 0;
                     for (int method : kMethods)
-                        for (const auto& c : cases) {
-                            Img O{w, h, bpp, R.rowPixels, before};
-                            ASSERT_EQ(
-                                tsy::AnaglyphBlock(Block(R), Block(L), Block(O),
-                                                   {method, c[0], 99, c[1], c[2]}, 1 + run++ % 3),
-                                tsy::BlockStatus::Ok);
-                            ASSERT_TRUE(O.bytes ==
-                                        Reference(R, L, before, method, c[0], c[1], c[2]))
-                                << w << "x" << h << " bpp " << bpp << " missing " << missing
-                                << " method " << method << " case " << c[0] << "," << c[1] << ","
-                                << c[2];
-                        }
+                        for (const auto& c : cases)
+                            check(R, L, method, c[0], c[1], c[2], 1 + run++ % 3);
                 }
-    });
-}
-
-// Every value of every channel and every green/blue pair of the left view
-// (so every half of the optimized mix).
-TEST(AnaglyphReference, EveryChannelValueAndGreenBluePair) {
-    ForEachIsa([&] {
         for (int bpp : {3, 4}) {
             Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
             for (int i = 0; i < 256 * 256; ++i) {
@@ -357,14 +321,13 @@ TEST(AnaglyphReference, EveryChannelValueAndGreenBluePair) {
                 r[0] = std::uint8_t(y), r[1] = std::uint8_t(x), r[2] = std::uint8_t(x ^ y);
                 l[0] = std::uint8_t(x), l[1] = std::uint8_t(y), l[2] = std::uint8_t(255 - x);
             }
-            for (int method : kMethods) {
-                Img O{256, 256, bpp, 256, std::vector<std::uint8_t>(R.bytes.size(), 0x5A)};
-                ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method}, 1),
-                          tsy::BlockStatus::Ok);
-                ASSERT_TRUE(O.bytes == Reference(R, L, O.bytes, method, 0, 0, 0))
-                    << "method " << method << " bpp " << bpp;
-            }
+            for (int method : kMethods)
+                check(R, L, method, 0, 0, 0, 1);
         }
+        Img R = RandomImg(1100, 2600, 4, rng), L = RandomImg(1100, 2600, 4, rng);
+        for (int method : {1, 19})
+            for (auto [ox, oy, threads] : {std::tuple{7, -3, 2}, {-6, 4, 3}})
+                check(R, L, method, -20, ox, oy, threads);
     });
 }
 
@@ -400,26 +363,6 @@ TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
                     << "left " << lw << "x" << lh << " pictures " << pictures << " method "
                     << method;
             }
-}
-
-// Big enough for row bands on several threads.
-TEST(AnaglyphReference, LargePicturesSplitOverThreads) {
-    std::mt19937 rng(3);
-    Img R = RandomImg(1100, 2600, 4, rng), L = RandomImg(1100, 2600, 4, rng);
-    const auto before = Noise(R.bytes.size(), rng);
-    for (int method : {1, 19})
-        for (auto [ox, oy] : {std::pair{7, -3}, {-6, 4}}) {
-            const auto want = Reference(R, L, before, method, -20, ox, oy);
-            ForEachIsa([&] {
-                for (int threads : {2, 3}) {
-                    Img O{R.w, R.h, 4, R.rowPixels, before};
-                    ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O),
-                                                 {method, -20, 0, ox, oy}, threads),
-                              tsy::BlockStatus::Ok);
-                    ASSERT_TRUE(O.bytes == want) << method << " " << ox << " threads " << threads;
-                }
-            });
-        }
 }
 
 namespace {

@@ -7,21 +7,6 @@
 
 using namespace tsy;
 
-TEST(BlendPipeline, MethodNumbersFromTheOptionIndexes) {
-    // Colour index 0 grayscale, 1 half, 2 full, 3 optimized; glasses 1 = green/magenta.
-    EXPECT_EQ(MethodNumberFor(0, 0), 1);
-    EXPECT_EQ(MethodNumberFor(0, 2), 3);
-    EXPECT_EQ(MethodNumberFor(0, 3), 4);
-    EXPECT_EQ(MethodNumberFor(1, 0), 17);
-    EXPECT_EQ(MethodNumberFor(1, 3), 20);
-    // Amber/blue: 32 + n, without an optimized form; 4 Dubois.
-    EXPECT_EQ(MethodNumberFor(2, 0), 33);
-    EXPECT_EQ(MethodNumberFor(2, 3), 0);
-    EXPECT_EQ(MethodNumberFor(2, 4), 37);
-    EXPECT_EQ(MethodNumberFor(0, 4), 5);
-    EXPECT_EQ(MethodNumberFor(3, 0), 0);
-}
-
 TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {
     PictureBuffer a, b, out;
     a.assign(10, 6);
@@ -41,24 +26,21 @@ TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {
 }
 
 TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
-    // Each pixel's red and green hold its column.
+    // Every channel of a pixel holds x + 20 y.
     PictureBuffer left, right, out;
     for (PictureBuffer* p : {&left, &right}) {
-        std::uint8_t* d = p->assign(20, 2);
-        for (int i = 0; i < 40; ++i) {
-            d[i * 4 + 0] = std::uint8_t(i % 20);  // blue
-            d[i * 4 + 1] = std::uint8_t(i % 20);  // green
-            d[i * 4 + 2] = std::uint8_t(i % 20);  // red
-            d[i * 4 + 3] = 0xFF;
-        }
+        std::uint8_t* d = p->assign(20, 8);
+        for (int i = 0; i < 160; ++i)
+            std::memset(d + i * 4, i, 3), d[i * 4 + 3] = 0xFF;
     }
     SilentProgress quiet;
     AnaglyphSettings s;
-    s.offsetX = 4;  // image 2 moves by +2 columns, image 1 by -2
+    s.offsetX = 4;   // image 2 moves by +2 columns, image 1 by -2
+    s.offsetY = -2;  // image 2 moves up by a row, image 1 down
     ASSERT_TRUE(BuildAnaglyph(left, right, out, s, quiet, 1));
-    const std::uint32_t p = out.pixel(10, 0);
-    EXPECT_EQ((p >> 16) & 0xFF, 8u);  // red from image 1, column 10 - 2
-    EXPECT_EQ((p >> 8) & 0xFF, 12u);  // green from image 2, column 10 + 2
+    const std::uint32_t p = out.pixel(10, 4);
+    EXPECT_EQ((p >> 16) & 0xFF, 8u + 20 * 5);  // red from image 1 at (10 - 2, 4 + 1)
+    EXPECT_EQ((p >> 8) & 0xFF, 12u + 20 * 3);  // green from image 2 at (10 + 2, 4 - 1)
 }
 
 TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {

@@ -164,41 +164,23 @@ TEST(MpoIndex, GivesImage2WithoutAScan) {
     }
 }
 
+// No index, an index pointing past the end, into image 1 or at the EXIF
+// thumbnail (a JPEG stream too, but never image 2), or a damaged index field.
 TEST(MpoScan, FindsViewsTheIndexCannotGive) {
-    std::vector<MpoSpec> specs = {
-        {.mpf = false},                                // no MP data
-        {.size1 = 0xFFFFFFFF, .offset2 = 0x7FFFFFF0},  // both past the end
-        {.size1 = 100, .offset2 = 3},                  // inside image 1
-    };
-    for (MpoSpec& s : specs) {
+    std::vector<Mpo> files;
+    for (MpoSpec s : {MpoSpec{.mpf = false}, MpoSpec{.size1 = 0xFFFFFFFF, .offset2 = 0x7FFFFFF0},
+                      MpoSpec{.size1 = 100, .offset2 = 3}}) {
         s.gap.resize(21 - BuildMpo(s).size1 % 16);  // image 2 at 5 past a multiple of 16
-        const Mpo m = BuildMpo(s);
-        ASSERT_EQ(m.image2 % 16, 5u);
-        Captions c;
-        EXPECT_EQ(Find(m.file, &c), std::int64_t(m.image2));
-        EXPECT_TRUE(Scanned(c));
+        files.push_back(BuildMpo(s));
+        ASSERT_EQ(files.back().image2 % 16, 5u);
     }
-    // Image 1 no more than a start and one segment: image 2 begins right
-    // where its header walk ends, so the scan must start on that very byte.
-    Bytes f = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0};
-    const Bytes view2 = tsy::test::MakeJpeg(8, 8, 2);
-    f.insert(f.end(), view2.begin(), view2.end());
-    EXPECT_EQ(Find(f), 8);
-}
-
-TEST(MpoScan, ExifThumbnailIsNeverImage2) {
-    Mpo m = BuildMpo({.mpf = false, .thumbnail = true});
-    EXPECT_EQ(Find(m.file), std::int64_t(m.image2));
-    // Not even where the index points at it.
-    m = BuildMpo({.thumbnail = true, .size1 = std::int64_t(m.thumb), .offset2 = 0});
-    ASSERT_EQ(m.file[m.thumb + 1], 0xD8);
-    EXPECT_EQ(Find(m.file), std::int64_t(m.image2));
-}
-
-TEST(MpoScan, DamagedIndexFieldsFallBackToTheScan) {
+    files.push_back(BuildMpo({.mpf = false, .thumbnail = true}));
+    files.push_back(
+        BuildMpo({.thumbnail = true, .size1 = std::int64_t(files.back().thumb), .offset2 = 0}));
+    ASSERT_EQ(files.back().file[files.back().thumb + 1], 0xD8);
     const Mpo good = BuildMpo({});
     const std::size_t entry3 = good.mpStart + 8 + 2 + 24;  // the MPEntry field
-    const std::vector<std::pair<std::size_t, std::uint32_t>> patches = {
+    const std::pair<std::size_t, std::uint32_t> patches[] = {
         {good.mpStart, 0x2A4D4949},  // byte-order mark
         {good.mpStart + 4, 0xFFFFFFF0},
         {good.mpStart + 4, 60000},  // IFD offset
@@ -209,11 +191,19 @@ TEST(MpoScan, DamagedIndexFieldsFallBackToTheScan) {
         {entry3, 0xB001},          // no MPEntry tag at all
     };
     for (const auto& [at, value] : patches) {
-        Mpo m = good;
-        Put(m.file, at, value, at == good.mpStart + 8 || at == entry3 ? 2 : 4, false);
+        files.push_back(good);
+        Put(files.back().file, at, value, at == good.mpStart + 8 || at == entry3 ? 2 : 4, false);
+    }
+    // Image 1 no more than a start and one segment: image 2 begins right
+    // where its header walk ends, so the scan must start on that very byte.
+    Bytes f = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0};
+    const Bytes view2 = tsy::test::MakeJpeg(8, 8, 2);
+    f.insert(f.end(), view2.begin(), view2.end());
+    files.push_back({f, 8});
+    for (std::size_t i = 0; i < files.size(); ++i) {
         Captions c;
-        EXPECT_EQ(Find(m.file, &c), std::int64_t(m.image2)) << at;
-        EXPECT_TRUE(Scanned(c)) << at;
+        EXPECT_EQ(Find(files[i].file, &c), std::int64_t(files[i].image2)) << "case " << i;
+        EXPECT_TRUE(Scanned(c)) << "case " << i;
     }
 }
 

@@ -33,11 +33,6 @@ public:
                   {0.72 * w, 0.35 * h, 0.12 * h, 0.6 * s.nearDisparity * w, 2}};
     }
 
-    // Colour (0xRRGGBB) of the left view at (x, y); the right view sees the
-    // same with each layer moved by its disparity.
-    std::uint32_t Left(double x, double y) const { return Sample(x, y, 0.0); }
-    std::uint32_t Right(double x, double y) const { return Sample(x, y, 1.0); }
-
     void Render(PictureBuffer& image1, PictureBuffer& image2) const {
         const double a = s_.rollDeg * 3.14159265358979323846 / 180;
         const double cx = (s_.width - 1) / 2.0, cy = (s_.height - 1) / 2.0;
@@ -48,16 +43,16 @@ public:
             auto* p1 = reinterpret_cast<std::uint32_t*>(image1.row(y));
             auto* p2 = reinterpret_cast<std::uint32_t*>(image2.row(y));
             for (int x = 0; x < s_.width; ++x) {
-                p1[x] = Smooth(x, y, [&](double u, double v) { return Left(u, v); });
+                p1[x] = Smooth(x, y, [&](double u, double v) { return Sample(u, v, 0.0); });
                 // Image 2's pixel q lands at T(q) once aligned.
                 p2[x] = Smooth(x, y, [&](double u, double v) {
                     const double dx = u - cx, dy = v - cy;
-                    return Right(cx + c * dx + sn * dy, cy - sn * dx + c * dy + s_.verticalPx);
+                    return Sample(cx + c * dx + sn * dy, cy - sn * dx + c * dy + s_.verticalPx,
+                                  1.0);
                 });
             }
         });
-        image1.touch();
-        image2.touch();
+        image1.touch(), image2.touch();
     }
 
 private:
@@ -96,9 +91,8 @@ private:
         const double u = x / period, v = y / period;
         const double fu = std::floor(u), fv = std::floor(v);
         const auto iu = std::int64_t(fu), iv = std::int64_t(fv);
-        double tu = u - fu, tv = v - fv;
-        tu = tu * tu * (3 - 2 * tu);
-        tv = tv * tv * (3 - 2 * tv);
+        const double tu = (u - fu) * (u - fu) * (3 - 2 * (u - fu)),
+                     tv = (v - fv) * (v - fv) * (3 - 2 * (v - fv));
         auto at = [&](std::int64_t i, std::int64_t j) {
             return (Hash(i, j, seed) & 0xFFFF) / 65535.0;
         };
@@ -132,6 +126,8 @@ private:
         return ch(base * (0.8 + 0.4 * tint)) << 16 | ch(base) << 8 | ch(base * (1.2 - 0.4 * tint));
     }
 
+    // Colour (0xRRGGBB) of the left view (right = 0) at (x, y); the right view
+    // (right = 1) sees the same with each layer moved by its disparity.
     std::uint32_t Sample(double x, double y, double right) const {
         for (const Disc& d : discs_) {
             const double dx = x - d.x - right * d.d, dy = y - d.y;

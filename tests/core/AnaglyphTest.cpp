@@ -28,10 +28,6 @@ struct Px {
     bool operator==(const Px&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const Px& c) {
-    return os << "(" << c.r << "," << c.g << "," << c.b << ")";
-}
-
 Px Sample(const Img& im, double x, double y) {
     x = std::nearbyint(x), y = std::nearbyint(y);
     if (im.bytes.empty() || x < 0 || y < 0 || x > im.rowPixels - 1 || y > im.h - 1) return {};
@@ -152,18 +148,12 @@ void ForEachIsa(Body body) {
     tsy::anaglyph::UseIsa(saved);
 }
 
-// One pixel through the buffer entry and through a 3-byte block; both must agree.
+// One pixel through the buffer entry; blocks of three bytes meet every
+// value in the reference table below.
 Px OnePixel(int method, Px left, Px right, int brightness = 0) {
     PictureBuffer r = Filled(1, 1, right), l = Filled(1, 1, left), out;
     tsy::SilentProgress quiet;
     EXPECT_TRUE(tsy::Anaglyph(r, l, out, {method, brightness, 0, 0, 0}, quiet));
-    Img R{1, 1, 3, 4, {std::uint8_t(right.b), std::uint8_t(right.g), std::uint8_t(right.r)}};
-    Img L{1, 1, 3, 4, {std::uint8_t(left.b), std::uint8_t(left.g), std::uint8_t(left.r)}};
-    R.bytes.resize(12), L.bytes.resize(12);
-    Img O{1, 1, 3, 4, std::vector<std::uint8_t>(12)};
-    EXPECT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method, brightness}),
-              tsy::BlockStatus::Ok);
-    EXPECT_EQ(At(out, 0, 0), (Px{O.bytes[2], O.bytes[1], O.bytes[0]})) << "method " << method;
     return At(out, 0, 0);
 }
 

@@ -307,7 +307,8 @@ TEST(MpoKind, TheIndexDecidesBeforeTheName) {
     }
 }
 
-TEST_F(MpoFiles, PlainJpegNamedMpoScansToTheEndAndFindsNothing) {
+// A plain JPEG named .mpo is scanned to its end, one caption per percent.
+TEST_F(MpoFiles, PlainTinyMissingAndLinkedFilesGiveNothing) {
     const std::string path = Write("plain.mpo", tsy::test::MakeJpeg(120, 90, 4));
     Captions c;
     EXPECT_EQ(tsy::ExtractMpoImage2(path, dir, c), "");
@@ -321,16 +322,12 @@ TEST_F(MpoFiles, PlainJpegNamedMpoScansToTheEndAndFindsNothing) {
     EXPECT_EQ(pct.back(), 100);
     for (std::size_t i = 1; i < pct.size(); ++i)
         EXPECT_EQ(pct[i], pct[i - 1] + 1);
-}
-
-TEST_F(MpoFiles, TinyMissingAndLinkedFiles) {
     for (const Bytes& b : {Bytes{}, Bytes{0xFF, 0xD8, 0xFF}}) {
         Captions c;
         EXPECT_EQ(tsy::ExtractMpoImage2(Write("tiny.mpo", b), dir, c), "");
         EXPECT_EQ(tsy::FindImage2Offset(dir + "tiny.mpo", c), 0);
         EXPECT_EQ(Find(b), 0);
     }
-    Captions c;
     EXPECT_EQ(tsy::FindImage2Offset(dir + "missing.mpo", c), 0);
     // A link planted at the output name is neither followed nor replaced.
     const std::string target = Write("victim.txt", Bytes{'k', 'e', 'e', 'p'});

@@ -103,6 +103,20 @@ Img RandomImg(int w, int h, int bpp, std::mt19937& rng) {
     return {w, h, bpp, rowPixels, Noise(std::size_t(rowPixels) * h * bpp, rng)};
 }
 
+// Every value of every channel in both views and every green/blue pair of
+// the left view (so every half of the optimized mix).
+std::pair<Img, Img> Ramps(int bpp) {
+    Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
+    for (int i = 0; i < 256 * 256; ++i) {
+        const int x = i % 256, y = i / 256;
+        std::uint8_t* r = &R.bytes[i * bpp];
+        std::uint8_t* l = &L.bytes[i * bpp];
+        r[0] = std::uint8_t(y), r[1] = std::uint8_t(x), r[2] = std::uint8_t(x ^ y);
+        l[0] = std::uint8_t(x), l[1] = std::uint8_t(y), l[2] = std::uint8_t(255 - x);
+    }
+    return {R, L};
+}
+
 tsy::PixelBlock Block(Img& im) {
     return {im.bytes.empty() ? nullptr : im.bytes.data(), im.w, im.h, im.bpp, im.rowPixels};
 }
@@ -271,9 +285,8 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
 }
 
 // Random views of many sizes (three-byte rows keep their padding pixels),
-// every value of every channel and every green/blue pair of the left view
-// (so every half of the optimized mix), and pictures big enough for row
-// bands on several threads; nothing may be written past the block.
+// ramps, and pictures big enough for row bands on several threads; nothing
+// may be written past the block.
 TEST(AnaglyphReference, BlocksMatchBitForBit) {
     ASSERT_EQ(tsy::RowPixelsFor(201, 3), 204);
     ASSERT_EQ(tsy::RowPixelsFor(201, 4), 201);
@@ -304,14 +317,7 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
                             check(R, L, method, c[0], c[1], c[2], 1 + run++ % 3);
                 }
         for (int bpp : {3, 4}) {
-            Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
-            for (int i = 0; i < 256 * 256; ++i) {
-                const int x = i % 256, y = i / 256;
-                std::uint8_t* r = &R.bytes[i * bpp];
-                std::uint8_t* l = &L.bytes[i * bpp];
-                r[0] = std::uint8_t(y), r[1] = std::uint8_t(x), r[2] = std::uint8_t(x ^ y);
-                l[0] = std::uint8_t(x), l[1] = std::uint8_t(y), l[2] = std::uint8_t(255 - x);
-            }
+            auto [R, L] = Ramps(bpp);
             for (int method : kMethods)
                 check(R, L, method, 0, 0, 0, 1);
         }
@@ -437,12 +443,7 @@ TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
                 for (auto [ox, oy] : {std::pair{0, 0}, {4, -2}, {3, -1}, {-5, 7}, {40, 0}})
                     for (int bright = -128; bright <= 128; ++bright)
                         check(R, L, bright, ox, oy);
-                Img R2{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L2 = R2;
-                for (int i = 0; i < 256 * 256 * bpp; ++i) {
-                    R2.bytes[i] = std::uint8_t(i % bpp == 1 ? i / bpp >> 8 : i / bpp);
-                    L2.bytes[i] =
-                        std::uint8_t(i % bpp == 2 ? 255 - (i / bpp >> 8) : i / bpp ^ 0x5A);
-                }
+                const auto [R2, L2] = Ramps(bpp);
                 for (int missing : {0, 1, 2})
                     check(missing == 1 ? Img{256, 256, bpp, 256, {}} : R2,
                           missing == 2 ? Img{256, 256, bpp, 256, {}} : L2, 0, 0, 0);

@@ -117,11 +117,8 @@ TEST(CameraParallax, ReadsTheCameraNotes) {
         Bytes v2 = View(2, 0xE1, "Exif\0\0", 6, c.exif2);
         if (!c.mp2.empty()) v2 = View(2, 0xE2, "MPF\0", 4, c.mp2);
         const Bytes file = tsy::test::JoinAsMpo(v1, v2);
-        const std::optional<double> got = tsy::CameraOffsetX(file, c.width);
-        ASSERT_EQ(got.has_value(), c.offset.has_value()) << c.name;
-        if (got) {
-            EXPECT_NEAR(*got, *c.offset, 1e-4) << c.name;
-        }
+        EXPECT_NEAR(tsy::CameraOffsetX(file, c.width).value_or(1e9), c.offset.value_or(1e9), 1e-4)
+            << c.name;
         // Cut anywhere, the file gives an answer or none, never a crash.
         for (std::size_t n = 0; n < file.size(); n += 7)
             tsy::CameraOffsetX(std::span<const std::uint8_t>(file.data(), n), c.width);

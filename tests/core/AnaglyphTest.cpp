@@ -453,3 +453,17 @@ TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
         EXPECT_GE(double(equal), 0.99 * double(bytes));
     }
 }
+
+// Each published row sums to 1, so a grey pair stays that grey: a coefficient
+// copied into the wrong place or with the wrong sign breaks exactly this.
+TEST(AnaglyphDubois, GreyStaysGrey) {
+    for (const Published& p : kMatrices) {
+        const int method =
+            tsy::MethodNumberFor(tsy::IndexByName(tsy::kGlasses, p.glasses), kDuboisIndex);
+        for (int g = 0; g < 256; ++g) {
+            const Px out = OnePixel(method, {g, g, g}, {g, g, g});
+            for (int c : {out.r, out.g, out.b})
+                ASSERT_LE(std::abs(c - g), 1) << p.glasses << " grey " << g;
+        }
+    }
+}

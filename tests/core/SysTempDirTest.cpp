@@ -20,13 +20,18 @@ protected:
         char tmpl[] = "/tmp/tsy-temp-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        unsetenv("TEMP");
-        unsetenv("TMP");
-        tsy::detail::ResetSysTempDir();
+        mine = dir + "/tessaly-" + std::to_string(geteuid());
+        Use(nullptr, nullptr);
     }
     void TearDown() override {
         tsy::detail::ResetSysTempDir();
         fs::remove_all(dir);
+    }
+    // Sets TEMP and TMP (null: unset) and forgets the earlier answer.
+    static void Use(const char* temp, const char* tmp) {
+        temp ? setenv("TEMP", temp, 1) : unsetenv("TEMP");
+        tmp ? setenv("TMP", tmp, 1) : unsetenv("TMP");
+        tsy::detail::ResetSysTempDir();
     }
     // Owned by us, a directory, not a link, closed to everybody else.
     static bool Private(const std::string& path) {
@@ -34,29 +39,21 @@ protected:
         return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
                (st.st_mode & 0777) == 0700;
     }
-    std::string Private0(const std::string& parent) const {
-        return parent + "/tessaly-" + std::to_string(geteuid());
-    }
-    std::string dir;
+    std::string dir, mine;
 };
 
 TEST_F(SysTempDirTest, TempThenTmpWithSlashAndFirstAnswerKept) {
     chmod(dir.c_str(), 0700);
-    setenv("TEMP", dir.c_str(), 1);
-    setenv("TMP", "/nowhere", 1);
+    Use(dir.c_str(), "/nowhere");
     EXPECT_EQ(tsy::SysTempDir(), dir + "/");
     setenv("TEMP", "/elsewhere", 1);
     EXPECT_EQ(tsy::SysTempDir(), dir + "/");
 
-    tsy::detail::ResetSysTempDir();
-    setenv("TEMP", "", 1);
-    setenv("TMP", (dir + "/sub/").c_str(), 1);  // made when missing
+    Use("", (dir + "/sub/").c_str());  // made when missing
     EXPECT_EQ(tsy::SysTempDir(), dir + "/sub/");
     EXPECT_TRUE(Private(dir + "/sub"));
 
-    tsy::detail::ResetSysTempDir();
-    unsetenv("TEMP");
-    unsetenv("TMP");
+    Use(nullptr, nullptr);
     const std::string last = tsy::SysTempDir();
     EXPECT_EQ(last.rfind("/tmp/tessaly-" + std::to_string(geteuid()), 0), 0u) << last;
     EXPECT_TRUE(Private(last));
@@ -65,32 +62,29 @@ TEST_F(SysTempDirTest, TempThenTmpWithSlashAndFirstAnswerKept) {
 TEST_F(SysTempDirTest, SharedDirectoryGetsAPrivateFolder) {
     for (const mode_t shared : {01777, 0777, 0775}) {
         chmod(dir.c_str(), shared);
-        setenv("TEMP", dir.c_str(), 1);
-        tsy::detail::ResetSysTempDir();
-        EXPECT_EQ(tsy::SysTempDir(), Private0(dir) + "/") << shared;
-        EXPECT_TRUE(Private(Private0(dir)));
-        chmod(Private0(dir).c_str(), 0755);  // ours but too open: closed again
+        Use(dir.c_str(), nullptr);
+        EXPECT_EQ(tsy::SysTempDir(), mine + "/") << shared;
+        EXPECT_TRUE(Private(mine));
+        chmod(mine.c_str(), 0755);  // ours but too open: closed again
     }
 }
 
 TEST_F(SysTempDirTest, SquattedNamesAreSkipped) {
     chmod(dir.c_str(), 01777);
-    setenv("TEMP", dir.c_str(), 1);
+    Use(dir.c_str(), nullptr);
     const std::string lure = dir + "/lure";
     ASSERT_EQ(mkdir(lure.c_str(), 0777), 0);
     ASSERT_EQ(chmod(lure.c_str(), 0777), 0);
-    ASSERT_EQ(symlink(lure.c_str(), Private0(dir).c_str()), 0);
-    std::string expected = Private0(dir) + "-1";
+    ASSERT_EQ(symlink(lure.c_str(), mine.c_str()), 0);
+    std::string expected = mine + "-1";
     if (geteuid() == 0) {  // only root can plant a folder owned by someone else
         ASSERT_EQ(mkdir(expected.c_str(), 0700), 0);
         ASSERT_EQ(chown(expected.c_str(), 4242, 4242), 0);
-        expected = Private0(dir) + "-2";
+        expected = mine + "-2";
     }
     EXPECT_EQ(tsy::SysTempDir(), expected + "/");
     EXPECT_TRUE(Private(expected));
-    struct stat st {};
-    ASSERT_EQ(stat(lure.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0777u);  // untouched
+    EXPECT_EQ(fs::status(lure).permissions(), fs::perms::all);  // untouched
     EXPECT_TRUE(fs::is_empty(lure));
 }
 
@@ -101,9 +95,8 @@ TEST_F(SysTempDirTest, WriteFileNoFollowIsAllOrNothing) {
     ASSERT_TRUE(tsy::WriteFileNoFollow(path, bytes, error)) << error;
     ASSERT_TRUE(tsy::WriteFileNoFollow(path, std::vector<std::uint8_t>(10, 1), error));
     EXPECT_EQ(fs::file_size(path), 10u);
-    struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 077, 0u);
+    EXPECT_EQ(fs::status(path).permissions() & (fs::perms::group_all | fs::perms::others_all),
+              fs::perms::none);
 
     const std::string target = dir + "/target";
     std::ofstream(target) << "keep";

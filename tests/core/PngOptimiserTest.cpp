@@ -178,10 +178,10 @@ TEST(PngOptimiser, FilesAndTheProgram) {
     EXPECT_EQ(DecodePng(ReadAll(dir / "out.png")).image.rgb, photo.rgb);
     EXPECT_FALSE(tsy::OptimiseBmpToPng(dir / "none.bmp", dir / "x.png", {}, true, error));
 
-    const std::string pq = "'" + (dir / "p q.png") + "'", r = "'" + (dir / "r.png") + "'";
+    const std::string pq = "'" + dir.path() + "/p q.png'", r = "'" + dir.path() + "/r.png'";
     auto run = [&](const std::string& args) {
-        const std::string in = " '" + (dir / "in.bmp") + "' ";
-        return std::system((TSY_PNGOUT + in + args + " 2>/dev/null").c_str());
+        const std::string exe = TSY_PNGOUT;
+        return std::system((exe + " '" + (dir / "in.bmp") + "' " + args + " 2>/dev/null").c_str());
     };
     EXPECT_EQ(run(pq + " /S2 /F5 /Y"), 0);
     EXPECT_EQ(DecodePng(ReadAll(dir / "p q.png")).image.rgb, photo.rgb);

@@ -1,27 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "OutputTestFiles.h"
 #include "base/ReplaceFile.h"
 #include "output/SaveCheck.h"
 
-namespace fs = std::filesystem;
-
 TEST(SaveCheck, OnlyAFileThisSaveWroteCounts) {
-    char tmpl[] = "/tmp/tsy-savecheck-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string dir = tmpl;
-    const std::string path = dir + "/out.png";
+    ScratchDir dir;
+    const std::string path = dir / "out.png";
     std::string error;
-
     const tsy::FileStamp none = tsy::StampOf(path);
     EXPECT_FALSE(none.exists);
     EXPECT_FALSE(tsy::WrittenSince(none, path));  // nothing written
 
-    std::ofstream(path) << "old picture";
+    WriteAll(path, "old picture");
     const tsy::FileStamp stale = tsy::StampOf(path);
     EXPECT_FALSE(tsy::WrittenSince(stale, path));  // left from before
     EXPECT_TRUE(tsy::WrittenSince(none, path));
@@ -33,7 +26,6 @@ TEST(SaveCheck, OnlyAFileThisSaveWroteCounts) {
     ASSERT_TRUE(tsy::ReplaceFileWith(path, "", 0, error));
     EXPECT_FALSE(tsy::WrittenSince(written, path));  // empty is no picture
 
-    fs::create_directory(dir + "/folder.png");
-    EXPECT_FALSE(tsy::WrittenSince(none, dir + "/folder.png"));
-    fs::remove_all(dir);
+    std::filesystem::create_directory(dir / "folder.png");
+    EXPECT_FALSE(tsy::WrittenSince(none, dir / "folder.png"));
 }

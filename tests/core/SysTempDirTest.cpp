@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -110,16 +109,11 @@ TEST_F(SysTempDirTest, WriteFileNoFollowIsAllOrNothing) {
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     const auto previous = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1000;
+    const rlimit small{1000, old.rlim_max};
     setrlimit(RLIMIT_FSIZE, &small);
     const bool written = tsy::WriteFileNoFollow(dir + "/big.jpg", bytes, error);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(written);
-    std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir))
-        left.push_back(e.path().filename());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"StereoR.jpg", "link.jpg", "target"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // StereoR, link, target
 }

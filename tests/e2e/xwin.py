@@ -4,17 +4,13 @@
   xwin.py close TITLE        ask the window with this exact title to close, as
                              a window manager's close button does
   xwin.py wait TEXT [SECS]   wait until a window title contains TEXT; print it
-  xwin.py click X Y          press and release the left button at screen X, Y
-  xwin.py type TITLE TEXT    give the window whose title contains TITLE the
-                             keyboard, type TEXT (ASCII) and press Return
   xwin.py pixel TITLE X Y    print "R G B" of the pixel at X, Y inside the
                              window whose title contains TITLE
 """
 import sys
 import time
 
-from Xlib import X, XK, display
-from Xlib.ext import xtest
+from Xlib import X, display
 from Xlib.protocol import event
 
 
@@ -65,45 +61,6 @@ def wait(d, text, seconds):
     sys.exit("no window title containing %r" % text)
 
 
-def click(d, x, y):
-    xtest.fake_input(d, X.MotionNotify, x=x, y=y)
-    d.sync()
-    time.sleep(0.05)
-    xtest.fake_input(d, X.ButtonPress, 1)
-    xtest.fake_input(d, X.ButtonRelease, 1)
-    d.sync()
-
-
-def key(d, keysym, shift=False):
-    code = d.keysym_to_keycode(keysym)
-    shift_code = d.keysym_to_keycode(XK.XK_Shift_L)
-    if shift:
-        xtest.fake_input(d, X.KeyPress, shift_code)
-    xtest.fake_input(d, X.KeyPress, code)
-    xtest.fake_input(d, X.KeyRelease, code)
-    if shift:
-        xtest.fake_input(d, X.KeyRelease, shift_code)
-    d.sync()
-
-
-def type_text(d, title, text):
-    w, _ = find(d, lambda t: title in t)
-    if w is None:
-        sys.exit("no window title containing %r" % title)
-    w.set_input_focus(X.RevertToParent, X.CurrentTime)
-    d.sync()
-    time.sleep(0.2)
-    for ch in text:
-        keysym = XK.string_to_keysym(ch) or XK.string_to_keysym(
-            {"/": "slash", ".": "period", "-": "minus", "_": "underscore", " ": "space",
-             ":": "colon"}.get(ch, ch))
-        code = d.keysym_to_keycode(keysym)
-        # Shifted when the character sits on the second level of its key.
-        shifted = d.keycode_to_keysym(code, 0) != keysym
-        key(d, keysym, shifted)
-    key(d, XK.XK_Return)
-
-
 def pixel(d, title, x, y):
     w, _ = find(d, lambda t: title in t)
     if w is None:
@@ -121,12 +78,8 @@ def main():
         close(d, args[1])
     elif len(args) in (2, 3) and args[0] == "wait":
         wait(d, args[1], float(args[2]) if len(args) == 3 else 20)
-    elif len(args) == 3 and args[0] == "click":
-        click(d, int(args[1]), int(args[2]))
     elif len(args) == 4 and args[0] == "pixel":
         pixel(d, args[1], int(args[2]), int(args[3]))
-    elif len(args) == 3 and args[0] == "type":
-        type_text(d, args[1], args[2])
     else:
         sys.exit(__doc__)
 

@@ -20,7 +20,6 @@ TEST(FileDialogRequest, SaveStartsOnTheProposedFile) {
     const auto r = tsy::MakeFileDialogRequest(1, "/pics/left_3D-RC.png", "", kSaveFilter);
     EXPECT_TRUE(r.show && r.save);
     EXPECT_EQ(r.initialDir + "|" + r.initialName + "|" + r.defaultSuffix, "/pics/|left_3D-RC|png");
-    EXPECT_EQ(r.title, "Datei speichern ...");
     EXPECT_EQ(r.selectedFilter, 1);
     ASSERT_EQ(r.filters.size(), 3u);
     EXPECT_EQ(r.filters[2].patterns, (Strings{"*.jpg", "*.jpeg"}));
@@ -47,9 +46,7 @@ TEST(FileDialogRequest, SaveStartsOnTheProposedFile) {
 TEST(FileDialogRequest, OpenWithAnyFileAndUnknownModes) {
     const auto r = tsy::MakeFileDialogRequest(
         0, "*.*", "", "Images (*.bmp, *.gif)|*.bmp;*.gif|BMP (*.bmp)|*.bmp|GIF (*.gif)|*.gif");
-    EXPECT_TRUE(r.show);
-    EXPECT_FALSE(r.save);
-    EXPECT_EQ(r.title, "Datei öffnen ...");
+    EXPECT_TRUE(r.show && !r.save);
     EXPECT_EQ(r.initialDir + r.initialName, "");
     EXPECT_EQ(r.selectedFilter, 0);
     EXPECT_EQ(Descriptions(r), (Strings{"Images (*.bmp, *.gif)", "BMP (*.bmp)", "GIF (*.gif)"}));

@@ -95,8 +95,6 @@ TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     const auto kept = ReadAll(dir / "keep.jpg");
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
     EXPECT_EQ(dir.Names().size(), 2u);
-    EXPECT_EQ(tsy::JpegFailureText(tsy::kJpegFileError),
-              "Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000");
 }
 
 TEST(JpegWriter, StripsDecodeToTheSamePixelsAsOneRun) {

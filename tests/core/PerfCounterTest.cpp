@@ -38,6 +38,5 @@ TEST(PerfCounter, SteadyClockMovesForward) {
     ASSERT_TRUE(c.StartCounter());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const double t = c.ElapsedSeconds();
-    EXPECT_GE(t, 0.015);
-    EXPECT_LT(t, 5.0);
+    EXPECT_TRUE(t >= 0.015 && t < 5.0) << t;
 }

@@ -68,7 +68,7 @@ TEST(PictureBuffer, CopySwapAndGenerations) {
     FillPattern(a, 9, 7);
     const auto genA = a.generation();
     b.copyFrom(a);
-    EXPECT_EQ(b.width(), 9);
+    ASSERT_EQ(b.width() * 1000 + b.height(), 9007);
     ExpectAnchored(b, 9, 7);
     EXPECT_EQ(a.generation(), genA);  // the source is only read
 
@@ -80,8 +80,7 @@ TEST(PictureBuffer, CopySwapAndGenerations) {
     EXPECT_NE(a.generation(), empty.generation());
 
     b.copyFrom(PictureBuffer(5, 4));
-    EXPECT_FALSE(b.hasImage());
-    EXPECT_EQ(b.width(), 5);
+    EXPECT_TRUE(!b.hasImage() && b.width() == 5);
 }
 
 TEST(PictureBuffer, RefusesAbsurdSizesAndNegatives) {

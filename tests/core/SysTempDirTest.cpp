@@ -9,23 +9,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "OutputTestFiles.h"
 #include "base/SysTempDir.h"
 
 namespace fs = std::filesystem;
 
 class SysTempDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/tsy-temp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        mine = dir + "/tessaly-" + std::to_string(geteuid());
-        Use(nullptr, nullptr);
-    }
-    void TearDown() override {
-        tsy::detail::ResetSysTempDir();
-        fs::remove_all(dir);
-    }
+    void SetUp() override { Use(nullptr, nullptr); }
+    void TearDown() override { tsy::detail::ResetSysTempDir(); }
     // Sets TEMP and TMP (null: unset) and forgets the earlier answer.
     static void Use(const char* temp, const char* tmp) {
         temp ? setenv("TEMP", temp, 1) : unsetenv("TEMP");
@@ -38,14 +30,15 @@ protected:
         return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
                (st.st_mode & 0777) == 0700;
     }
-    std::string dir, mine;
+    ScratchDir scratch{"-temp"};
+    const std::string dir = scratch.path(), mine = dir + "/tessaly-" + std::to_string(geteuid());
 };
 
 TEST_F(SysTempDirTest, TempThenTmpWithSlashAndFirstAnswerKept) {
     chmod(dir.c_str(), 0700);
     Use(dir.c_str(), "/nowhere");
     EXPECT_EQ(tsy::SysTempDir(), dir + "/");
-    setenv("TEMP", "/elsewhere", 1);
+    setenv("TEMP", "/elsewhere", 1);  // the first answer stands
     EXPECT_EQ(tsy::SysTempDir(), dir + "/");
 
     Use("", (dir + "/sub/").c_str());  // made when missing
@@ -59,11 +52,12 @@ TEST_F(SysTempDirTest, TempThenTmpWithSlashAndFirstAnswerKept) {
 }
 
 TEST_F(SysTempDirTest, SharedDirectoryGetsAPrivateFolder) {
-    for (const mode_t shared : {01777, 0777, 0775}) {
+    for (const mode_t shared : {01777, 0777, 0775, 0700}) {
         chmod(dir.c_str(), shared);
         Use(dir.c_str(), nullptr);
-        EXPECT_EQ(tsy::SysTempDir(), mine + "/") << shared;
-        EXPECT_TRUE(Private(mine));
+        const std::string expected = shared == 0700 ? dir : mine;
+        EXPECT_EQ(tsy::SysTempDir(), expected + "/") << shared;
+        EXPECT_TRUE(Private(expected));
         chmod(mine.c_str(), 0755);  // ours but too open: closed again
     }
 }

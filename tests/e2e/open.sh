@@ -20,10 +20,9 @@ title="Brannoc Tessaly"
 import sys
 from PIL import Image
 work = sys.argv[1]
-Image.new("RGB", (120, 80), (230, 0, 0)).save(work + "/red.png")
-Image.new("RGB", (120, 80), (0, 0, 230)).save(work + "/blue.png")
-Image.new("RGB", (120, 80), (230, 0, 0)).save(work + "/red.jpg", quality=95)
-Image.new("RGB", (120, 80), (0, 0, 230)).save(work + "/blue.jpg", quality=95)
+for name, rgb in (("red", (230, 0, 0)), ("blue", (0, 0, 230))):
+    for kind in ("png", "jpg"):
+        Image.new("RGB", (120, 80), rgb).save(work + "/" + name + "." + kind, quality=95)
 # Two JPEG streams back to back: the reader finds the second one.
 with open(work + "/pair.mpo", "wb") as f:
     for name in ("red.jpg", "blue.jpg"):

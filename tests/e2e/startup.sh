@@ -30,13 +30,10 @@ wait_window() {
     return 1
 }
 
+# Waits up to 10 s for the program to end; gives its status.
 wait_exit() {
-    for _ in $(seq 100); do
-        kill -0 "$1" 2>/dev/null || { wait "$1"; return $?; }
-        sleep 0.1
-    done
-    kill "$1"
-    return 124
+    timeout 10 tail --pid="$1" -f /dev/null || { kill "$1"; return 124; }
+    wait "$1"
 }
 
 run_and_close() {  # expected left and top

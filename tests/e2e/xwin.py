@@ -18,8 +18,8 @@ def title_of(d, w):
     for atom in ("_NET_WM_NAME", "WM_NAME"):
         prop = w.get_full_property(d.intern_atom(atom), X.AnyPropertyType)
         if prop and prop.value:
-            value = prop.value
-            return value.decode("utf-8", "replace") if isinstance(value, bytes) else value
+            v = prop.value
+            return v.decode("utf-8", "replace") if isinstance(v, bytes) else v
     return None
 
 
@@ -31,18 +31,19 @@ def windows(d):
         stack.extend(w.query_tree().children)
 
 
-def find(d, match):
+def find(d, match, missing=None):
+    # Exits with "no window MISSING" when none matches and MISSING is given.
     for w in windows(d):
         t = title_of(d, w)
         if t is not None and match(t):
             return w, t
+    if missing:
+        sys.exit("no window " + missing)
     return None, None
 
 
 def close(d, title):
-    w, _ = find(d, lambda t: t == title)
-    if w is None:
-        sys.exit("no window titled %r" % title)
+    w, _ = find(d, lambda t: t == title, "titled %r" % title)
     protocols = d.intern_atom("WM_PROTOCOLS")
     delete = d.intern_atom("WM_DELETE_WINDOW")
     w.send_event(event.ClientMessage(window=w, client_type=protocols,
@@ -62,9 +63,7 @@ def wait(d, text, seconds):
 
 
 def pixel(d, title, x, y):
-    w, _ = find(d, lambda t: title in t)
-    if w is None:
-        sys.exit("no window title containing %r" % title)
+    w, _ = find(d, lambda t: title in t, "title containing %r" % title)
     root = d.screen().root
     at = root.translate_coords(w, x, y)
     raw = root.get_image(at.x, at.y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data

@@ -134,17 +134,15 @@ TEST(HuffmanOnlyZlib, InflatesToTheInputForAnyDistribution) {
 
 // libdeflate codes large sources in 8 MiB slices that must splice into one stream.
 TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
-    using tsy::png::Coder;
+    using enum tsy::png::Coder;
     std::mt19937 rng(5);
     const Bytes small = Random(300000, rng, 200);
     // Sparse, but busy where the first slice ends; the last slice is one byte.
     Bytes large((std::size_t(8) << 20) + 1);
     for (std::size_t k = 0; k < large.size(); k += k + 300000 < large.size() ? 97 : 1)
         large[k] = std::uint8_t(rng() % 6);
-    const std::pair<const Bytes*, Coder> cases[] = {{&large, Coder::kDeflate6},
-                                                    {&small, Coder::kDeflate6},
-                                                    {&small, Coder::kHuffmanSplit},
-                                                    {&small, Coder::kRle}};
+    const std::pair<const Bytes*, tsy::png::Coder> cases[] = {
+        {&large, kDeflate6}, {&small, kDeflate6}, {&small, kHuffmanSplit}, {&small, kRle}};
     const std::size_t unlimited = std::numeric_limits<std::size_t>::max();
     for (const auto& [in, c] : cases) {
         SCOPED_TRACE(in->size() * 10 + std::size_t(c));

@@ -20,14 +20,9 @@ caption="Brannoc Tessaly  v1.34   .:.   www.brannoc-software.com"
 
 fail() { echo "FAIL: $*"; xwininfo -root -tree | grep '"' ; exit 1; }
 
-# Waits until a top-level window with this exact title is listed; prints its line.
+# Waits until a window with this exact title is listed; prints its line.
 wait_window() {
-    for _ in $(seq 100); do
-        line=$(xwininfo -root -tree | grep -F "\"$1\":")
-        [ -n "$line" ] && { echo "$line"; return 0; }
-        sleep 0.1
-    done
-    return 1
+    /usr/bin/python3 "$here/xwin.py" wait "$1" 10 >/dev/null && xwininfo -root -tree | grep -F "\"$1\":"
 }
 
 # Waits up to 10 s for the program to end; gives its status.

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -15,18 +15,23 @@ class ScratchDir {
 public:
     explicit ScratchDir(const std::string& tag = "") {
         std::string pattern = "/tmp/tsy-output-test" + tag + "-XXXXXX";
-        if (::mkdtemp(pattern.data())) path_ = pattern;
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (::mkdtemp(buf.data())) path_ = buf.data();
     }
     ~ScratchDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
     }
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(path_))
-            names.push_back(e.path().filename());
+        if (DIR* d = ::opendir(path_.c_str())) {
+            while (dirent* e = ::readdir(d))
+                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                    names.push_back(e->d_name);
+            ::closedir(d);
+        }
         return names;
     }
 

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <filesystem>
+
 #include "OutputTestFiles.h"
 #include "output/PngScript.h"
 

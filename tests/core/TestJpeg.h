@@ -55,10 +55,13 @@ inline std::vector<std::uint8_t> WithExif(const std::vector<std::uint8_t>& jpeg,
     tiff.resize(tiff.size() - cut);
     const std::size_t length = 2 + 6 + tiff.size();
     std::vector<std::uint8_t> f = {
-        0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t(length >> 8), std::uint8_t(length), 'E', 'x',
-        'i',  'f',  0,    0};
-    f.insert(f.end(), tiff.begin(), tiff.end());
-    f.insert(f.end(), jpeg.begin() + 2, jpeg.end());
+        0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t(length >> 8), std::uint8_t(length)};
+    for (const char c : {'E', 'x', 'i', 'f', '\0', '\0'})
+        f.push_back(std::uint8_t(c));
+    for (const std::uint8_t b : tiff)
+        f.push_back(b);
+    for (std::size_t i = 2; i < jpeg.size(); ++i)
+        f.push_back(jpeg[i]);
     return f;
 }
 

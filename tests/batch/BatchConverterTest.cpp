@@ -151,6 +151,19 @@ TEST(BatchArguments, UsageErrorsAreNamed) {
     EXPECT_EQ(ParseBatchArguments({"--version"}, o, m), BatchCommand::Version);
 }
 
+// The help is made from the table the parser reads: every row shows, and a
+// flag the help names is one the parser takes.
+TEST(BatchArguments, HelpNamesEveryOptionOfTheTable) {
+    const std::string help = BatchUsage();
+    for (const BatchOption& row : BatchOptionTable()) {
+        EXPECT_NE(help.find("  " + (row.alias.empty() ? "" : row.alias + ", ") + row.name),
+                  std::string::npos)
+            << row.name;
+        if (row.takes == BatchOption::Takes::Nothing && row.command == BatchCommand::Run)
+            Parse({row.name, "--sbs", "a.jpg"});
+    }
+}
+
 TEST(BatchNames, AsTheWindowProposesThemBesideOrInTheOutputFolder) {
     const BatchConverter beside(Parse({"x"}));
     EXPECT_EQ(beside.OutputPathFor("/p/IMG_0042.MPO"), "/p/IMG_0042_3D-RC.jpg");

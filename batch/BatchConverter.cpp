@@ -1,23 +1,21 @@
 #include "batch/BatchConverter.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <new>
-#include <ostream>
-#include <system_error>
-#include <thread>
+#include <tuple>
 #include <utility>
 
 #include "base/Exists.h"
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
-#include "base/WorkerPool.h"
+#include "base/ReplaceFile.h"
 #include "batch/LoadViews.h"
 #include "output/SaveFormats.h"
 #include "output/SaveName.h"
@@ -29,8 +27,6 @@ namespace tsy {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-BatchConverter::BatchConverter(BatchOptions options) : options_(std::move(options)) {}
 
 std::string BatchConverter::OutputPathFor(const std::string& input) const {
     const char* suffix = kGlasses[options_.glasses].saveSuffix;
@@ -57,72 +53,128 @@ public:
 
 }  // namespace
 
-struct BatchConverter::Workspace {
-    PictureBuffer image1, image2, result;
-};
-
 namespace {
 
-struct Job {
-    const BatchOptions& o;
-    const std::string& input;
-    const std::string& output;
-    int threads;
+bool SameSize(const PictureBuffer& a, const PictureBuffer& b) {
+    return a.width() == b.width() && a.height() == b.height();
+}
 
-    bool Save(const PictureBuffer& result, std::string& error) const {
-        const SaveFormat* format = SaveFormatByName(o.format);
-        if (!format) {
-            error = "unknown format " + o.format;
-            return false;
-        }
-        SaveSettings settings;
-        settings.quality = o.quality;
-        settings.threads = threads;
-        // Without --overwrite the commit refuses an existing file atomically.
-        if (SavePicture(*format, result, output, settings, o.overwrite, error)) return true;
-        if (!o.overwrite && KindOfPath(output) != PathKind::None)
-            error = output + " exists already (--overwrite replaces it)";
-        return false;
-    }
-
-    bool Convert(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
-                 std::string& error) const {
-        if (output.empty()) {
-            error = "no output name can be made from this path";
-            return false;
-        }
-        if (!o.overwrite && KindOfPath(output) != PathKind::None) {
-            error = output + " exists already (--overwrite replaces it)";
-            return false;
-        }
-        if (!LoadViews(o, input, threads, image1, image2, error)) return false;
-        const int picW = image1.width();
-        const int picH = image1.height();
-        if (o.sideBySide) SplitSideBySide(image1, picW, picH, o.stretch, image1, image2);
-        if (o.swap) image1.swap(image2);
-        SizeWorkingBuffers(image1, image2, result, picW, picH, o.stretch);
-
-        AnaglyphSettings settings;
-        settings.methodNumber = MethodNumberFor(o.glasses, o.method);
-        settings.brightness = o.brightness;
-        settings.offsetX = o.dx;
-        settings.offsetY = o.dy;
-        // As in the window, the engine starts from a result without picture.
-        result.clear();
-        QuietSink sink;
-        if (!BuildAnaglyph(image1, image2, result, settings, sink, threads)) {
-            error = "the anaglyph could not be built: " + sink.error;
-            return false;
-        }
-        // A PNG takes seconds to code and needs room for its RGB rows: the
-        // views go back to the system, whose fresh pages then cost the next
-        // file a fraction of a per cent. JPEG keeps them.
-        if (o.format == "png") image1 = PictureBuffer(), image2 = PictureBuffer();
-        return Save(result, error);
-    }
-};
+std::string SizeText(const PictureBuffer& p) {
+    return std::to_string(p.width()) + " x " + std::to_string(p.height());
+}
 
 }  // namespace
+
+BatchConverter::BatchConverter(BatchOptions options) : options_(std::move(options)) {
+    std::vector<std::string> inputs = options_.files;
+    if (!options_.right.empty()) inputs.push_back(options_.right);
+    for (const std::string& path : inputs) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) inputs_.emplace_back(st.st_dev, st.st_ino);
+    }
+}
+
+BatchConverter::~BatchConverter() = default;
+
+bool BatchConverter::IsInput(const std::string& path) const {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    const std::pair<std::uint64_t, std::uint64_t> id(st.st_dev, st.st_ino);
+    return std::find(inputs_.begin(), inputs_.end(), id) != inputs_.end();
+}
+
+bool BatchConverter::Save(const PictureBuffer& result, const std::string& output, int threads,
+                          std::string& error) const {
+    const SaveFormat* format = SaveFormatByName(options_.format);
+    if (!format) {
+        error = "unknown format " + options_.format;
+        return false;
+    }
+    SaveSettings settings;
+    settings.quality = options_.quality;
+    settings.threads = threads;
+    FileReplacer file(output);
+    if (!file.Open(error) || !format->write(result, settings, file, error)) return false;
+    std::lock_guard lock(commitMutex_);
+    if (stopped_) {
+        error = "stopped";
+        return false;
+    }
+    // Checked again here: the input may have been linked to this name since.
+    if (IsInput(output)) {
+        error = output + " is an input of this run and is never replaced";
+        return false;
+    }
+    // Without --overwrite the commit refuses an existing file atomically.
+    if (file.Commit(error, options_.overwrite)) {
+        ++committed_;
+        return true;
+    }
+    if (!options_.overwrite && KindOfPath(output) != PathKind::None)
+        error = output + " exists already (--overwrite replaces it)";
+    return false;
+}
+
+bool BatchConverter::Build(const std::string& input, int threads, Workspace& work,
+                           FileOutcome& outcome) const {
+    const BatchOptions& o = options_;
+    const std::string& output = outcome.output;
+    std::string& error = outcome.error;
+    if (output.empty()) {
+        error = "no output name can be made from this path";
+        return false;
+    }
+    if (IsInput(output)) {
+        error = output + " is an input of this run and is never replaced";
+        return false;
+    }
+    if (!o.overwrite && KindOfPath(output) != PathKind::None) {
+        if (o.skipExisting) {
+            outcome.skipped = true;
+            return true;
+        }
+        error = output + " exists already (--overwrite replaces it)";
+        return false;
+    }
+    PictureBuffer &image1 = work.image1, &image2 = work.image2, &result = work.result;
+    if (!LoadViews(o, input, threads, image1, image2, outcome.warnings, error)) return false;
+    if (!o.sideBySide && !SameSize(image1, image2))
+        outcome.warnings.push_back("the views differ in size (image 1 " + SizeText(image1) +
+                                   ", image 2 " + SizeText(image2) +
+                                   " pixels); image 2 is cut or filled with black to match");
+    const int picW = image1.width();
+    const int picH = image1.height();
+    if (o.sideBySide) SplitSideBySide(image1, picW, picH, o.stretch, image1, image2);
+    if (o.swap) image1.swap(image2);
+    SizeWorkingBuffers(image1, image2, result, picW, picH, o.stretch);
+    // Views moved a whole picture apart no longer overlap: the file would be black.
+    for (const auto& [name, offset, side] :
+         {std::tuple{"--dx", o.dx, image1.width()}, std::tuple{"--dy", o.dy, image1.height()}})
+        if (std::abs(offset) >= side) {
+            error = std::string(name) + " " + std::to_string(offset) + " is not smaller than the " +
+                    (name[3] == 'x' ? "width" : "height") + " of the picture (" +
+                    std::to_string(side) + " pixels)";
+            return false;
+        }
+
+    AnaglyphSettings settings;
+    settings.methodNumber = MethodNumberFor(o.glasses, o.method);
+    settings.brightness = o.brightness;
+    settings.offsetX = o.dx;
+    settings.offsetY = o.dy;
+    // As in the window, the engine starts from a result without picture.
+    result.clear();
+    QuietSink sink;
+    if (!BuildAnaglyph(image1, image2, result, settings, sink, threads)) {
+        error = "the anaglyph could not be built: " + sink.error;
+        return false;
+    }
+    // A PNG takes seconds to code and needs room for its RGB rows: the
+    // views go back to the system, whose fresh pages then cost the next
+    // file a fraction of a per cent. JPEG keeps them.
+    if (o.format == "png") image1 = PictureBuffer(), image2 = PictureBuffer();
+    return Save(result, output, threads, error);
+}
 
 FileOutcome BatchConverter::ConvertFile(const std::string& input, int threads) const {
     Workspace work;
@@ -135,10 +187,8 @@ FileOutcome BatchConverter::Convert(const std::string& input, int threads, Works
     outcome.input = input;
     outcome.output = OutputPathFor(input);
     try {
-        std::string error;
-        const Job job{options_, input, outcome.output, std::max(threads, 1)};
-        if (!job.Convert(work.image1, work.image2, work.result, error))
-            outcome.error = error.empty() ? "failed" : error;
+        if (!Build(input, std::max(threads, 1), work, outcome) && outcome.error.empty())
+            outcome.error = "failed";
     } catch (const std::bad_alloc&) {
         outcome.error = "not enough memory";
     } catch (const std::exception& e) {
@@ -148,88 +198,14 @@ FileOutcome BatchConverter::Convert(const std::string& input, int threads, Works
     return outcome;
 }
 
-bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
-    const std::vector<std::string>& files = options_.files;
-    const int count = int(files.size());
-    outcomes_.assign(files.size(), FileOutcome{});
-
-    // Two inputs that map to one output would overwrite each other or fail
-    // by chance of timing; the later ones fail before any work.
-    std::map<std::string, std::string> claimed;
-    std::vector<std::string> preset(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string out = OutputPathFor(files[i]);
-        if (out.empty()) continue;
-        std::error_code ec;
-        fs::path key = fs::absolute(out, ec).lexically_normal();
-        const auto [it, fresh] = claimed.emplace(key.string(), files[i]);
-        if (!fresh) preset[i] = "same output name as " + it->second + " (" + out + ")";
-    }
-
-    if (!options_.outDir.empty()) {
-        std::error_code ec;
-        fs::create_directories(options_.outDir, ec);
-        if (ec || !fs::is_directory(options_.outDir)) {
-            log << "tessaly-batch: cannot make the folder " << options_.outDir << ": "
-                << (ec ? ec.message() : "a file of that name is in the way") << "\n";
-            for (std::size_t i = 0; i < files.size(); ++i)
-                outcomes_[i] = {files[i], OutputPathFor(files[i]), "no output folder", 0};
-            return false;
-        }
-    }
-
-    const int cores = HardwareThreads();
-    const int jobs = std::clamp(options_.jobs > 0 ? options_.jobs : cores, 1, std::max(count, 1));
-    const int threads = std::max(1, cores / jobs);
-
-    BatchReporter reporter(log, terminal, terminalWidth, count);
-    std::atomic<int> next{0};
-    std::mutex doneMutex;
-    std::condition_variable doneSignal;
-    int running = jobs;
-
-    auto worker = [&] {
-        Workspace work;
-        for (int i; (i = next.fetch_add(1)) < count;) {
-            const std::size_t k = std::size_t(i);
-            reporter.Started(files[k]);
-            FileOutcome o;
-            if (!preset[k].empty())
-                o = {files[k], OutputPathFor(files[k]), preset[k], 0};
-            else
-                o = Convert(files[k], threads, work);
-            outcomes_[k] = o;
-            reporter.Finished(o);
-        }
-        std::lock_guard lock(doneMutex);
-        if (--running == 0) doneSignal.notify_all();
-    };
-
-    std::vector<std::thread> workers;
-    for (int j = 0; j < jobs; ++j) {
-        try {
-            workers.emplace_back(worker);
-        } catch (const std::system_error&) {
-            std::lock_guard lock(doneMutex);
-            --running;  // fewer workers; the others take its share
-        }
-    }
-    if (workers.empty()) {
-        running = 1;
-        worker();
-    }
+void BatchConverter::Stop() {
     {
-        // The time left keeps counting down between finished files.
-        std::unique_lock lock(doneMutex);
-        while (!doneSignal.wait_for(lock, std::chrono::milliseconds(500),
-                                    [&] { return running == 0; }))
-            if (terminal) reporter.Tick();
+        std::lock_guard lock(commitMutex_);
+        stopped_ = true;
     }
-    for (std::thread& t : workers)
-        t.join();
-    reporter.Summary();
-    return std::all_of(outcomes_.begin(), outcomes_.end(),
-                       [](const FileOutcome& o) { return o.ok(); });
+    RemovePendingTemporaries();
+    std::lock_guard lock(reporterMutex_);
+    if (reporter_) reporter_->Stopped(committed_);
 }
 
 }  // namespace tsy

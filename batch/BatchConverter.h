@@ -1,13 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "base/PictureBuffer.h"
 #include "batch/Options.h"
 #include "batch/Reporter.h"
 
 namespace tsy {
+
+// Files converted at once when --jobs is not given: one per core, but no more
+// than the available memory holds at perJob bytes each (0: not known).
+int DefaultJobs(int cores, std::uint64_t available, std::uint64_t perJob);
 
 // Turns stereo files into anaglyph files with the window's own pipeline:
 // the same loader, split, swap, buffer sizing and engine, so the pixels
@@ -15,6 +24,7 @@ namespace tsy {
 class BatchConverter {
 public:
     explicit BatchConverter(BatchOptions options);
+    ~BatchConverter();
 
     const BatchOptions& options() const { return options_; }
 
@@ -29,9 +39,13 @@ public:
 
     // Converts every file, options().jobs at a time, and reports on log: a
     // bar redrawn in place when log is a terminal of that width, otherwise a
-    // line per file. Ends with a summary line. True when every file was
-    // converted.
+    // line per file. Ends with a summary line. True when no file failed.
     bool Run(std::ostream& log, bool terminal = false, int terminalWidth = 80);
+
+    // For a stop on a signal, from a thread other than the workers: no file
+    // is put in place after it returns, unfinished ones are gone and the
+    // summary says how far the run got. The caller then ends the process.
+    void Stop();
 
     // Per input file, in the order given, after Run().
     const std::vector<FileOutcome>& outcomes() const { return outcomes_; }
@@ -39,11 +53,24 @@ public:
 private:
     // The pictures a worker keeps from file to file. Same-sized files then
     // need no fresh memory, whose first touch cost a third of each file.
-    struct Workspace;
+    struct Workspace {
+        PictureBuffer image1, image2, result;
+    };
     FileOutcome Convert(const std::string& input, int threads, Workspace& work) const;
+    bool Build(const std::string& input, int threads, Workspace& work, FileOutcome& outcome) const;
+    bool Save(const PictureBuffer& result, const std::string& output, int threads,
+              std::string& error) const;
+    bool IsInput(const std::string& path) const;
+    int JobsFor(int cores) const;
 
     BatchOptions options_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> inputs_;  // device, inode
     std::vector<FileOutcome> outcomes_;
+    mutable std::mutex commitMutex_;  // held while a file is put in place
+    mutable bool stopped_ = false;
+    mutable int committed_ = 0;
+    std::mutex reporterMutex_;
+    std::shared_ptr<BatchReporter> reporter_;  // while Run() runs
 };
 
 }  // namespace tsy

@@ -4,6 +4,8 @@
 #include <span>
 
 #include "base/Progress.h"
+#include "input/BmpReader.h"
+#include "input/JpegDecoder.h"
 #include "input/MappedFile.h"
 #include "input/MpoReader.h"
 #include "platform/PairLoader.h"
@@ -66,11 +68,18 @@ bool OpenInput(const std::string& path, MappedFile& file, std::string& error) {
 }  // namespace
 
 bool LoadViews(const BatchOptions& o, const std::string& input, int threads, PictureBuffer& image1,
-               PictureBuffer& image2, std::string& error) {
+               PictureBuffer& image2, std::vector<std::string>& warnings, std::string& error) {
     MappedFile file;
     if (!OpenInput(input, file, error)) return false;
     const bool parallel = threads >= 2;
-    if (o.sideBySide) return Decode(file.bytes(), image1, error);
+    SilentProgress quiet;
+    if (o.sideBySide) {
+        if (!LocateMpoImage2(input, file.bytes(), quiet).empty())
+            warnings.push_back(
+                "the file holds two views (an MPO file); --sbs splits view 1 in half, "
+                "without --sbs both views are used");
+        return Decode(file.bytes(), image1, error);
+    }
     if (!o.right.empty()) {
         MappedFile second;
         if (!OpenInput(o.right, second, error)) {
@@ -79,7 +88,6 @@ bool LoadViews(const BatchOptions& o, const std::string& input, int threads, Pic
         }
         return DecodePair(file.bytes(), second.bytes(), image1, image2, o.right, parallel, error);
     }
-    SilentProgress quiet;
     const Bytes view2 = LocateMpoImage2(input, file.bytes(), quiet);
     if (view2.empty()) {
         if (!HasMpoName(input))
@@ -94,6 +102,17 @@ bool LoadViews(const BatchOptions& o, const std::string& input, int threads, Pic
     // The first view decodes from the whole file: its decoder stops at
     // the view's end, as the window's load of image 1 does.
     return DecodePair(file.bytes(), view2, image1, image2, "second view", parallel, error);
+}
+
+std::int64_t PicturePixels(const std::string& path) {
+    MappedFile file;
+    std::string error;
+    if (!file.open(path, error)) return 0;
+    int width = 0, height = 0;
+    if (ReadJpegSize(file.bytes(), width, height)) return std::int64_t(width) * height;
+    BmpHeader bmp;
+    if (ReadBmpHeader(file.bytes().data(), file.size(), bmp, error)) return bmp.width * bmp.height;
+    return 0;
 }
 
 }  // namespace tsy

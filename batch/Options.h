@@ -26,6 +26,7 @@ struct BatchOptions {
     std::string outDir;  // empty: beside each input
     int jobs = 0;        // files at once; 0: one per core
     bool overwrite = false;
+    bool skipExisting = false;  // an existing output counts as done
 };
 
 enum class BatchCommand { Run, Help, Version, UsageError };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 
 #include "base/FixedText.h"
 
@@ -29,26 +30,34 @@ std::string Clockface(double seconds) {
 
 }  // namespace
 
-BatchReporter::BatchReporter(std::ostream& log, bool terminal, int width, int total)
+BatchReporter::BatchReporter(std::ostream& log, bool terminal, int width, int total, Now now)
     : log_(log),
       terminal_(terminal),
       width_(std::max(width, 30)),
       total_(total),
-      start_(Clock::now()) {}
+      now_(std::move(now)),
+      start_(now_()) {}
 
-void BatchReporter::Started(const std::string& input) {
+void BatchReporter::Started(std::size_t index, const std::string& input) {
     std::lock_guard lock(mutex_);
+    if (stopped_) return;
+    const Clock::time_point now = now_();
+    running_[index] = {input, now, now};
     current_ = std::filesystem::path(input).filename().string();
     Draw();
 }
 
-void BatchReporter::Finished(const FileOutcome& o) {
+void BatchReporter::Finished(std::size_t index, const FileOutcome& o) {
     std::lock_guard lock(mutex_);
+    running_.erase(index);
+    if (stopped_) return;
     ++done_;
     if (!o.ok()) ++failed_;
+    if (o.skipped) ++skipped_;
     if (terminal_) {
-        // Failures stay on screen above the bar; successes only move it.
-        if (!o.ok()) {
+        // Failures and warnings stay on screen above the bar; the rest only
+        // moves it.
+        if (!o.ok() || !o.warnings.empty()) {
             log_ << "\r\033[K";
             Line(o);
         }
@@ -61,27 +70,60 @@ void BatchReporter::Finished(const FileOutcome& o) {
 
 void BatchReporter::Tick() {
     std::lock_guard lock(mutex_);
-    Draw();
+    if (stopped_) return;
+    if (terminal_) {
+        Draw();
+        return;
+    }
+    constexpr auto kQuiet = std::chrono::seconds(10);
+    const Clock::time_point now = now_();
+    for (auto& [index, r] : running_) {
+        if (now - r.lastLine < kQuiet) continue;
+        r.lastLine = now;
+        log_ << "busy    " << r.input << " ("
+             << std::chrono::duration_cast<std::chrono::seconds>(now - r.start).count()
+             << " s so far)\n";
+    }
+    log_.flush();
 }
 
 void BatchReporter::Summary() {
     std::lock_guard lock(mutex_);
+    if (stopped_) return;
     if (terminal_) log_ << "\r\033[K";
+    const int converted = done_ - failed_ - skipped_;
     log_ << "tessaly-batch: ";
     if (failed_ == 0)
-        log_ << done_ << (done_ == 1 ? " file" : " files") << " converted";
+        log_ << converted << (converted == 1 ? " file" : " files") << " converted";
     else
-        log_ << done_ - failed_ << " of " << done_ << " files converted, " << failed_ << " failed";
+        log_ << converted << " of " << done_ << " files converted, " << failed_ << " failed";
+    if (skipped_ > 0) log_ << ", " << skipped_ << " skipped (output there already)";
     log_ << " (" << Seconds(Elapsed()) << " s)\n";
     log_.flush();
 }
 
+void BatchReporter::Stopped(int converted) {
+    std::lock_guard lock(mutex_);
+    if (stopped_) return;
+    stopped_ = true;
+    if (terminal_) log_ << "\r\033[K";
+    log_ << "tessaly-batch: stopped: " << converted << " of " << total_ << " files converted";
+    if (failed_ > 0) log_ << ", " << failed_ << " failed";
+    if (skipped_ > 0) log_ << ", " << skipped_ << " skipped";
+    log_ << "; unfinished files were not written (" << Seconds(Elapsed()) << " s)\n";
+    log_.flush();
+}
+
 double BatchReporter::Elapsed() const {
-    return std::chrono::duration<double>(Clock::now() - start_).count();
+    return std::chrono::duration<double>(now_() - start_).count();
 }
 
 void BatchReporter::Line(const FileOutcome& o) {
-    if (o.ok())
+    for (const std::string& w : o.warnings)
+        log_ << "warning " << o.input << ": " << w << "\n";
+    if (o.skipped)
+        log_ << "skipped " << o.input << ": " << o.output << " exists";
+    else if (o.ok())
         log_ << "ok      " << o.input << " -> " << o.output;
     else
         log_ << "FAILED  " << o.input << ": " << o.error;

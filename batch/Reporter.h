@@ -1,9 +1,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tsy {
 
@@ -12,6 +16,8 @@ struct FileOutcome {
     std::string output;  // where it was (or would have been) written
     std::string error;   // empty on success
     double seconds = 0;
+    bool skipped = false;  // the output existed and counts as done
+    std::vector<std::string> warnings{};
     bool ok() const { return error.empty(); }
 };
 
@@ -20,15 +26,25 @@ struct FileOutcome {
 class BatchReporter {
 public:
     using Clock = std::chrono::steady_clock;
+    using Now = std::function<Clock::time_point()>;
 
-    BatchReporter(std::ostream& log, bool terminal, int width, int total);
+    BatchReporter(std::ostream& log, bool terminal, int width, int total, Now now = Clock::now);
 
-    void Started(const std::string& input);
-    void Finished(const FileOutcome& outcome);
+    // index tells files apart while several run at once.
+    void Started(std::size_t index, const std::string& input);
+    void Finished(std::size_t index, const FileOutcome& outcome);
+    // Redraws the bar; without a terminal, a line for a file that has run
+    // 10 s or more, at most every 10 s, so a log shows the run is alive.
     void Tick();
     void Summary();
+    // The summary of a run stopped by a signal; nothing is written after it.
+    void Stopped(int converted);
 
 private:
+    struct Running {
+        std::string input;
+        Clock::time_point start, lastLine;
+    };
     double Elapsed() const;
     void Line(const FileOutcome& o);
     void Draw();
@@ -38,10 +54,14 @@ private:
     const bool terminal_;
     const int width_;
     const int total_;
+    const Now now_;
     const Clock::time_point start_;
     int done_ = 0;
     int failed_ = 0;
+    int skipped_ = 0;
+    bool stopped_ = false;
     std::string current_;
+    std::map<std::size_t, Running> running_;
 };
 
 }  // namespace tsy

@@ -53,9 +53,12 @@ std::string BatchUsage() {
         " and the\n"
         "format's extension: IMG_0042.MPO gives IMG_0042_3D-RC.jpg; a name without\n"
         "extension is kept whole (scan gives scan_3D-RC.jpg). Existing files are kept\n"
-        "unless --overwrite is given.\n"
+        "unless --overwrite is given; an input of the run is never replaced.\n"
+        "Interrupted (Ctrl+C), the run keeps the files it finished and leaves no\n"
+        "partial ones.\n"
         "\n"
-        "Exit status: 0 all files converted, 1 some failed, 2 wrong usage.\n";
+        "Exit status: 0 all files converted (or skipped), 1 some failed, 2 wrong usage,\n"
+        "130 or 143 stopped by SIGINT or SIGTERM.\n";
     return text;
 }
 

@@ -15,6 +15,7 @@
 
 #include "base/WorkerPool.h"
 #include "batch/LoadViews.h"
+#include "platform/PictureLoader.h"
 
 namespace tsy {
 
@@ -114,6 +115,7 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
         if (--running == 0) doneSignal.notify_all();
     };
 
+    PreparePictureLoading();
     std::vector<std::thread> workers;
     for (int j = 0; j < jobs; ++j) {
         try {

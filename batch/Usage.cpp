@@ -31,7 +31,8 @@ std::string BatchUsage() {
         "\n"
         "Each FILE is an MPO file from a stereo camera (both views are read from it)\n"
         "or, with --sbs, a side-by-side picture. --right pairs one FILE (image 1, left\n"
-        "eye) with a second picture (image 2, right eye). JPEG, BMP, GIF and MPO are read.\n"
+        "eye) with a second picture (image 2, right eye). JPEG, PNG, BMP, GIF and MPO\n"
+        "are read.\n"
         "\n"
         "Options:\n";
     for (const BatchOption& row : BatchOptionTable()) {

@@ -53,9 +53,10 @@ int main(int argc, char** argv) {
     sigaddset(&stops, SIGINT);
     sigaddset(&stops, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-    std::mutex finishing;
-    bool finished = false;
-    std::thread([&] {
+    // Static: a signal during the exit must not find them gone.
+    static std::mutex finishing;
+    static bool finished = false;
+    std::thread([&converter, stops] {
         int signal = 0;
         if (sigwait(&stops, &signal) != 0) return;
         std::lock_guard lock(finishing);

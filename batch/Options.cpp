@@ -127,8 +127,8 @@ std::vector<BatchOption> MakeTable() {
         {.name = "--dx",
          .value = "N",
          .takes = T::Value,
-         .help = "horizontal offset between the views in pixels, as the window's\n"
-                 "X box shows it (default 0)",
+         .help = "horizontal offset between the views in pixels,\n"
+                 "as the window's X box shows it (default 0)",
          .apply = Number(&BatchOptions::dx, -kMaxOffset, kMaxOffset, offset)},
         {.name = "--dy",
          .value = "N",
@@ -174,9 +174,10 @@ std::vector<BatchOption> MakeTable() {
         {.name = "--jobs",
          .value = "N",
          .takes = T::Value,
-         .help = "convert N files at once (default: one per core, but only as many\n"
-                 "as the available memory (MemAvailable) holds at the first file's\n"
-                 "working memory, about 16 bytes a pixel: 0.8 GB at 48 megapixels)",
+         .help = "convert N files at once (default: one per core, but no\n"
+                 "more than the available memory (MemAvailable) holds at\n"
+                 "the first file's working memory, about 16 bytes a pixel:\n"
+                 "0.8 GB at 48 megapixels)",
          .apply = Number(&BatchOptions::jobs, 1, kMaxJobs, "a number from 1 to 1024")},
         {.name = "--overwrite",
          .help = "replace existing output files",

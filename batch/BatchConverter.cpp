@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -17,9 +19,12 @@
 #include "base/Progress.h"
 #include "base/ReplaceFile.h"
 #include "batch/LoadViews.h"
+#include "input/CameraParallax.h"
+#include "input/MappedFile.h"
 #include "output/SaveFormats.h"
 #include "output/SaveName.h"
 #include "prepare/SideBySide.h"
+#include "prepare/StereoAlign.h"
 #include "render/BlendPipeline.h"
 #include "render/Methods.h"
 
@@ -147,9 +152,13 @@ bool BatchConverter::Build(const std::string& input, int threads, Workspace& wor
     if (o.sideBySide) SplitSideBySide(image1, picW, picH, o.stretch, image1, image2);
     if (o.swap) image1.swap(image2);
     SizeWorkingBuffers(image1, image2, result, picW, picH, o.stretch);
+    int dx = o.dx;
+    if ((o.align || o.dxFrom != BatchOptions::Dx::Given) &&
+        !Align(input, threads, work, dx, outcome))
+        return false;
     // Views moved a whole picture apart no longer overlap: the file would be black.
     for (const auto& [name, offset, side] :
-         {std::tuple{"--dx", o.dx, image1.width()}, std::tuple{"--dy", o.dy, image1.height()}})
+         {std::tuple{"--dx", dx, image1.width()}, std::tuple{"--dy", o.dy, image1.height()}})
         if (std::abs(offset) >= side) {
             error = std::string(name) + " " + std::to_string(offset) + " is not smaller than the " +
                     (name[3] == 'x' ? "width" : "height") + " of the picture (" +
@@ -160,7 +169,7 @@ bool BatchConverter::Build(const std::string& input, int threads, Workspace& wor
     AnaglyphSettings settings;
     settings.methodNumber = MethodNumberFor(o.glasses, o.method);
     settings.brightness = o.brightness;
-    settings.offsetX = o.dx;
+    settings.offsetX = dx;
     settings.offsetY = o.dy;
     // As in the window, the engine starts from a result without picture.
     result.clear();
@@ -174,6 +183,54 @@ bool BatchConverter::Build(const std::string& input, int threads, Workspace& wor
     // file a fraction of a per cent. JPEG keeps them.
     if (o.format == "png") image1 = PictureBuffer(), image2 = PictureBuffer();
     return Save(result, output, threads, error);
+}
+
+// Aligns image 2 (with the result as room) and picks dx as asked; the
+// outcome gets the line for standard output or a warning.
+bool BatchConverter::Align(const std::string& input, int threads, Workspace& work, int& dx,
+                           FileOutcome& outcome) const {
+    const BatchOptions& o = options_;
+    PictureBuffer &image1 = work.image1, &image2 = work.image2, &scratch = work.result;
+    std::optional<double> camera;
+    MappedFile file;
+    std::string ignored;
+    if (!o.sideBySide && o.right.empty() && file.open(input, ignored)) {
+        camera = CameraOffsetX(file.bytes(), image2.width());
+        if (camera && o.swap) camera = -*camera;
+    }
+    const bool fromCamera = o.dxFrom == BatchOptions::Dx::Camera;
+    if (fromCamera && !o.align) {
+        if (camera)
+            dx = int(std::lround(*camera));
+        else
+            outcome.warnings.push_back("no camera parallax in this file; --dx 0 used");
+        return true;
+    }
+    SilentProgress quiet;
+    const AlignOutcome a = AlignPair(image1, image2, scratch, camera,
+                                     fromCamera ? OffsetSource::Camera : OffsetSource::Window,
+                                     o.align, quiet, threads);
+    if (!a.result.aligned && o.alignStrict) {
+        outcome.error = "could not align: " + a.result.failure;
+        return false;
+    }
+    if (o.dxFrom != BatchOptions::Dx::Given) dx = a.offsetX.value_or(0);
+    if (!a.result.aligned)
+        outcome.warnings.push_back(
+            "could not align: " + a.result.failure +
+            (a.fromCamera ? "; the camera's parallax used (--dx " + std::to_string(dx) + ")"
+                          : "; left as it is"));
+    else if (fromCamera && !a.fromCamera)
+        outcome.warnings.push_back("no camera parallax in this file; the stereo window used");
+    if (!o.align || !a.result.aligned) return true;
+    image2.swap(scratch);
+    const AlignResult& r = a.result;
+    outcome.aligned = "aligned " + input + ": vertical " + FormatFixed(r.transform.verticalPx, 2) +
+                      " px, roll " + FormatFixed(r.transform.rollDeg, 2) + " deg, scale " +
+                      FormatFixed(r.transform.scale, 4) + ", window " + FormatFixed(dx, 2) +
+                      " px, residual " + FormatFixed(r.residualPx, 2) + " px, inliers " +
+                      std::to_string(r.inliers);
+    return true;
 }
 
 FileOutcome BatchConverter::ConvertFile(const std::string& input, int threads) const {

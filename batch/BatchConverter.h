@@ -40,7 +40,9 @@ public:
     // Converts every file, options().jobs at a time, and reports on log: a
     // bar redrawn in place when log is a terminal of that width, otherwise a
     // line per file. Ends with a summary line. True when no file failed.
-    bool Run(std::ostream& log, bool terminal = false, int terminalWidth = 80);
+    // The lines of aligned files go to results, for scripts.
+    bool Run(std::ostream& log, bool terminal = false, int terminalWidth = 80,
+             std::ostream* results = nullptr);
 
     // For a stop on a signal, from a thread other than the workers: no file
     // is put in place after it returns, unfinished ones are gone and the
@@ -61,6 +63,8 @@ private:
     bool Save(const PictureBuffer& result, const std::string& output, int threads,
               std::string& error) const;
     bool IsInput(const std::string& path) const;
+    bool Align(const std::string& input, int threads, Workspace& work, int& dx,
+               FileOutcome& outcome) const;
     int JobsFor(int cores) const;
 
     BatchOptions options_;

@@ -53,7 +53,8 @@ int BatchConverter::JobsFor(int cores) const {
     return DefaultJobs(cores, AvailableMemory(), std::uint64_t(pixels) * kBytesPerPixel);
 }
 
-bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
+bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
+                         std::ostream* results) {
     const std::vector<std::string>& files = options_.files;
     const int count = int(files.size());
     outcomes_.assign(files.size(), FileOutcome{});
@@ -108,6 +109,10 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth) {
                 o = {files[k], OutputPathFor(files[k]), preset[k], 0};
             else
                 o = Convert(files[k], threads, work);
+            if (results && !o.aligned.empty()) {
+                std::lock_guard lock(doneMutex);
+                *results << o.aligned << "\n" << std::flush;
+            }
             outcomes_[k] = o;
             reporter.Finished(k, o);
         }

@@ -1,5 +1,6 @@
 #include "batch/Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <system_error>
@@ -128,13 +129,39 @@ std::vector<BatchOption> MakeTable() {
          .value = "N",
          .takes = T::Value,
          .help = "horizontal offset between the views in pixels,\n"
-                 "as the window's X box shows it (default 0)",
-         .apply = Number(&BatchOptions::dx, -kMaxOffset, kMaxOffset, offset)},
+                 "as the window's X box shows it (default 0); auto: the stereo\n"
+                 "window, the nearest point at the screen; camera: the\n"
+                 "parallax the camera stored in the MPO file",
+         .apply =
+             [offset](BatchOptions& o, const std::string& v) {
+                 if (v == "auto" || v == "camera") {
+                     o.dxFrom = v == "auto" ? BatchOptions::Dx::Auto : BatchOptions::Dx::Camera;
+                     return std::string();
+                 }
+                 o.dxFrom = BatchOptions::Dx::Given;
+                 return Number(&BatchOptions::dx, -kMaxOffset, kMaxOffset,
+                               offset + ", auto or camera")(o, v);
+             }},
         {.name = "--dy",
          .value = "N",
          .takes = T::Value,
          .help = "vertical offset, as the window's Y box shows it (default 0)",
          .apply = Number(&BatchOptions::dy, -kMaxOffset, kMaxOffset, offset)},
+        {.name = "--align",
+         .value = "strict",
+         .takes = T::OptionalValue,
+         .help = "align image 2 with image 1 (height, tilt, size) and print\n"
+                 "\"aligned FILE: vertical V px, roll A deg, scale S, window X\n"
+                 "px, residual E px, inliers N\" on standard output; --dx\n"
+                 "defaults to auto. A file that cannot be aligned is\n"
+                 "converted unaligned with a warning, or fails with strict",
+         .apply =
+             [](BatchOptions& o, const std::string& v) {
+                 if (!v.empty() && v != "strict") return std::string("nothing or strict");
+                 o.align = true;
+                 o.alignStrict = v == "strict";
+                 return std::string();
+             }},
         {.name = "--swap",
          .help = "exchange the left and right views",
          .apply = Flag(&BatchOptions::swap, true)},
@@ -239,11 +266,9 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
             if (i + 1 >= args.size()) return UsageError(message, arg + " needs a value");
             value = args[++i];
         }
-        if (row->once) {
-            for (const BatchOption* s : seen)
-                if (s == row) return UsageError(message, arg + " may be given once only");
-            seen.push_back(row);
-        }
+        if (row->once && std::find(seen.begin(), seen.end(), row) != seen.end())
+            return UsageError(message, arg + " may be given once only");
+        seen.push_back(row);
         if (const std::string wanted = row->apply(o, value); !wanted.empty())
             return UsageError(message, arg + " wants " + wanted + ", not \"" + value + "\"");
     }
@@ -251,6 +276,9 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
     if (MethodNumberFor(o.glasses, o.method) == 0)
         return UsageError(message, std::string("--method ") + kColourMethods[o.method].name +
                                        " has no " + kGlasses[o.glasses].name + " form");
+    const bool dxGiven = std::any_of(seen.begin(), seen.end(),
+                                     [](const BatchOption* r) { return r->name == "--dx"; });
+    if (o.align && !dxGiven) o.dxFrom = BatchOptions::Dx::Auto;
     if (o.files.empty()) return UsageError(message, "no input files");
     if (!o.right.empty() && o.sideBySide)
         return UsageError(message,

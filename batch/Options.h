@@ -21,6 +21,12 @@ struct BatchOptions {
     int brightness = 0;
     int dx = 0;
     int dy = 0;
+    // --align: image 2 aligned with image 1 (height, tilt, size); strict
+    // fails a file that cannot be. --dx auto or camera take the horizontal
+    // offset from the stereo window or the camera's notes instead of dx.
+    bool align = false;
+    bool alignStrict = false;
+    enum class Dx { Given, Auto, Camera } dxFrom = Dx::Given;
     std::string format = "jpg";  // a save format's command-line name
     int quality = 95;
     std::string outDir;  // empty: beside each input

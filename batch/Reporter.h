@@ -18,6 +18,7 @@ struct FileOutcome {
     double seconds = 0;
     bool skipped = false;  // the output existed and counts as done
     std::vector<std::string> warnings{};
+    std::string aligned{};  // the "aligned FILE: ..." line, when it was aligned
     bool ok() const { return error.empty(); }
 };
 

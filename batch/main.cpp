@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         ::_exit(128 + signal);  // as a shell reports a program its signal ended
     }).detach();
 
-    const bool ok = converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80);
+    const bool ok = converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80, &std::cout);
     std::lock_guard lock(finishing);
     finished = true;
     return ok ? 0 : 1;

@@ -442,6 +442,7 @@ TEST(BatchAlign, PrintsOneLinePerAlignedFileAndWarnsOrFailsOtherwise) {
     EXPECT_NEAR(s, 1.02, 0.001);
     EXPECT_NEAR(x, -0.08 * 480, 2);
     EXPECT_GE(n, 24);
+}
 
 namespace {
 

@@ -44,11 +44,13 @@ bool Decode(Bytes bytes, PictureBuffer& out, std::string& error) {
 
 // Both views, the second on its own thread when there is a core for it.
 bool DecodePair(Bytes first, Bytes second, PictureBuffer& image1, PictureBuffer& image2,
-                const std::string& secondName, bool parallel, std::string& error) {
-    SecondViewLoad load2({{}, second}, image2, parallel);
-    if (!Decode(first, image1, error)) return false;
+                const std::string& secondName, bool oneFile, bool parallel, std::string& error) {
+    // The views of one stereo file share image 1's camera orientation.
+    SecondViewLoad load2({{}, second, oneFile}, image2, parallel);
+    const LoadOutcome one = LoadPictureFrom({{}, first}, image1);
+    if (!Accept(one, image1, error)) return false;
     std::string error2;
-    if (Accept(load2.Wait(), image2, error2)) return true;
+    if (Accept(load2.Wait(one), image2, error2)) return true;
     error = secondName + ": " + error2;
     return false;
 }
@@ -86,7 +88,8 @@ bool LoadViews(const BatchOptions& o, const std::string& input, int threads, Pic
             error = o.right + ": " + error;
             return false;
         }
-        return DecodePair(file.bytes(), second.bytes(), image1, image2, o.right, parallel, error);
+        return DecodePair(file.bytes(), second.bytes(), image1, image2, o.right, false, parallel,
+                          error);
     }
     const Bytes view2 = LocateMpoImage2(input, file.bytes(), quiet);
     if (view2.empty()) {
@@ -101,7 +104,7 @@ bool LoadViews(const BatchOptions& o, const std::string& input, int threads, Pic
     }
     // The first view decodes from the whole file: its decoder stops at
     // the view's end, as the window's load of image 1 does.
-    return DecodePair(file.bytes(), view2, image1, image2, "second view", parallel, error);
+    return DecodePair(file.bytes(), view2, image1, image2, "second view", true, parallel, error);
 }
 
 std::int64_t PicturePixels(const std::string& path) {

@@ -29,10 +29,11 @@ std::string BatchUsage() {
         "Usage: tessaly-batch [options] FILE...\n"
         "Turns stereo pictures into anaglyphs, as the Tessaly window does.\n"
         "\n"
-        "Each FILE is an MPO file from a stereo camera (both views are read from it)\n"
-        "or, with --sbs, a side-by-side picture. --right pairs one FILE (image 1, left\n"
-        "eye) with a second picture (image 2, right eye). JPEG, PNG, BMP, GIF and MPO\n"
-        "are read.\n"
+        "Each FILE is a stereo file from a camera (an MPO, or a JPEG whose index holds\n"
+        "a second view; both views are read from it) or, with --sbs, a side-by-side\n"
+        "picture. --right pairs one FILE (image 1, left eye) with a second picture\n"
+        "(image 2, right eye). JPEG, MPO, PNG, BMP, GIF, TIFF and WebP are read;\n"
+        "pictures are turned upright as their camera orientation asks.\n"
         "\n"
         "Options:\n";
     for (const BatchOption& row : BatchOptionTable()) {

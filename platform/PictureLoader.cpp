@@ -10,10 +10,14 @@
 
 #include "base/PictureBuffer.h"
 #include "input/BmpReader.h"
+#include "input/ExifOrientation.h"
 #include "input/JpegDecoder.h"
 #include "input/MappedFile.h"
+#include "prepare/Orientation.h"
 
 namespace tsy {
+
+const char* const kReadFormats = "JPEG, MPO, PNG, BMP, GIF, TIFF and WebP";
 
 namespace {
 
@@ -61,6 +65,8 @@ bool LoadWithToolkit(std::span<const std::uint8_t> bytes, PictureBuffer& buffer,
     QImage image = reader.read();
     if (image.isNull()) {
         error = reader.errorString();
+        if (reader.error() == QImageReader::UnsupportedFormatError)
+            error += QStringLiteral(" (Tessaly reads %1)").arg(QLatin1String(kReadFormats));
         return false;
     }
     image = image.convertToFormat(QImage::Format_RGB32);
@@ -85,7 +91,8 @@ void PreparePictureLoading() {
     QImageReader(&empty).canRead();
 }
 
-bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QString* warning) {
+bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QString* warning,
+                 int* orientation) {
     buffer.clear();
     error.clear();
     if (warning) warning->clear();
@@ -95,14 +102,15 @@ bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QSt
         error = QString::fromStdString(why);
         return false;
     }
-    return LoadPictureBytes(file.bytes(), buffer, error, warning);
+    return LoadPictureBytes(file.bytes(), buffer, error, warning, orientation);
 }
 
 bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error,
-                      QString* warning) {
+                      QString* warning, int* orientation) {
     buffer.clear();
     error.clear();
     if (warning) warning->clear();
+    if (orientation) *orientation = 0;
     try {
         const bool jpeg =
             bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
@@ -110,11 +118,15 @@ bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer
             std::string why;
             const bool ok = DecodeJpeg(bytes, buffer, why, kMaxPicturePixels);
             // A decoder warning on a picture it still produced is no failure.
-            if (!ok)
+            if (!ok) {
                 error = QString::fromStdString(why);
-            else if (warning)
-                *warning = QString::fromStdString(why);
-            return ok;
+                return false;
+            }
+            if (warning) *warning = QString::fromStdString(why);
+            const int turn = ExifOrientation(bytes);
+            ApplyOrientation(buffer, turn);
+            if (orientation) *orientation = turn;
+            return true;
         }
         if (LoadWithToolkit(bytes, buffer, error)) return true;
     } catch (const std::bad_alloc&) {

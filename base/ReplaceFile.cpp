@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <utility>
 
 namespace tsy {
@@ -29,6 +31,29 @@ std::string TempSuffix() {
     return buf;
 }
 
+std::mutex pendingMutex;
+std::set<std::string>& Pending() {
+    static std::set<std::string> names;
+    return names;
+}
+
+void Remember(const std::string& name) {
+    std::lock_guard lock(pendingMutex);
+    Pending().insert(name);
+}
+
+void Forget(const std::string& name) {
+    std::lock_guard lock(pendingMutex);
+    Pending().erase(name);
+}
+
+// Linking an unnamed file needs its /proc entry (AT_EMPTY_PATH needs a
+// privilege); without /proc the named scheme is used from the start.
+bool CanLinkUnnamed() {
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
 }  // namespace
 
 FileReplacer::FileReplacer(std::string target, unsigned mode)
@@ -41,7 +66,11 @@ FileReplacer::~FileReplacer() {
 void FileReplacer::Discard() noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    unnamed_ = false;
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        Forget(temp_);
+    }
     temp_.clear();
 }
 
@@ -51,13 +80,45 @@ bool FileReplacer::Open(std::string& error) {
         error = "empty file name";
         return false;
     }
-    // Same directory as the target, so the rename stays within one file system.
+#ifdef O_TMPFILE
+    if (CanLinkUnnamed()) {
+        const std::size_t slash = target_.rfind('/');
+        const std::string dir = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : target_.substr(0, slash);
+        const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode_);
+        if (fd >= 0) {
+            fd_ = fd;
+            unnamed_ = true;
+            return true;
+        }
+        // Refused by the file system (or the folder is missing): the named
+        // scheme below tries and says why.
+    }
+#endif
+    return OpenNamed(error);
+}
+
+// A fresh hidden name beside the target, in the same folder so that the
+// rename stays within one file system.
+bool FileReplacer::ReserveName(std::string& name, std::string& error) {
     const std::size_t slash = target_.rfind('/');
     const std::string dir =
         slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = dir + "." + base + TempSuffix();
+        name = dir + "." + base + TempSuffix();
+        if (::access(name.c_str(), F_OK) != 0 && errno == ENOENT) return true;
+    }
+    error = "no free temporary name beside " + target_;
+    return false;
+}
+
+bool FileReplacer::OpenNamed(std::string& error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate;
+        if (!ReserveName(candidate, error)) return false;
+        Remember(candidate);
         const int fd =
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_);
         if (fd >= 0) {
@@ -65,7 +126,10 @@ bool FileReplacer::Open(std::string& error) {
             temp_ = std::move(candidate);
             return true;
         }
-        if (errno != EEXIST) {
+        const int why = errno;
+        Forget(candidate);
+        if (why != EEXIST) {
+            errno = why;
             error = SysError("cannot create a file beside", target_);
             return false;
         }
@@ -84,7 +148,7 @@ bool FileReplacer::Write(const void* data, std::size_t size, std::string& error)
         const ssize_t n = ::write(fd_, p, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = SysError("cannot write", temp_);
+            error = SysError("cannot write", target_);
             Discard();
             return false;
         }
@@ -94,15 +158,69 @@ bool FileReplacer::Write(const void* data, std::size_t size, std::string& error)
     return true;
 }
 
+// The unnamed file gets the target's name: directly when nothing may be
+// replaced (link refuses an existing name), else through a reserved name
+// renamed over the target.
+bool FileReplacer::LinkInPlace(std::string& error, bool replace) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    auto link = [&](const std::string& name) {
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (!replace) {
+        if (link(target_)) return true;
+        error = errno == EEXIST ? target_ + " exists already" : SysError("cannot create", target_);
+        return false;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name;
+        if (!ReserveName(name, error)) return false;
+        Remember(name);
+        if (link(name)) {
+            temp_ = std::move(name);
+            break;
+        }
+        const int why = errno;
+        Forget(name);
+        if (why != EEXIST) {
+            errno = why;
+            error = SysError("cannot create", target_);
+            return false;
+        }
+    }
+    if (temp_.empty()) {
+        error = "no free temporary name beside " + target_;
+        return false;
+    }
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error = SysError("cannot replace", target_);
+        return false;
+    }
+    Forget(temp_);
+    temp_.clear();
+    return true;
+}
+
 bool FileReplacer::Commit(std::string& error, bool replace) {
     if (fd_ < 0) {
         error = "file not open";
         return false;
     }
+    if (unnamed_) {
+        const bool linked = LinkInPlace(error, replace);
+        const int fd = std::exchange(fd_, -1);
+        unnamed_ = false;
+        // close() is where some file systems report a failed write.
+        if (::close(fd) != 0 && linked) {
+            error = SysError("cannot write", target_);
+            ::unlink(target_.c_str());
+            return false;
+        }
+        if (!linked) Discard();
+        return linked;
+    }
     const int fd = std::exchange(fd_, -1);
-    // close() is where some file systems report a failed write.
     if (::close(fd) != 0) {
-        error = SysError("cannot write", temp_);
+        error = SysError("cannot write", target_);
         Discard();
         return false;
     }
@@ -122,6 +240,7 @@ bool FileReplacer::Commit(std::string& error, bool replace) {
         Discard();
         return false;
     }
+    Forget(temp_);
     temp_.clear();
     return true;
 }
@@ -130,6 +249,13 @@ bool ReplaceFileWith(const std::string& path, const void* data, std::size_t size
                      std::string& error) {
     FileReplacer file(path);
     return file.Open(error) && file.Write(data, size, error) && file.Commit(error);
+}
+
+void RemovePendingTemporaries() noexcept {
+    std::lock_guard lock(pendingMutex);
+    for (const std::string& name : Pending())
+        ::unlink(name.c_str());
+    Pending().clear();
 }
 
 }  // namespace tsy

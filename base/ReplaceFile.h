@@ -5,9 +5,12 @@
 
 namespace tsy {
 
-// Writes a file under a fresh name beside its target and renames it over the
-// target only when every byte is out, so a failed save never leaves a partial
-// file under the chosen name nor destroys the file that was there before.
+// Writes a file that gets its name only when every byte is out, so a failed or
+// interrupted save never leaves a partial file under the chosen name nor
+// destroys the file that was there before. On Linux the file is made without
+// a name in the target's folder and linked into place, so not even a killed
+// process leaves anything behind; where the file system refuses that, it is
+// written under a reserved hidden name beside the target and renamed.
 class FileReplacer {
 public:
     // mode is the new file's permission before the umask: 0666 for a
@@ -15,28 +18,35 @@ public:
     explicit FileReplacer(std::string target, unsigned mode = 0666);
     FileReplacer(const FileReplacer&) = delete;
     FileReplacer& operator=(const FileReplacer&) = delete;
-    ~FileReplacer();  // removes the temporary unless Commit() succeeded
+    ~FileReplacer();  // drops the unfinished file unless Commit() succeeded
 
-    // Creates the temporary (O_EXCL; permissions from the umask like any new file).
     bool Open(std::string& error);
+    // Messages name the target, never the hidden file.
     bool Write(const void* data, std::size_t size, std::string& error);
-    // Closes the temporary and renames it over the target. With replace false
-    // an existing target is kept and the commit fails (checked atomically).
+    // Puts the file in place. With replace false an existing target is kept
+    // and the commit fails (checked atomically).
     bool Commit(std::string& error, bool replace = true);
 
-    const std::string& TempPath() const noexcept { return temp_; }
-
 private:
+    bool OpenNamed(std::string& error);
+    bool LinkInPlace(std::string& error, bool replace);
+    bool ReserveName(std::string& name, std::string& error);
     void Discard() noexcept;
 
     std::string target_;
     unsigned mode_;
-    std::string temp_;
+    std::string temp_;  // the reserved name while the file has one
     int fd_ = -1;
+    bool unnamed_ = false;
 };
 
 // The whole content in one go, through a FileReplacer.
 bool ReplaceFileWith(const std::string& path, const void* data, std::size_t size,
                      std::string& error);
+
+// Unlinks every reserved name a FileReplacer of this process holds now. For a
+// program that stops on a signal: call it from an ordinary thread, never from
+// a signal handler.
+void RemovePendingTemporaries() noexcept;
 
 }  // namespace tsy

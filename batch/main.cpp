@@ -1,10 +1,13 @@
 // tessaly-batch: the window's anaglyph pipeline over many files from the
 // command line. See BatchUsage() for what it takes.
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <iostream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch/BatchConverter.h"
@@ -41,5 +44,29 @@ int main(int argc, char** argv) {
     // (GIF) without one, and none of the display machinery is wanted.
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     tsy::BatchConverter converter(std::move(options));
-    return converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80, &std::cout) ? 0 : 1;
+
+    // SIGINT and SIGTERM go to one thread that stops the run between files
+    // being put in place; blocked before any worker exists, so every thread
+    // inherits the mask.
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    // Static: a signal during the exit must not find them gone.
+    static std::mutex finishing;
+    static bool finished = false;
+    std::thread([&converter, stops] {
+        int signal = 0;
+        if (sigwait(&stops, &signal) != 0) return;
+        std::lock_guard lock(finishing);
+        if (finished) return;
+        converter.Stop();
+        ::_exit(128 + signal);  // as a shell reports a program its signal ended
+    }).detach();
+
+    const bool ok = converter.Run(std::cerr, terminal, terminal ? TerminalWidth() : 80, &std::cout);
+    std::lock_guard lock(finishing);
+    finished = true;
+    return ok ? 0 : 1;
 }

@@ -35,6 +35,51 @@ void CmykToBgrx(std::uint8_t* p, std::size_t pixels) noexcept {
     }
 }
 
+struct Frame {
+    int width = 0, height = 0;
+    bool arithmetic = false;
+};
+
+// The frame header, found by walking the segments in front of it.
+bool ReadFrame(std::span<const std::uint8_t> d, Frame& frame) {
+    if (d.size() < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
+    std::size_t pos = 2;
+    while (pos + 4 <= d.size()) {
+        if (d[pos] != 0xFF) return false;
+        const std::uint8_t m = d[pos + 1];
+        if (m == 0xFF) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (m == 0xD9 || m == 0xDA) return false;  // no frame before the data
+        const std::size_t length = std::size_t(d[pos + 2]) << 8 | d[pos + 3];
+        const bool sof = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+        if (sof && pos + 9 <= d.size()) {
+            frame.height = d[pos + 5] << 8 | d[pos + 6];
+            frame.width = d[pos + 7] << 8 | d[pos + 8];
+            frame.arithmetic = m >= 0xC9;
+            return frame.width > 0 && frame.height > 0;
+        }
+        if (length < 2) return false;
+        pos += 2 + length;
+    }
+    return false;
+}
+
+// Huffman coding spends at least one bit on every 8 x 8 block of a component
+// it codes, and no component has fewer blocks than a sixteenth of the
+// picture's (sampling factors are at most 4 each way). Data shorter than that
+// cannot hold the picture whatever it is, so it is refused before the decoder
+// allocates for the whole picture: a 632-byte file claiming 14000 x 14000
+// pixels cost 0.8 to 1.5 GB before it failed. A picture cut short within
+// that bound still decodes with a warning, as before. Arithmetic coding has
+// no such floor, and decoding in strips would not help the progressive
+// decoder, which holds every coefficient of the picture anyway.
+bool TooShortFor(std::span<const std::uint8_t> data, const Frame& frame) {
+    const std::uint64_t minBytes = std::uint64_t(frame.width) * std::uint64_t(frame.height) / 8192;
+    return !frame.arithmetic && data.size() < minBytes;
+}
+
 bool Fail(PictureBuffer& out, std::string& error, std::string text) {
     out.clear();
     error = std::move(text);
@@ -63,6 +108,15 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::str
     if (std::int64_t(w) * h > std::min(maxPixels, PictureBuffer::kMaxPixels))
         return Fail(out, error, TooLarge(w, h, std::min(maxPixels, PictureBuffer::kMaxPixels)));
 
+    if (Frame frame; ReadFrame(data, frame) && TooShortFor(data, frame)) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the file is far too short for a picture of %d x %d pixels (%zu bytes): "
+                      "damaged or cut off",
+                      frame.width, frame.height, data.size());
+        return Fail(out, error, text);
+    }
+
     std::uint8_t* bits;
     try {
         bits = out.assign(w, h);
@@ -87,6 +141,14 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::str
     }
     if (cmyk) CmykToBgrx(bits, std::size_t(w) * std::size_t(h));
     out.touch();
+    return true;
+}
+
+bool ReadJpegSize(std::span<const std::uint8_t> data, int& width, int& height) {
+    Frame frame;
+    if (!ReadFrame(data, frame)) return false;
+    width = frame.width;
+    height = frame.height;
     return true;
 }
 

@@ -25,4 +25,7 @@ inline constexpr std::int64_t kDefaultJpegPixelLimit = 200'000'000;
 bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::string& error,
                 std::int64_t maxPixels = kDefaultJpegPixelLimit);
 
+// The picture's size from the frame header, without decoding.
+bool ReadJpegSize(std::span<const std::uint8_t> data, int& width, int& height);
+
 }  // namespace tsy

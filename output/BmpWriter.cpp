@@ -29,6 +29,11 @@ constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
 }  // namespace
 
 bool SaveBmp(const PictureBuffer& picture, const std::string& path, std::string& error) {
+    FileReplacer file(path);
+    return file.Open(error) && WriteBmp(picture, file, error) && file.Commit(error);
+}
+
+bool WriteBmp(const PictureBuffer& picture, FileReplacer& file, std::string& error) {
     const int width = picture.width();
     const int height = picture.height();
     if (width <= 0 || height <= 0) {
@@ -56,8 +61,7 @@ bool SaveBmp(const PictureBuffer& picture, const std::string& path, std::string&
     Put32(header + 38, 2835);  // 72 dpi
     Put32(header + 42, 2835);
 
-    FileReplacer file(path);
-    if (!file.Open(error) || !file.Write(header, sizeof header, error)) return false;
+    if (!file.Write(header, sizeof header, error)) return false;
 
     const std::size_t rowsPerBatch = std::max<std::size_t>(1, kBatchBytes / std::size_t(rowBytes));
     std::vector<std::uint8_t> batch(rowsPerBatch * std::size_t(rowBytes), 0);
@@ -81,7 +85,7 @@ bool SaveBmp(const PictureBuffer& picture, const std::string& path, std::string&
         }
         if (!file.Write(batch.data(), rows * std::size_t(rowBytes), error)) return false;
     }
-    return file.Commit(error);
+    return true;
 }
 
 }  // namespace tsy

@@ -83,6 +83,14 @@ bool LoadWithToolkit(std::span<const std::uint8_t> bytes, PictureBuffer& buffer,
 
 }  // namespace
 
+void PreparePictureLoading() {
+    // An empty device matches no built-in format, so the reader asks, and so
+    // loads, every plugin.
+    QBuffer empty;
+    empty.open(QIODevice::ReadOnly);
+    QImageReader(&empty).canRead();
+}
+
 bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QString* warning,
                  int* orientation) {
     buffer.clear();

@@ -33,4 +33,10 @@ bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer
 // The formats LoadPicture reads, as the user knows them.
 extern const char* const kReadFormats;
 
+// Loads the toolkit's format plugins on the calling thread. A program that
+// decodes on worker threads without an application object calls it first on
+// its main thread: plugins first loaded on a worker that has ended since
+// crashed the process as it exited.
+void PreparePictureLoading();
+
 }  // namespace tsy

@@ -3,27 +3,24 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "window/CaptionButtons.h"
-#include "window/FrmMain.h"
 #include "base/Exists.h"
-#include "input/FileDialogRequest.h"
 #include "base/SysTempDir.h"
+#include "input/FileDialogRequest.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/PngScript.h"
 #include "output/SaveCheck.h"
+#include "output/SaveFormats.h"
 #include "output/SaveName.h"
 #include "platform/Platform.h"
 #include "platform/Resource.h"
 #include "prepare/NumberText.h"
+#include "window/CaptionButtons.h"
+#include "window/FrmMain.h"
 
 namespace tsy {
 
 namespace {
-
-const char* const kSaveFilter =
-    "JPEG (*.jpg),  lossy compression|*.jpg|PNG (*.png),  lossless compression|*.png|"
-    "BMP (*.bmp),  uncompressed|*.bmp";
 
 QString LocaleNumber(double v) {
     QString text = QString::fromStdString(FormatNumber(v));
@@ -50,23 +47,23 @@ void FrmMain::cSave_Click() {
                                                   kGlasses[ui.OpGlassGroup->checkedId()].saveSuffix,
                                                   saveFormat_.toStdString());
     const QString name = platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(1, proposal, "Save Image as ...", kSaveFilter));
+        this, MakeFileDialogRequest(1, proposal, "Save Image as ...", SaveDialogFilter()));
     if (TrimBlanks(name).isEmpty()) {
         SetCap(QStringLiteral("Aborted!"));
         EnableButtons(true);
         return;
     }
-    const std::string type = FileTypeOf(name.toStdString());
-    if (type == ".bmp") {
-        SaveBmpImage(name);
-    } else if (type == ".png") {
-        SavePngImage(name);
-    } else if (type == ".jpg") {
-        SaveJpgImage(name);
-    } else {
+    const SaveFormat* format = SaveFormatBySuffix(FileTypeOf(name.toStdString()));
+    if (!format) {
         // A name this program cannot write (".jpeg", ".gif", none) must not
         // end in silence as if something had happened.
         ReportSave(false);
+    } else if (format->id == SaveFormatId::Bmp) {
+        SaveBmpImage(name);
+    } else if (format->id == SaveFormatId::Png) {
+        SavePngImage(name);
+    } else {
+        SaveJpgImage(name);
     }
     WriteSetting("SaveFormat", saveFormat_);
     EnableButtons(true);
@@ -87,7 +84,7 @@ void FrmMain::SaveBmpImage(const QString& name) {
     const std::string path = name.toStdString();
     const FileStamp before = StampOf(path);
     std::string error;
-    SaveBmp(PicBuf2, path, error);
+    SavePicture(*SaveFormatBySuffix(".bmp"), PicBuf2, path, {}, true, error);
     ReportSave(WrittenSince(before, path));
 }
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <QString>
 #include <array>
@@ -139,7 +143,8 @@ TEST(BatchArguments, UsageErrorsAreNamed) {
           "--quality 9x a.mpo", "--brightness 129 a.mpo", "--dx 40000 a.mpo",
           "--method colour a.mpo", "--glasses blue a.mpo", "--format gif a.mpo", "--jobs 0 a.mpo",
           "--right r.jpg a.jpg b.jpg", "--right r.jpg --sbs a.jpg", "--no-stretch a.mpo",
-          "--glasses amber-blue --method optimized a.mpo"}) {
+          "--glasses amber-blue --method optimized a.mpo", "--right r.jpg --right s.jpg a.jpg",
+          "--overwrite --skip-existing a.mpo"}) {
         BatchOptions o;
         std::string message;
         EXPECT_EQ(ParseBatchArguments(Words(line), o, message), BatchCommand::UsageError) << line;
@@ -149,6 +154,19 @@ TEST(BatchArguments, UsageErrorsAreNamed) {
     std::string m;
     EXPECT_EQ(ParseBatchArguments({"a.mpo", "--help"}, o, m), BatchCommand::Help);
     EXPECT_EQ(ParseBatchArguments({"--version"}, o, m), BatchCommand::Version);
+}
+
+// The help is made from the table the parser reads: every row shows, and a
+// flag the help names is one the parser takes.
+TEST(BatchArguments, HelpNamesEveryOptionOfTheTable) {
+    const std::string help = BatchUsage();
+    for (const BatchOption& row : BatchOptionTable()) {
+        EXPECT_NE(help.find("  " + (row.alias.empty() ? "" : row.alias + ", ") + row.name),
+                  std::string::npos)
+            << row.name;
+        if (row.takes == BatchOption::Takes::Nothing && row.command == BatchCommand::Run)
+            Parse({row.name, "--sbs", "a.jpg"});
+    }
 }
 
 TEST(BatchNames, AsTheWindowProposesThemBesideOrInTheOutputFolder) {
@@ -424,4 +442,195 @@ TEST(BatchAlign, PrintsOneLinePerAlignedFileAndWarnsOrFailsOtherwise) {
     EXPECT_NEAR(s, 1.02, 0.001);
     EXPECT_NEAR(x, -0.08 * 480, 2);
     EXPECT_GE(n, 24);
+}
+
+namespace {
+
+std::string Text(const std::string& path) {
+    const Bytes b = ReadAll(path);
+    return std::string(b.begin(), b.end());
+}
+
+// The program's exit status (128 + N when ended by signal N) after args,
+// with its standard error in dir/e.
+int RunProgram(const ScratchDir& dir, const std::string& args, const std::string& prefix = "") {
+    const int status = std::system(
+        (prefix + TSY_BATCH_EXE " " + args + " >" + (dir / "o") + " 2>" + (dir / "e")).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+// The output name of one file is another input of the run: a hard link to
+// it, or the --right file. Never replaced, with or without --overwrite.
+TEST(BatchRun, NeverReplacesAnInputOfTheRun) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "left.jpg", test::MakeJpeg(48, 32, 1));
+    WriteBytes(dir / "left_3D-RC.jpg", test::MakeJpeg(48, 32, 5));
+    WriteBytes(dir / "a.mpo", Mpo());
+    std::filesystem::create_hard_link(dir / "a.mpo", dir / "a_3D-RC.jpg");
+    const Bytes right = ReadAll(dir / "left_3D-RC.jpg"), mpo = ReadAll(dir / "a.mpo");
+    for (const std::string flags : {"", "--overwrite "})
+        for (const std::string& args :
+             {"--right " + (dir / "left_3D-RC.jpg") + " " + (dir / "left.jpg"), dir / "a.mpo"}) {
+            EXPECT_EQ(RunProgram(dir, flags + args), 1) << args;
+            EXPECT_NE(Text(dir / "e").find("is an input of this run"), std::string::npos)
+                << Text(dir / "e");
+            EXPECT_EQ(ReadAll(dir / "left_3D-RC.jpg"), right);
+            EXPECT_EQ(ReadAll(dir / "a.mpo"), mpo);
+        }
+}
+
+// Killed in the middle of a run, the folder holds the inputs and whole
+// outputs only; stopped by SIGINT or SIGTERM, the summary counts them.
+TEST(BatchProgram, SignalsLeaveOnlyWholeFiles) {
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        ScratchDir dir("-batch");
+        constexpr int kFiles = 12;
+        std::vector<std::string> args = {TSY_BATCH_EXE, "--format", "png", "--jobs", "2"};
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string name = dir.path() + "/f" + std::to_string(i) + ".mpo";
+            WriteBytes(name,
+                       test::JoinAsMpo(test::MakeJpeg(400, 300, i), test::MakeJpeg(400, 300, 9)));
+            args.push_back(name);
+        }
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::freopen((dir / "e").c_str(), "w", stderr);
+            std::vector<char*> argv;
+            for (std::string& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        auto outputs = [&] {
+            int n = 0;
+            for (const std::string& name : NamesIn(dir.path()))
+                n += name.find("_3D-RC.png") != std::string::npos;
+            return n;
+        };
+        for (int wait = 0; wait < 6000 && outputs() == 0; ++wait)
+            ::usleep(10'000);
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (signal == SIGKILL) {
+            EXPECT_TRUE(WIFSIGNALED(status));
+        } else {
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+            const int done = outputs();
+            EXPECT_NE(Text(dir / "e").find("stopped: " + std::to_string(done) + " of 12 files"),
+                      std::string::npos)
+                << Text(dir / "e");
+        }
+        for (const std::string& name : NamesIn(dir.path())) {
+            EXPECT_NE(name[0], '.') << name;  // no hidden temporary
+            if (name.find("_3D-RC.png") == std::string::npos) continue;
+            PictureBuffer out;
+            QString error;
+            EXPECT_TRUE(LoadPicture(QString::fromStdString(dir / name), out, error)) << name;
+        }
+    }
+}
+
+TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
+    ScratchDir dir("-batch");
+    const Bytes view2 = test::MakeJpeg(256, 128, 5);
+    Bytes cut(view2.begin(), view2.end() - std::ptrdiff_t(view2.size() / 3));
+    Bytes scrambled = view2;
+    for (std::size_t i = view2.size() / 2; i < view2.size() / 2 + 400; ++i)
+        scrambled[i] = std::uint8_t(i * 37 % 255);
+    WriteBytes(dir / "cut2.mpo", test::JoinAsMpo(test::MakeJpeg(256, 128, 1), cut));
+    WriteBytes(dir / "scrambled2.mpo", test::JoinAsMpo(test::MakeJpeg(256, 128, 1), scrambled));
+    WriteBytes(dir / "a.mpo", Mpo());
+    WriteBytes(dir / "l.jpg", test::MakeJpeg(48, 32, 1));
+    WriteBytes(dir / "r.jpg", test::MakeJpeg(40, 36, 5));
+    const struct {
+        std::string args;
+        bool ok;
+        std::string said;
+    } cases[] = {
+        {dir / "cut2.mpo", false, "second view: damaged picture"},
+        {dir / "scrambled2.mpo", false, "second view: damaged picture"},
+        {"--sbs " + (dir / "a.mpo"), true,
+         "warning " + (dir / "a.mpo") + ": the file holds two views"},
+        {"--dx 48 " + (dir / "a.mpo"), false,
+         "--dx 48 is not smaller than the width of the picture (48"},
+        {"--dy -32 " + (dir / "a.mpo"), false, "--dy -32 is not smaller than the height"},
+        {"--sbs --no-stretch --dx 24 " + (dir / "a.mpo"), false, "(24 pixels)"},
+        {"--dx -47 --dy 31 " + (dir / "a.mpo"), true, "ok"},
+        {"--right " + (dir / "r.jpg") + " " + (dir / "l.jpg"), true,
+         "image 1 48 x 32, image 2 40 x 36"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RunProgram(dir, "--overwrite --out " + (dir / "out") + " " + c.args),
+                  c.ok ? 0 : 1)
+            << c.args;
+        EXPECT_NE(Text(dir / "e").find(c.said), std::string::npos) << Text(dir / "e");
+    }
+}
+
+TEST(BatchRun, SkipExistingCountsAnOutputThereAsDone) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "a.mpo", Mpo());
+    WriteBytes(dir / "b.mpo", Mpo(2));
+    WriteAll(dir / "a_3D-RC.jpg", "keep");
+    const std::string log = Convert({"--skip-existing", dir / "a.mpo", dir / "b.mpo"});
+    EXPECT_NE(log.find("skipped " + (dir / "a.mpo")), std::string::npos) << log;
+    EXPECT_NE(log.find("1 file converted, 1 skipped"), std::string::npos) << log;
+    EXPECT_EQ(Text(dir / "a_3D-RC.jpg"), "keep");
+    EXPECT_EQ(ReadAll(dir / "b_3D-RC.jpg").at(0), 0xFF);
+}
+
+// A full disk (here: a file size limit) is reported with its reason and the
+// output's name, not the hidden file's.
+TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
+    ScratchDir dir("-batch");
+    WriteBytes(dir / "a.mpo",
+               test::JoinAsMpo(test::MakeJpeg(300, 200, 1), test::MakeJpeg(300, 200, 5)));
+    for (const std::string format : {"jpg", "png", "bmp"}) {
+        EXPECT_EQ(RunProgram(dir, "--format " + format + " " + (dir / "a.mpo"),
+                             "trap '' XFSZ; ulimit -f 1; exec "),
+                  1);
+        EXPECT_NE(Text(dir / "e").find("cannot write " + (dir / "a_3D-RC.") + format +
+                                       ": File too large"),
+                  std::string::npos)
+            << Text(dir / "e");
+        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "e", "o"}));
+    }
+}
+
+TEST(BatchJobs, DefaultIsOnePerCoreWithinTheAvailableMemory) {
+    constexpr std::uint64_t G = 1ull << 30;
+    const struct {
+        int cores;
+        std::uint64_t available, perJob;
+        int jobs;
+    } cases[] = {{2, 16 * G, G, 2}, {8, 3 * G, G, 3}, {8, G / 2, G, 1}, {4, 0, G, 4}, {4, G, 0, 4}};
+    for (const auto& c : cases)
+        EXPECT_EQ(DefaultJobs(c.cores, c.available, c.perJob), c.jobs)
+            << c.cores << " " << c.available << " " << c.perJob;
+}
+
+// Without a terminal a long file gives a sign of life every 10 s, no more.
+TEST(BatchReporter, LongFilesReportEveryTenSecondsOffATerminal) {
+    using namespace std::chrono_literals;
+    BatchReporter::Clock::time_point now{};
+    std::ostringstream log;
+    BatchReporter r(log, false, 80, 2, [&] { return now; });
+    r.Started(0, "slow.mpo");
+    int lines = 0;
+    for (int second = 1; second <= 35; ++second) {
+        now += 1s;
+        r.Tick();
+        if (second == 20) r.Started(1, "late.mpo");
+    }
+    for (std::size_t at = 0; (at = log.str().find("busy    slow.mpo", at)) != std::string::npos;
+         ++at)
+        ++lines;
+    EXPECT_EQ(lines, 3) << log.str();  // at 10, 20 and 30 s
+    EXPECT_NE(log.str().find("busy    late.mpo (10 s so far)"), std::string::npos) << log.str();
 }

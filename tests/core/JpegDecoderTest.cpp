@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -125,4 +126,23 @@ TEST(DecodeJpeg, RefusesPicturesAboveThePixelLimit) {
     EXPECT_FALSE(tsy::DecodeJpeg(jpeg, pic, error, 64 * 48 - 1));
     EXPECT_FALSE(pic.hasImage());
     EXPECT_NE(error.find("64 x 48"), std::string::npos) << error;
+}
+
+// A header claiming far more pixels than the data can hold fails at once,
+// before the picture is allocated; a picture cut short still decodes.
+TEST(DecodeJpeg, RefusesDataTooShortForItsClaimedSize) {
+    Bytes tiny = tsy::test::MakeJpeg(16, 16, 1);
+    const std::uint8_t marker[] = {0xFF, 0xC0};
+    const auto sof = std::search(tiny.begin(), tiny.end(), marker, marker + 2);
+    ASSERT_NE(sof, tiny.end());
+    for (int i : {5, 7})  // height, width: 14000
+        sof[i] = 14000 >> 8, sof[i + 1] = 14000 & 0xFF;
+    tsy::PictureBuffer pic;
+    std::string error;
+    EXPECT_FALSE(tsy::DecodeJpeg(tiny, pic, error));
+    EXPECT_NE(error.find("far too short for a picture of 14000 x 14000"), std::string::npos)
+        << error;
+    int w = 0, h = 0;
+    ASSERT_TRUE(tsy::ReadJpegSize(tiny, w, h));
+    EXPECT_EQ(std::pair(w, h), std::pair(14000, 14000));
 }

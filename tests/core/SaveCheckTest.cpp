@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "OutputTestFiles.h"
 #include "base/ReplaceFile.h"
@@ -28,4 +31,22 @@ TEST(SaveCheck, OnlyAFileThisSaveWroteCounts) {
 
     std::filesystem::create_directory(dir / "folder.png");
     EXPECT_FALSE(tsy::WrittenSince(none, dir / "folder.png"));
+}
+
+// Until the commit the folder shows nothing of the new file; a commit that
+// may not replace keeps what is there.
+TEST(FileReplacer, NothingIsNamedBeforeTheCommit) {
+    ScratchDir dir;
+    const std::string path = dir / "t.jpg";
+    for (const bool replace : {false, true}) {
+        std::ofstream(path) << "old";
+        tsy::FileReplacer file(path);
+        std::string error;
+        ASSERT_TRUE(file.Open(error) && file.Write("new", 3, error)) << error;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"t.jpg"});
+        EXPECT_EQ(file.Commit(error, replace), replace) << error;
+        std::ifstream in(path);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), replace ? "new" : "old");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"t.jpg"});
+    }
 }

@@ -198,55 +198,47 @@ Layout LayoutOf(const Encoded& f) {
 // whole height in SOF0, serve for all. The result equals, byte for byte, one
 // run over the whole picture with the same restart interval.
 int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int quality,
-                 JpegChroma chroma, int threads, int strips, int stripRows,
-                 std::vector<std::uint8_t>& jpeg) {
+                 JpegChroma chroma, int threads, int strips, int stripRows, const JpegSink& sink) {
     const int height = picture.height();
-    std::vector<Encoded> parts(static_cast<std::size_t>(strips));
-    std::vector<int> codes(std::size_t(strips), 0);
-    ParallelFor(strips, threads, [&](int s) {
-        const int first = s * stripRows;
-        codes[std::size_t(s)] =
-            EncodeRows(picture, blackRow, quality, chroma, first,
-                       std::min(stripRows, height - first), true, parts[std::size_t(s)]);
-    });
-    for (int code : codes)
-        if (code != 0) return code;
-    std::vector<Layout> layouts;
-    std::size_t total = 0;
-    for (const Encoded& part : parts) {
-        layouts.push_back(LayoutOf(part));
-        if (layouts.back().scan == 0 || layouts.back().height == 0 || part.size < 2)
-            return JERR_BAD_STATE;
-        total += part.size;
-    }
-    try {
-        // Each strip goes as soon as it is copied, so the file is held about once.
-        jpeg.reserve(total);
-        jpeg.assign(parts[0].data, parts[0].data + parts[0].size - 2);  // without EOI
-        parts[0].release();
-        jpeg[layouts[0].height] = std::uint8_t(height >> 8);
-        jpeg[layouts[0].height + 1] = std::uint8_t(height);
-        for (std::size_t s = 1; s < parts.size(); ++s) {
-            jpeg.push_back(0xFF);
-            jpeg.push_back(0xD7);
-            jpeg.insert(jpeg.end(), parts[s].data + layouts[s].scan,
-                        parts[s].data + parts[s].size - 2);
-            parts[s].release();
+    static const std::uint8_t kRst7[] = {0xFF, 0xD7}, kEoi[] = {0xFF, 0xD9};
+    // A wave of strips at a time goes out in order as soon as it is done, so
+    // no more than a wave of coded data is held, never the whole file.
+    for (int wave = 0; wave < strips; wave += threads) {
+        const int n = std::min(threads, strips - wave);
+        std::vector<Encoded> parts(static_cast<std::size_t>(n));
+        std::vector<int> codes(std::size_t(n), 0);
+        ParallelFor(n, threads, [&](int i) {
+            const int first = (wave + i) * stripRows;
+            codes[std::size_t(i)] =
+                EncodeRows(picture, blackRow, quality, chroma, first,
+                           std::min(stripRows, height - first), true, parts[std::size_t(i)]);
+        });
+        for (int code : codes)
+            if (code != 0) return code;
+        for (int i = 0; i < n; ++i) {
+            Encoded& part = parts[std::size_t(i)];
+            const Layout layout = LayoutOf(part);
+            if (layout.scan == 0 || layout.height == 0 || part.size < 2) return JERR_BAD_STATE;
+            bool ok;
+            if (wave + i == 0) {  // headers and all, without EOI, for the whole height
+                part.data[layout.height] = std::uint8_t(height >> 8);
+                part.data[layout.height + 1] = std::uint8_t(height);
+                ok = sink(part.data, part.size - 2);
+            } else {
+                ok = sink(kRst7, 2) &&
+                     sink(part.data + layout.scan, part.size - 2 - layout.scan);
+            }
+            part.release();
+            if (!ok) return kJpegFileError;
         }
-        jpeg.push_back(0xFF);
-        jpeg.push_back(0xD9);
-    } catch (const std::bad_alloc&) {
-        jpeg.clear();
-        return JERR_OUT_OF_MEMORY;
     }
-    return 0;
+    return sink(kEoi, 2) ? 0 : kJpegFileError;
 }
 
 }  // namespace
 
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
-               std::vector<std::uint8_t>& jpeg, int threads) {
-    jpeg.clear();
+               const JpegSink& sink, int threads) {
     if (quality > 100) quality = 100;
     if (quality < 0) quality = 0;
     std::vector<std::uint8_t> blackRow;
@@ -271,24 +263,42 @@ int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
         const int code =
             EncodeRows(picture, blackRow.data(), quality, chroma, 0, height, false, whole);
         if (code != 0) return code;
-        try {
-            jpeg.assign(whole.data, whole.data + whole.size);
-        } catch (const std::bad_alloc&) {
-            return JERR_OUT_OF_MEMORY;
-        }
-        return 0;
+        return sink(whole.data, whole.size) ? 0 : kJpegFileError;
     }
     const int stripRows = (units + strips - 1) / strips * unit;
     return EncodeStrips(picture, blackRow.data(), quality, chroma, threads,
-                        (height + stripRows - 1) / stripRows, stripRows, jpeg);
+                        (height + stripRows - 1) / stripRows, stripRows, sink);
+}
+
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               std::vector<std::uint8_t>& jpeg, int threads) {
+    jpeg.clear();
+    try {
+        const int code = EncodeJpeg(
+            picture, quality, chroma,
+            [&](const std::uint8_t* data, std::size_t size) {
+                jpeg.insert(jpeg.end(), data, data + size);
+                return true;
+            },
+            threads);
+        if (code != 0) jpeg.clear();
+        return code;
+    } catch (const std::bad_alloc&) {
+        jpeg.clear();
+        return JERR_OUT_OF_MEMORY;
+    }
 }
 
 int SaveJpeg(const PictureBuffer& picture, const std::string& path, int quality, int threads) {
-    std::vector<std::uint8_t> jpeg;
-    const int code = EncodeJpeg(picture, quality, JpegChroma::k444, jpeg, threads);
-    if (code != 0) return code;
+    FileReplacer file(path);
     std::string error;
-    return ReplaceFileWith(path, jpeg.data(), jpeg.size(), error) ? 0 : kJpegFileError;
+    if (!file.Open(error)) return kJpegFileError;
+    const int code = EncodeJpeg(
+        picture, quality, JpegChroma::k444,
+        [&](const std::uint8_t* data, std::size_t size) { return file.Write(data, size, error); },
+        threads);
+    if (code != 0) return code;
+    return file.Commit(error) ? 0 : kJpegFileError;
 }
 
 std::string JpegFailureText(int code) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,7 @@ constexpr int kJpegFileError = 1000;
 // detail that 4:2:0 would halve. On a generated anaglyph at quality 95, 4:2:0
 // saved a third of the bytes but raised the red error by 70 %; 4:4:4 at
 // quality 80 was smaller than 4:2:0 at 95 and still more accurate in red.
-// The file is encoded in memory, written beside the target and renamed over
+// The file is written beside the target as it is coded and renamed over
 // it: on failure neither a partial file nor the loss of an existing one. A
 // buffer without picture is written black at its size. With more than one
 // thread (0: every core) a tall picture is encoded in strips at once, joined
@@ -40,5 +42,12 @@ enum class JpegChroma { k444, k420 };
 // choice): 0 or a libjpeg message code, as above.
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
                std::vector<std::uint8_t>& jpeg, int threads = 0);
+
+// The same, handing the file out piece by piece in order as it is coded, so
+// that it is never held whole; a sink that returns false stops the encoder
+// with kJpegFileError.
+using JpegSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               const JpegSink& sink, int threads = 0);
 
 }  // namespace tsy

@@ -13,14 +13,17 @@ namespace {
 
 bool WriteJpeg(const PictureBuffer& picture, const SaveSettings& settings, FileReplacer& file,
                std::string& error) {
-    std::vector<std::uint8_t> jpeg;
-    const int code =
-        EncodeJpeg(picture, settings.quality, JpegChroma::k444, jpeg, settings.threads);
-    if (code != 0) {
+    // Written as it is coded: the file is never held whole in memory.
+    bool written = true;
+    const int code = EncodeJpeg(
+        picture, settings.quality, JpegChroma::k444,
+        [&](const std::uint8_t* data, std::size_t size) {
+            return written = file.Write(data, size, error);
+        },
+        settings.threads);
+    if (code != 0 && written)
         error = "the JPEG encoder failed (libjpeg message " + std::to_string(code) + ")";
-        return false;
-    }
-    return file.Write(jpeg.data(), jpeg.size(), error);
+    return code == 0;
 }
 
 // The three-byte rows the PNG coder takes: what the window's optimiser reads

@@ -7,7 +7,8 @@ app=$1
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${DISPLAY:-}" ] || [ "${TSY_IN_XVFB:-}" != open ]; then
-    exec env TSY_IN_XVFB=open xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    # -a alone starts every search at :99, racing other X tests on the machine.
+    exec env TSY_IN_XVFB=open xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
 work=$(mktemp -d)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Progress.h"
+#include "input/JpegHeaders.h"
 #include "input/MpoReader.h"
 
 namespace tsy {
@@ -30,22 +31,11 @@ using Bytes = std::span<const std::uint8_t>;
 constexpr std::uint32_t kNintendoInfo = 0x1101;
 constexpr std::uint32_t kFujiParallax = 0xB211;
 
-class Tiff {
+// The TIFF reader of the JPEG headers, with what the camera notes need more.
+class Tiff : public TiffData {
 public:
-    Tiff(Bytes d, bool big) : d_(d), big_(big) {}
+    Tiff(Bytes d, bool big) : TiffData(d, big), d_(d) {}
     Bytes bytes() const { return d_; }
-    bool U16(std::uint64_t at, std::uint32_t& v) const {
-        if (at > d_.size() || d_.size() - at < 2) return false;
-        const std::uint32_t a = d_[at], b = d_[at + 1];
-        v = big_ ? a << 8 | b : b << 8 | a;
-        return true;
-    }
-    bool U32(std::uint64_t at, std::uint32_t& v) const {
-        std::uint32_t hi, lo;
-        if (!U16(at, hi) || !U16(at + 2, lo)) return false;
-        v = big_ ? hi << 16 | lo : lo << 16 | hi;
-        return true;
-    }
     // The entry of `tag` in the IFD at `ifd`: its type, count and the
     // position of its value (inline values sit in the entry itself).
     bool Find(std::uint32_t ifd, std::uint32_t tag, std::uint32_t& type, std::uint32_t& count,
@@ -63,7 +53,7 @@ public:
             const std::uint64_t bytes =
                 std::uint64_t(count) * (type < std::size(kSize) ? kSize[type] : 0);
             value = bytes <= 4 ? e + 8 : off;
-            return bytes > 0 && value <= d_.size() && d_.size() - value >= bytes;
+            return bytes > 0 && value <= size() && size() - value >= bytes;
         }
         return false;
     }
@@ -76,7 +66,6 @@ public:
 
 private:
     Bytes d_;
-    bool big_;
 };
 
 std::optional<Tiff> TiffAt(Bytes d) {

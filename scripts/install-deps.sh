@@ -16,7 +16,7 @@ packages=(
     fonts-dejavu-core
     # tests and benchmarks
     libgtest-dev libbenchmark-dev
-    xvfb xauth x11-utils python3 python3-xlib python3-pil desktop-file-utils
+    xvfb xauth x11-utils python3 python3-xlib python3-pil desktop-file-utils shared-mime-info
 )
 
 missing=()

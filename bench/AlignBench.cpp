@@ -11,7 +11,7 @@
 
 namespace {
 
-const tsy::test::StereoPairSpec kSpec{6000, 4000, 57.3, 1.7, 1.012, -0.08, 1};
+const tsy::test::StereoPairSetup kSetup{6000, 4000, 57.3, 1.7, 1.012, -0.08, 1};
 
 struct Pair {
     tsy::PictureBuffer image1, image2;
@@ -20,7 +20,7 @@ struct Pair {
 const Pair& Photos() {
     static const Pair pair = [] {
         Pair p;
-        tsy::test::StereoScene(kSpec).Render(p.image1, p.image2);
+        tsy::test::StereoScene(kSetup).Render(p.image1, p.image2);
         return p;
     }();
     return pair;
@@ -38,9 +38,9 @@ void BM_AlignPair(benchmark::State& state) {
         benchmark::DoNotOptimize(aligned.bits());
     }
     const tsy::AlignTransform& t = o.result.transform;
-    state.counters["dV_px"] = t.verticalPx - kSpec.verticalPx;
-    state.counters["dRoll_deg"] = t.rollDeg - kSpec.rollDeg;
-    state.counters["dScale"] = t.scale - kSpec.scale;
+    state.counters["dV_px"] = t.verticalPx - kSetup.verticalPx;
+    state.counters["dRoll_deg"] = t.rollDeg - kSetup.rollDeg;
+    state.counters["dScale"] = t.scale - kSetup.scale;
     state.counters["inliers"] = o.result.inliers;
     state.counters["window"] = o.result.windowOffset;
 }

@@ -34,7 +34,7 @@ struct Captions : tsy::ProgressSink {
     }
 };
 
-struct MpoSpec {
+struct MpoParts {
     bool big = false;
     std::uint32_t ifdGap = 0;  // index IFD at 8 + ifdGap
     int extras = 0;            // ImageUIDList and TotalFrames: 1 before MPEntry, 2 after
@@ -63,7 +63,7 @@ void Segment(Bytes& f, std::uint8_t code, const Bytes& payload) {
 }
 
 // Two JPEGs (48x32, then 40x24) joined as a camera writes them.
-Mpo BuildMpo(const MpoSpec& s) {
+Mpo BuildMpo(const MpoParts& s) {
     const Bytes view1 = tsy::test::MakeJpeg(48, 32, 1), view2 = tsy::test::MakeJpeg(40, 24, 2);
     Mpo m;
     Bytes& f = m.file;
@@ -144,18 +144,18 @@ bool Scanned(const Captions& c) {
 TEST(MpoIndex, GivesImage2WithoutAScan) {
     // A stray stream start right behind image 1, where its size points.
     const Bytes stray = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    std::vector<MpoSpec> specs;
+    std::vector<MpoParts> variants;
     for (const bool big : {false, true}) {
         for (const std::uint32_t ifdGap : {0u, 22u})
             for (const int extras : {0, 1, 2})
-                specs.push_back({.big = big, .ifdGap = ifdGap, .extras = extras});
+                variants.push_back({.big = big, .ifdGap = ifdGap, .extras = extras});
         // The second entry's offset comes before the first entry's size, and
         // a first image of 16 MiB needs all four size bytes.
-        specs.push_back({.big = big, .gap = stray});
-        specs.push_back({.big = big, .size1 = 12345});
-        specs.push_back({.big = big, .pad = std::size_t(16) << 20, .offset2 = 0});
+        variants.push_back({.big = big, .gap = stray});
+        variants.push_back({.big = big, .size1 = 12345});
+        variants.push_back({.big = big, .pad = std::size_t(16) << 20, .offset2 = 0});
     }
-    for (const MpoSpec& s : specs) {
+    for (const MpoParts& s : variants) {
         const Mpo m = BuildMpo(s);
         Captions c;
         EXPECT_EQ(Find(m.file, &c), std::int64_t(m.image2))
@@ -168,8 +168,8 @@ TEST(MpoIndex, GivesImage2WithoutAScan) {
 // thumbnail (a JPEG stream too, but never image 2), or a damaged index field.
 TEST(MpoScan, FindsViewsTheIndexCannotGive) {
     std::vector<Mpo> files;
-    for (MpoSpec s : {MpoSpec{.mpf = false}, MpoSpec{.size1 = 0xFFFFFFFF, .offset2 = 0x7FFFFFF0},
-                      MpoSpec{.size1 = 100, .offset2 = 3}}) {
+    for (MpoParts s : {MpoParts{.mpf = false}, MpoParts{.size1 = 0xFFFFFFFF, .offset2 = 0x7FFFFFF0},
+                      MpoParts{.size1 = 100, .offset2 = 3}}) {
         s.gap.resize(21 - BuildMpo(s).size1 % 16);  // image 2 at 5 past a multiple of 16
         files.push_back(BuildMpo(s));
         ASSERT_EQ(files.back().image2 % 16, 5u);
@@ -283,7 +283,7 @@ TEST_F(MpoFiles, ExtractCopiesTheTailOfAnMpoNamedFile) {
 
 TEST(MpoKind, TheIndexDecidesBeforeTheName) {
     const struct {
-        MpoSpec spec;
+        MpoParts parts;
         const char* name;
         bool pair;
     } cases[] = {
@@ -297,7 +297,7 @@ TEST(MpoKind, TheIndexDecidesBeforeTheName) {
         {{.mpf = false}, "pair.mpo", true},         //
     };
     for (const auto& c : cases) {
-        const Mpo m = BuildMpo(c.spec);
+        const Mpo m = BuildMpo(c.parts);
         Captions seen;
         const auto view2 =
             tsy::LocateMpoImage2(c.name, std::span<const std::uint8_t>(m.file), seen);

@@ -5,19 +5,19 @@
 
 namespace {
 
-using tsy::test::StereoPairSpec;
+using tsy::test::StereoPairSetup;
 
 // Rolls up to 3 degrees, shifts up to 5 % of the height, scales 0.95 to 1.05,
 // with disparities up to 8 % of the width that vary with depth. Once
 // resampled, image 2 has nothing left to correct.
 TEST(StereoAlign, FindsTheAppliedTransform) {
-    const StereoPairSpec cases[] = {
+    const StereoPairSetup cases[] = {
         {640, 480, 0, 0, 1},           {640, 480, 24, 0, 1},
         {640, 480, -14.5, 3, 1},       {640, 480, 9.3, -3, 1.05},
         {640, 480, -24, 1.2, 0.95},    {640, 480, 3.7, -0.8, 1.02, -0.02},
         {1400, 1000, 41.2, 2.4, 0.97},
     };
-    for (const StereoPairSpec& s : cases) {
+    for (const StereoPairSetup& s : cases) {
         SCOPED_TRACE(testing::Message()
                      << s.width << " V " << s.verticalPx << " A " << s.rollDeg << " S " << s.scale);
         tsy::PictureBuffer image1, image2, aligned;
@@ -30,7 +30,7 @@ TEST(StereoAlign, FindsTheAppliedTransform) {
         const tsy::AlignResult again = tsy::MeasureAlignment(image1, aligned);
         ASSERT_TRUE(again.aligned) << again.failure;
         for (const auto& [t, want] :
-             {std::pair{r.transform, s}, {again.transform, StereoPairSpec{}}}) {
+             {std::pair{r.transform, s}, {again.transform, StereoPairSetup{}}}) {
             EXPECT_NEAR(t.verticalPx, want.verticalPx, 0.25);
             EXPECT_NEAR(t.rollDeg, want.rollDeg, 0.05);
             EXPECT_NEAR(t.scale, want.scale, 0.001);

@@ -15,7 +15,7 @@ namespace tsy::test {
 // Image 2 is the right view moved by the inverse of the given transform, so
 // aligning it must find exactly: vertical (px, positive down), roll (degrees,
 // positive counter-clockwise on screen) and scale about image 1's centre.
-struct StereoPairSpec {
+struct StereoPairSetup {
     int width = 640;
     int height = 480;
     double verticalPx = 0;
@@ -27,7 +27,7 @@ struct StereoPairSpec {
 
 class StereoScene {
 public:
-    explicit StereoScene(const StereoPairSpec& s) : s_(s) {
+    explicit StereoScene(const StereoPairSetup& s) : s_(s) {
         const double w = s.width, h = s.height;
         discs_ = {{0.30 * w, 0.55 * h, 0.16 * h, s.nearDisparity * w, 1},
                   {0.72 * w, 0.35 * h, 0.12 * h, 0.6 * s.nearDisparity * w, 2}};
@@ -138,7 +138,7 @@ private:
         return Texture(x - ground, y, 1);
     }
 
-    StereoPairSpec s_;
+    StereoPairSetup s_;
     std::vector<Disc> discs_;
 };
 

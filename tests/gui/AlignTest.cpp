@@ -27,9 +27,9 @@ bool Holds(const PictureBuffer& b, const QImage& image) {
 }
 
 // A scene pair put in place as a load does; returns image 2 as loaded.
-QImage FeedScene(Window& t, const StereoPairSpec& spec) {
+QImage FeedScene(Window& t, const StereoPairSetup& setup) {
     PictureBuffer image1, image2;
-    StereoScene(spec).Render(image1, image2);
+    StereoScene(setup).Render(image1, image2);
     t.Feed(Picture(image1), Picture(image2));
     return Picture(image2);
 }

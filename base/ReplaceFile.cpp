@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -114,28 +115,37 @@ bool FileReplacer::ReserveName(std::string& name, std::string& error) {
     return false;
 }
 
-bool FileReplacer::OpenNamed(std::string& error) {
+// Tries fresh reserved names until `create` makes one exist; it becomes the
+// temporary. Only a name taken meanwhile (EEXIST) is worth another try.
+bool FileReplacer::CreateReserved(const std::function<bool(const std::string&)>& create,
+                                  const char* failure, std::string& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate;
-        if (!ReserveName(candidate, error)) return false;
-        Remember(candidate);
-        const int fd =
-            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_);
-        if (fd >= 0) {
-            fd_ = fd;
-            temp_ = std::move(candidate);
+        std::string name;
+        if (!ReserveName(name, error)) return false;
+        Remember(name);
+        if (create(name)) {
+            temp_ = std::move(name);
             return true;
         }
         const int why = errno;
-        Forget(candidate);
+        Forget(name);
         if (why != EEXIST) {
             errno = why;
-            error = SysError("cannot create a file beside", target_);
+            error = SysError(failure, target_);
             return false;
         }
     }
     error = "no free temporary name beside " + target_;
     return false;
+}
+
+bool FileReplacer::OpenNamed(std::string& error) {
+    return CreateReserved(
+        [&](const std::string& name) {
+            fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_);
+            return fd_ >= 0;
+        },
+        "cannot create a file beside", error);
 }
 
 bool FileReplacer::Write(const void* data, std::size_t size, std::string& error) {
@@ -171,26 +181,7 @@ bool FileReplacer::LinkInPlace(std::string& error, bool replace) {
         error = errno == EEXIST ? target_ + " exists already" : SysError("cannot create", target_);
         return false;
     }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name;
-        if (!ReserveName(name, error)) return false;
-        Remember(name);
-        if (link(name)) {
-            temp_ = std::move(name);
-            break;
-        }
-        const int why = errno;
-        Forget(name);
-        if (why != EEXIST) {
-            errno = why;
-            error = SysError("cannot create", target_);
-            return false;
-        }
-    }
-    if (temp_.empty()) {
-        error = "no free temporary name beside " + target_;
-        return false;
-    }
+    if (!CreateReserved(link, "cannot create", error)) return false;
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         error = SysError("cannot replace", target_);
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace tsy {
@@ -31,6 +32,8 @@ private:
     bool OpenNamed(std::string& error);
     bool LinkInPlace(std::string& error, bool replace);
     bool ReserveName(std::string& name, std::string& error);
+    bool CreateReserved(const std::function<bool(const std::string&)>& create, const char* failure,
+                        std::string& error);
     void Discard() noexcept;
 
     std::string target_;

@@ -71,6 +71,7 @@ TEST(PngOptimiser, EveryEffortAndFilterIsLossless) {
         }
 }
 
+// Any grey levels, two, five colours, 300 colours (no palette), one pixel.
 TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
     using P = std::uint8_t*;
     const struct {
@@ -78,12 +79,11 @@ TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
         int colorType, depth;
     } cases[] = {
         {Make(33, 9, [](int x, int y, P p) { p[0] = p[1] = p[2] = std::uint8_t(x * 7 + y); }), 0,
-         8},  // any grey levels
+         8},
         {Make(17, 5, [](int x, int y, P p) { p[0] = p[1] = p[2] = (x + y) % 3 ? 255 : 0; }), 0, 1},
-        {Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9; }), 3,
-         4},  // five colours
+        {Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9; }), 3, 4},
         {Make(300, 2, [](int x, int, P p) { p[0] = std::uint8_t(x), p[1] = std::uint8_t(x >> 8); }),
-         2, 8},  // 300 colours: no palette
+         2, 8},
         {Make(1, 1, [](int, int, P p) { p[0] = 1, p[1] = 2, p[2] = 3; }), 3, 1},
     };
     for (const auto& c : cases)

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <sys/stat.h>
 
 #include "OutputTestFiles.h"
+#include "base/Exists.h"
 #include "base/ReplaceFile.h"
 #include "output/SaveCheck.h"
 
@@ -39,14 +36,36 @@ TEST(FileReplacer, NothingIsNamedBeforeTheCommit) {
     ScratchDir dir;
     const std::string path = dir / "t.jpg";
     for (const bool replace : {false, true}) {
-        std::ofstream(path) << "old";
+        WriteAll(path, "old");
         tsy::FileReplacer file(path);
         std::string error;
         ASSERT_TRUE(file.Open(error) && file.Write("new", 3, error)) << error;
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"t.jpg"});
         EXPECT_EQ(file.Commit(error, replace), replace) << error;
-        std::ifstream in(path);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), replace ? "new" : "old");
+        const auto text = ReadAll(path);
+        EXPECT_EQ(std::string(text.begin(), text.end()), replace ? "new" : "old");
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"t.jpg"});
+    }
+}
+
+TEST(Exists, LengthOfAReadableFileElseMinusOne) {
+    ScratchDir dir;
+    WriteAll(dir / "a.jpg", std::string(1234, 'x'));
+    WriteAll(dir / "empty.jpg", "");
+    WriteAll(dir / ".hidden.jpg", "0123456789");
+    WriteAll(dir / "locked.jpg", "0123456789");
+    ::chmod((dir / "locked.jpg").c_str(), 0);
+    const std::pair<std::string, std::int64_t> cases[] = {{dir / "a.jpg", 1234},
+                                                          {dir / "empty.jpg", 0},
+                                                          {dir / "missing.jpg", -1},
+                                                          {dir.path(), -1},
+                                                          {dir / "", -1},
+                                                          {dir / ".hidden.jpg", -1},
+                                                          {"", -1},
+                                                          {"/dev/null", -1},
+                                                          {dir / "locked.jpg", -1}};
+    for (const auto& [path, length] : cases) {
+        if (geteuid() == 0 && path == dir / "locked.jpg") continue;  // root reads every file
+        EXPECT_EQ(tsy::Exists(path), length) << path;
     }
 }

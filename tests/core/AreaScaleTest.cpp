@@ -25,10 +25,8 @@ struct Block {
 Block Noise(int w, int h, std::size_t pad, unsigned seed) {
     Block b(w, h, pad);
     std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 4; ++c)
-                *b.at(x, y, c) = std::uint8_t(rng());
+    for (auto& v : b.bytes)
+        v = std::uint8_t(rng());
     return b;
 }
 

@@ -14,8 +14,7 @@ using tsy::anaglyph::Isa;
 
 namespace {
 
-// The anaglyph written straight from its definition, pixel by pixel in double
-// precision, sharing nothing with the engine.
+// The anaglyph from its definition, in double precision, sharing nothing with the engine.
 struct Img {
     int w = 0, h = 0, bpp = 4, rowPixels = 0;
     std::vector<std::uint8_t> bytes;  // empty: no picture, reads as black
@@ -73,8 +72,7 @@ std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std:
 
 const int kDuboisIndex = tsy::IndexByName(tsy::kColourMethods, "dubois");
 
-// Every method the option groups offer, but the least-squares ones: those
-// are exact within a byte, checked below.
+// Every method offered but the least-squares ones (exact within a byte, checked below).
 const std::vector<int> kMethods = [] {
     std::vector<int> v;
     for (int g = 0; g < tsy::kGlassesCount; ++g)
@@ -95,8 +93,7 @@ Img RandomImg(int w, int h, int bpp, std::mt19937& rng) {
     return {w, h, bpp, rowPixels, Noise(std::size_t(rowPixels) * h * bpp, rng)};
 }
 
-// Every value of every channel in both views and every green/blue pair of
-// the left view (so every half of the optimized mix).
+// Every value of every channel, and every green/blue pair of the left view for the mix.
 std::pair<Img, Img> Ramps(int bpp) {
     Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
     for (int i = 0; i < 256 * 256; ++i) {
@@ -264,9 +261,7 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
         EXPECT_EQ(tsy::AnaglyphBlock(k.r, k.l, k.o, {k.method}), k.want);
 }
 
-// Random views of many sizes (three-byte rows keep their padding pixels),
-// ramps, and pictures big enough for row bands on several threads; nothing
-// may be written past the block.
+// Many sizes, padded three-byte rows, ramps, row bands on threads; nothing written past the block.
 TEST(AnaglyphReference, BlocksMatchBitForBit) {
     std::mt19937 rng(11);
     const auto check = [&](Img& R, Img& L, int method, int bright, int ox, int oy, int threads) {
@@ -306,8 +301,7 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
     });
 }
 
-// The left view and the result take the right view's size; a result with a
-// picture keeps its X bytes, a new one gets 0xFF.
+// Left view and result take the right view's size; a result keeps its X bytes, a new one 0xFF.
 TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
     std::mt19937 rng(5);
     const auto fill = [&](PictureBuffer& b, int w, int h) {
@@ -342,8 +336,7 @@ TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
 
 namespace {
 
-// The least-squares method as written, in double precision, with the
-// matrices as published: per output channel left red, green, blue, then right.
+// The published matrices: per output channel left red, green, blue, then right.
 struct Published {
     const char* glasses;
     double m[3][6];
@@ -389,9 +382,7 @@ std::array<int, 3> Dubois(const Published& p, Px l, Px r) {
 
 }  // namespace
 
-// Every brightness and both offset parities on noise; every value of each
-// channel, with and without a missing view; against the double-precision
-// maths. X bytes must stay.
+// Every brightness, both offset parities, every channel value, missing views; X bytes stay.
 TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
     std::mt19937 rng(7);
     for (const Published& p : kMatrices) {
@@ -434,8 +425,7 @@ TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
     }
 }
 
-// Each published row sums to 1, so a grey pair stays that grey: a coefficient
-// copied into the wrong place or with the wrong sign breaks exactly this.
+// Each published row sums to 1, so grey stays grey: a misplaced coefficient breaks this.
 TEST(AnaglyphDubois, GreyStaysGrey) {
     for (const Published& p : kMatrices)
         for (int g = 0; g < 256; ++g) {

@@ -56,8 +56,7 @@ Block Scale(Block& s, int dw, int dh, int threads) {
 
 // Halves round up; a uniform picture (the large ones) stays exact at any size.
 TEST(AreaScale, MatchesTheAreaIntegralRoundedToNearest) {
-    // Odd ratios both ways, mixed reduce/enlarge, single pixels, more whole
-    // rows per output row than one 16-bit batch, a row weight beyond 16 bits.
+    // Odd ratios, mixed reduce/enlarge, single pixels, 16-bit batches and row weights exceeded.
     const int cases[][4] = {{7, 5, 3, 2},          {13, 11, 5, 7},       {10, 10, 3, 3},
                             {5, 3, 11, 7},         {1, 1, 4, 3},         {9, 1, 1, 1},
                             {1, 9, 3, 1},          {17, 4, 17, 9},       {3, 1001, 2, 2},

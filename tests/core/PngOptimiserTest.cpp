@@ -111,9 +111,8 @@ Bytes Random(std::size_t n, std::mt19937& rng, unsigned range = 256) {
     return v;
 }
 
-// libdeflate codes large sources in 8 MiB slices that must splice into one
-// stream; our own Huffman coder must cope with codes past 15 bits and split
-// blocks where the statistics change.
+// libdeflate's 8 MiB slices must splice into one stream; our Huffman coder must
+// cope with codes past 15 bits and split blocks where the statistics change.
 TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
     using enum tsy::png::Coder;
     std::mt19937 rng(11);
@@ -198,8 +197,7 @@ TEST(PngScript, QuotingSurvivesTheShell) {
     EXPECT_EQ(tsy::PngSavePathsIn("/tmp/d/").image, tsy::PngSavePathsIn("/tmp/d").image);
 }
 
-// Writes the three files of a PNG save into dir, with a stand-in optimiser that
-// copies its input to its output only when called with the expected options.
+// A PNG save's three files; the stand-in optimiser copies only given the expected options.
 tsy::PngSavePaths Prepare(const std::string& dir, const std::string& output) {
     const tsy::PngSavePaths p = tsy::PngSavePathsIn(dir);
     WriteAll(p.optimiser,

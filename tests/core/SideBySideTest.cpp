@@ -9,8 +9,7 @@ using tsy::PictureBuffer;
 
 namespace {
 
-// Every pixel names its own column (low 16 bits) and row (red, never 0 so
-// that no tag is black), so a split view shows where each pixel came from.
+// Every pixel names its column (low 16 bits) and row (red, never 0: no tag is black).
 constexpr std::uint32_t Tag(int x, int y) {
     return 0xFF000000u | std::uint32_t(y % 255 + 1) << 16 | std::uint32_t(x);
 }
@@ -76,8 +75,7 @@ TEST(SideBySide, MissingPixelsReadAsBlack) {
         for (int x = 0; x < 8; ++x)
             ASSERT_EQ(right.pixel(x, y) | left.pixel(x, y), PictureBuffer::kBlack);
 
-    // A picture smaller than the split area: only what it covers is copied,
-    // and splitting a buffer into itself works on the old picture.
+    // Only what a small picture covers is copied; splitting into itself reads the old one.
     PictureBuffer small = Tagged(5, 1);
     tsy::SplitSideBySide(small, 8, 2, false, small, right);
     ASSERT_EQ(small.width(), 4);

@@ -7,9 +7,8 @@ namespace {
 
 using tsy::test::StereoPairSetup;
 
-// Rolls up to 3 degrees, shifts up to 5 % of the height, scales 0.95 to 1.05,
-// with disparities up to 8 % of the width that vary with depth. Once
-// resampled, image 2 has nothing left to correct.
+// Rolls to 3 degrees, shifts to 5 % of the height, scales 0.95 to 1.05, disparities to 8 %
+// of the width varying with depth; once resampled, image 2 has nothing left to correct.
 TEST(StereoAlign, FindsTheAppliedTransform) {
     const StereoPairSetup cases[] = {
         {640, 480, 0, 0, 1},           {640, 480, 24, 0, 1},

@@ -5,6 +5,7 @@
 #include "base/Exists.h"
 #include "base/ReplaceFile.h"
 #include "output/SaveCheck.h"
+#include "output/SaveName.h"
 
 TEST(SaveCheck, OnlyAFileThisSaveWroteCounts) {
     ScratchDir dir;
@@ -50,22 +51,35 @@ TEST(FileReplacer, NothingIsNamedBeforeTheCommit) {
 
 TEST(Exists, LengthOfAReadableFileElseMinusOne) {
     ScratchDir dir;
+    for (const char* name : {"empty.jpg", ".hidden.jpg", "locked.jpg"})
+        WriteAll(dir / name, *name == 'e' ? "" : "0123456789");
     WriteAll(dir / "a.jpg", std::string(1234, 'x'));
-    WriteAll(dir / "empty.jpg", "");
-    WriteAll(dir / ".hidden.jpg", "0123456789");
-    WriteAll(dir / "locked.jpg", "0123456789");
     ::chmod((dir / "locked.jpg").c_str(), 0);
-    const std::pair<std::string, std::int64_t> cases[] = {{dir / "a.jpg", 1234},
-                                                          {dir / "empty.jpg", 0},
-                                                          {dir / "missing.jpg", -1},
-                                                          {dir.path(), -1},
-                                                          {dir / "", -1},
-                                                          {dir / ".hidden.jpg", -1},
-                                                          {"", -1},
-                                                          {"/dev/null", -1},
-                                                          {dir / "locked.jpg", -1}};
-    for (const auto& [path, length] : cases) {
-        if (geteuid() == 0 && path == dir / "locked.jpg") continue;  // root reads every file
-        EXPECT_EQ(tsy::Exists(path), length) << path;
+    ::mkdir((dir / "folder.jpg").c_str(), 0700);
+    const std::pair<std::string, std::int64_t> cases[] = {
+        {"a.jpg", 1234},     {"empty.jpg", 0},   {"missing.jpg", -1}, {"", -1},
+        {".hidden.jpg", -1}, {"locked.jpg", -1}, {"folder.jpg", -1},  {"../../dev/null", -1}};
+    for (const auto& [name, length] : cases) {
+        if (geteuid() == 0 && name == "locked.jpg") continue;  // root reads every file
+        EXPECT_EQ(tsy::Exists(dir / name), length) << name;
     }
+    EXPECT_EQ(tsy::Exists(""), -1);
+}
+
+TEST(SaveName, Proposals) {
+    EXPECT_EQ(tsy::ProposedSaveName("/pics/IMG_0042.JPG", "-RC", ".png"),
+              "/pics/IMG_0042_3D-RC.png");
+    EXPECT_EQ(tsy::ProposedSaveName("/x/a.b.bmp", "-GM", ".jpg"), "/x/a.b_3D-GM.jpg");
+    EXPECT_EQ(tsy::ProposedSaveName("/x/noext", "-RC", ".png"), "");
+    EXPECT_EQ(tsy::ProposedSaveName("/my.dir/file", "-RC", ".png"), "");  // the dot is the folder's
+    EXPECT_EQ(tsy::ProposedSaveName("/x/.hidden", "-RC", ".png"), "");
+    EXPECT_EQ(tsy::ProposedSaveName("", "-RC", ".png"), "");
+    EXPECT_EQ(tsy::ProposedSaveName("pair.mpo", "-RC", ".bmp"), "pair_3D-RC.bmp");
+}
+
+TEST(SaveName, FileTypeIsTheLastFourCharactersInLowerCase) {
+    EXPECT_EQ(tsy::FileTypeOf("/a/B.PNG"), ".png");
+    EXPECT_EQ(tsy::FileTypeOf("x.jpeg"), "jpeg");
+    EXPECT_EQ(tsy::FileTypeOf("png"), "png");
+    EXPECT_EQ(tsy::FileTypeOf(""), "");
 }

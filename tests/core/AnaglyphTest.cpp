@@ -70,12 +70,10 @@ std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std:
     return Expected(R, L, std::move(out), brightness, ox, oy, [&](Px l, Px r) {
         const int lc[3] = {l.r, l.g, l.b}, rc[3] = {r.r, r.g, r.b};
         std::array<int, 3> v{};
-        for (int c = 0; c < 3; ++c)
-            v[c] = rgb[c] == 'L'   ? Lum(l)
-                   : rgb[c] == 'R' ? Lum(r)
-                   : rgb[c] == 'M' ? Mix(l)
-                   : rgb[c] == 'l' ? lc[c]
-                                   : rc[c];
+        for (int c = 0; c < 3; ++c) {
+            const int choice[] = {Lum(l), Lum(r), Mix(l), lc[c], rc[c]};
+            v[c] = choice[std::string_view("LRMlr").find(rgb[c])];
+        }
         return v;
     });
 }

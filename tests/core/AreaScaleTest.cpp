@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <random>
-#include <vector>
 
 #include "base/PictureBuffer.h"
 #include "prepare/AreaScale.h"
@@ -28,10 +25,8 @@ struct Block {
 Block Noise(int w, int h, std::size_t pad, unsigned seed) {
     Block b(w, h, pad);
     std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 4; ++c)
-                *b.at(x, y, c) = std::uint8_t(rng());
+    for (auto& v : b.bytes)
+        v = std::uint8_t(rng());
     return b;
 }
 
@@ -59,53 +54,37 @@ Block Scale(Block& s, int dw, int dh, int threads) {
 
 }  // namespace
 
-// Halves round up; a uniform picture stays exact at any size.
+// Halves round up; a uniform picture (the large ones) stays exact at any size.
 TEST(AreaScale, MatchesTheAreaIntegralRoundedToNearest) {
-    struct Case {
-        int sw, sh, dw, dh;
-        bool uniform = false;
-    };
-    // Odd ratios both ways, mixed reduce/enlarge, single pixels, more whole
-    // rows per output row than one 16-bit batch, a row weight beyond 16 bits.
-    const Case cases[] = {{7, 5, 3, 2},
-                          {13, 11, 5, 7},
-                          {10, 10, 3, 3},
-                          {5, 3, 11, 7},
-                          {1, 1, 4, 3},
-                          {9, 1, 1, 1},
-                          {1, 9, 3, 1},
-                          {17, 4, 17, 9},
-                          {3, 1001, 2, 2},
-                          {1, 131075, 1, 65537},
-                          {64, 48, 32, 24},
-                          {997, 613, 440, 330, true},
-                          {997, 613, 214, 160, true},
-                          {997, 613, 1500, 999, true}};
-    for (const Case& k : cases) {
+    // Odd ratios, mixed reduce/enlarge, single pixels, 16-bit batches and row weights exceeded.
+    const int cases[][4] = {{7, 5, 3, 2},          {13, 11, 5, 7},       {10, 10, 3, 3},
+                            {5, 3, 11, 7},         {1, 1, 4, 3},         {9, 1, 1, 1},
+                            {1, 9, 3, 1},          {17, 4, 17, 9},       {3, 1001, 2, 2},
+                            {1, 131075, 1, 65537}, {64, 48, 32, 24},     {997, 613, 440, 330},
+                            {997, 613, 214, 160},  {997, 613, 1500, 999}};
+    for (const auto& [sw, sh, dw, dh] : cases)
         for (int threads : {1, 2}) {
-            SCOPED_TRACE(testing::Message() << k.sw << "x" << k.sh << " -> " << k.dw << "x" << k.dh
-                                            << " threads " << threads);
-            Block src = Noise(k.sw, k.sh, 8, unsigned(k.sw * 131 + k.sh));
-            if (k.uniform)
-                for (int y = 0; y < k.sh; ++y)
-                    for (int x = 0; x < k.sw; ++x)
-                        *src.at(x, y, 0) = 37, *src.at(x, y, 1) = 200, *src.at(x, y, 2) = 255;
-            Block dst = Scale(src, k.dw, k.dh, threads);
+            SCOPED_TRACE(testing::Message()
+                         << sw << "x" << sh << " -> " << dw << "x" << dh << " threads " << threads);
+            Block src = Noise(sw, sh, 8, unsigned(sw * 131 + sh));
+            for (int y = 0; y < sh && sw == 997; ++y)
+                for (int x = 0; x < sw; ++x)
+                    *src.at(x, y, 0) = 37, *src.at(x, y, 1) = 200, *src.at(x, y, 2) = 255;
+            Block dst = Scale(src, dw, dh, threads);
             int bad = 0;
-            for (int y = 0; y < k.dh; ++y) {
-                for (int x = 0; x < k.dw; ++x) {
+            for (int y = 0; y < dh; ++y) {
+                for (int x = 0; x < dw; ++x) {
                     for (int c = 0; c < 3; ++c) {
-                        const double d = *dst.at(x, y, c) - AreaAverage(src, k.dw, k.dh, x, y, c);
+                        const double d = *dst.at(x, y, c) - AreaAverage(src, dw, dh, x, y, c);
                         bad += d > 0.5 + 1e-6 || d <= -0.5 + 1e-6;
                     }
                     bad += *dst.at(x, y, 3) != 0xFF;
                 }
-                bad += std::count_if(dst.at(k.dw, y), dst.at(0, y) + dst.stride,
+                bad += std::count_if(dst.at(dw, y), dst.at(0, y) + dst.stride,
                                      [](std::uint8_t b) { return b != kPad; });
             }
             EXPECT_EQ(bad, 0);
         }
-    }
 }
 
 TEST(AreaScale, SumsOfVeryTallColumnsStayExact) {
@@ -126,16 +105,13 @@ TEST(AreaScale, SumsOfVeryTallColumnsStayExact) {
 TEST(AreaScale, PictureBuffersAndUnusableInput) {
     tsy::PictureBuffer empty(30, 20), out;
     tsy::ScalePicture(empty, 5, 4, out, 1);
-    ASSERT_TRUE(out.hasImage());
-    EXPECT_EQ(out.width(), 5);
-    EXPECT_EQ(out.height(), 4);
+    ASSERT_TRUE(out.hasImage() && out.width() == 5 && out.height() == 4);
     EXPECT_EQ(out.pixel(4, 3), tsy::PictureBuffer::kBlack);
 
     // Scaling a buffer into itself reads the old picture, not the new one.
     tsy::PictureBuffer pic;
-    std::uint8_t* p = pic.assign(2, 1);
     const std::uint8_t px[8] = {10, 20, 30, 0, 50, 60, 70, 0};
-    std::copy(px, px + 8, p);
+    std::copy(px, px + 8, pic.assign(2, 1));
     tsy::ScalePicture(pic, 1, 1, pic, 2);
     ASSERT_EQ(pic.width(), 1);
     EXPECT_EQ(pic.pixel(0, 0), 0xFF32281Eu);  // R 50, G 40, B 30 and X set

@@ -1,21 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "base/Progress.h"
 #include "render/BlendPipeline.h"
+#include "render/PerfCounter.h"
 
 using namespace tsy;
 
 TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {
     PictureBuffer a, b, out;
-    a.assign(10, 6);
-    std::memset(a.bits(), 0x40, a.byteCount());
-    b.assign(4, 9);
-    std::memset(b.bits(), 0x80, b.byteCount());
+    std::memset(a.assign(10, 6), 0x40, 10 * 6 * 4);
+    std::memset(b.assign(4, 9), 0x80, 4 * 9 * 4);
     SizeWorkingBuffers(a, b, out, 10, 6, true);
-    EXPECT_EQ(b.width(), 10);
-    EXPECT_EQ(b.height(), 6);
+    EXPECT_EQ(b.width() * 100 + b.height(), 1006);
     EXPECT_EQ(b.pixel(3, 5), 0x80808080u);
     EXPECT_EQ(b.pixel(4, 0), PictureBuffer::kBlack);
     EXPECT_EQ(out.width(), 10);
@@ -54,4 +53,41 @@ TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {
     EXPECT_EQ(ReadyText(1.5, "."), "Ready!  (1.50s)");
     EXPECT_EQ(ReadyText(0.125, "."), "Ready!  (0.13s)");
     EXPECT_EQ(ReadyText(123.456, "."), "Ready!  (123.46s)");
+}
+
+namespace {
+
+class FakeSource : public tsy::PerfCounter::Source {
+public:
+    std::int64_t frequency = 1000;
+    std::int64_t now = 0;
+    std::int64_t Frequency() override { return frequency; }
+    std::int64_t Count() override { return now; }
+};
+
+}  // namespace
+
+TEST(PerfCounter, MeasuresFromTheLastStartAndGivesZeroWithoutACounter) {
+    FakeSource src;
+    tsy::PerfCounter c(src);
+    src.now = 5000;
+    ASSERT_TRUE(c.StartCounter());
+    src.now = 6500;
+    EXPECT_DOUBLE_EQ(c.ElapsedSeconds(), 1.5);
+    src.now = 7000;
+    EXPECT_DOUBLE_EQ(c.ElapsedSeconds(), 2.0);  // same start for the second call
+
+    src.frequency = 0;
+    tsy::PerfCounter none(src);
+    EXPECT_FALSE(none.StartCounter());
+    src.now = 99999;
+    EXPECT_EQ(none.ElapsedSeconds(), 0.0);
+}
+
+TEST(PerfCounter, SteadyClockMovesForward) {
+    tsy::PerfCounter c;
+    ASSERT_TRUE(c.StartCounter());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const double t = c.ElapsedSeconds();
+    EXPECT_TRUE(t >= 0.015 && t < 5.0) << t;
 }

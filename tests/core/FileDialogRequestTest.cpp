@@ -4,14 +4,17 @@
 
 namespace {
 
-using Strings = std::vector<std::string>;
 const std::string kSaveFilter = "BMP (*.bmp)|*.bmp|PNG (*.png)|*.png|JPEG (*.jpg)|*.jpg;*.jpeg";
 
-Strings Descriptions(const tsy::FileDialogRequest& r) {
-    Strings d;
-    for (const auto& f : r.filters)
-        d.push_back(f.description);
-    return d;
+// The filters as "description=pattern,pattern|...".
+std::string Filters(const tsy::FileDialogRequest& r) {
+    std::string text;
+    for (const auto& f : r.filters) {
+        text += (text.empty() ? "" : "|") + f.description + "=";
+        for (const auto& p : f.patterns)
+            text += (text.back() == '=' ? "" : ",") + p;
+    }
+    return text;
 }
 
 }  // namespace
@@ -21,8 +24,7 @@ TEST(FileDialogRequest, SaveStartsOnTheProposedFile) {
     EXPECT_TRUE(r.show && r.save);
     EXPECT_EQ(r.initialDir + "|" + r.initialName + "|" + r.defaultSuffix, "/pics/|left_3D-RC|png");
     EXPECT_EQ(r.selectedFilter, 1);
-    ASSERT_EQ(r.filters.size(), 3u);
-    EXPECT_EQ(r.filters[2].patterns, (Strings{"*.jpg", "*.jpeg"}));
+    EXPECT_EQ(Filters(r), "BMP (*.bmp)=*.bmp|PNG (*.png)=*.png|JPEG (*.jpg)=*.jpg,*.jpeg");
 
     const struct {
         std::string name, filter;
@@ -36,7 +38,7 @@ TEST(FileDialogRequest, SaveStartsOnTheProposedFile) {
             << p.name;
     const auto dotted = tsy::MakeFileDialogRequest(1, "/my.dir/file", "", kSaveFilter);
     EXPECT_EQ(dotted.initialDir + "|" + dotted.defaultSuffix, "/my.dir/|dir/file");
-    EXPECT_EQ(dotted.filters.size(), 3u);
+    EXPECT_EQ(Filters(dotted), Filters(r));
     // Names are cut to 255 bytes, never inside a UTF-8 character.
     std::string longName = "/d/" + std::string(254, 'x') + "\xC3\xA4.png";
     EXPECT_EQ(tsy::MakeFileDialogRequest(1, longName, "", kSaveFilter).initialName,
@@ -49,18 +51,15 @@ TEST(FileDialogRequest, OpenWithAnyFileAndUnknownModes) {
     EXPECT_TRUE(r.show && !r.save);
     EXPECT_EQ(r.initialDir + r.initialName, "");
     EXPECT_EQ(r.selectedFilter, 0);
-    EXPECT_EQ(Descriptions(r), (Strings{"Images (*.bmp, *.gif)", "BMP (*.bmp)", "GIF (*.gif)"}));
-    EXPECT_EQ(r.filters[0].patterns, (Strings{"*.bmp", "*.gif"}));
+    EXPECT_EQ(Filters(r), "Images (*.bmp, *.gif)=*.bmp,*.gif|BMP (*.bmp)=*.bmp|GIF (*.gif)=*.gif");
     EXPECT_FALSE(tsy::MakeFileDialogRequest(2, "*.*", "", "A|*.a").show);
     EXPECT_FALSE(tsy::MakeFileDialogRequest(-1, "*.*", "", "A|*.a").show);
 }
 
 TEST(FileDialogRequest, FilterMadeFromTheExtensionWhenOneIsMissing) {
     auto r = tsy::MakeFileDialogRequest(1, "/x/photo.png", "", "  ");
-    EXPECT_EQ(Descriptions(r), Strings{"PNG-Datei"});
-    EXPECT_EQ(r.filters[0].patterns, Strings{"*.png"});
+    EXPECT_EQ(Filters(r), "PNG-Datei=*.png");
     r = tsy::MakeFileDialogRequest(1, "/x/photo", "", kSaveFilter);  // no dot: filter replaced
-    EXPECT_EQ(Descriptions(r), Strings{"-Datei"});
-    EXPECT_EQ(r.filters[0].patterns, Strings{"*"});
+    EXPECT_EQ(Filters(r), "-Datei=*");
     EXPECT_EQ(r.initialDir + "|" + r.initialName, "/x/|");
 }

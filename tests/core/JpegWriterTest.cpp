@@ -3,9 +3,6 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
 
 #include "OutputTestFiles.h"
 #include "output/JpegWriter.h"
@@ -37,8 +34,8 @@ Decoded Decode(const std::vector<std::uint8_t>& jpeg) {
     Decoded d;
     tjhandle tj = tjInitDecompress();
     int colorspace = 0;
-    if (tjDecompressHeader3(tj, jpeg.data(), jpeg.size(), &d.width, &d.height, &d.subsamp,
-                            &colorspace) == 0) {
+    if (!tjDecompressHeader3(tj, jpeg.data(), jpeg.size(), &d.width, &d.height, &d.subsamp,
+                             &colorspace)) {
         d.bgrx.resize(std::size_t(d.width) * d.height * 4);
         tjDecompress2(tj, jpeg.data(), jpeg.size(), d.bgrx.data(), d.width, 0, d.height, TJPF_BGRX,
                       TJFLAG_ACCURATEDCT);
@@ -54,14 +51,12 @@ TEST(JpegWriter, WritesItsColourOrderInFullChromaAndClampsTheQuality) {
     const ::mode_t old = ::umask(022);
     for (int q : {95, 150, 100, 1, 0, 50})
         ASSERT_EQ(tsy::SaveJpeg(pic, dir / std::to_string(q), q), 0);
-    ::umask(old);
-    // Like any new file under umask 022.
+    ::umask(old);  // like any new file under it
     EXPECT_EQ(std::filesystem::status(dir / "95").permissions(), std::filesystem::perms(0644));
     EXPECT_EQ(dir.Names().size(), 6u);
 
     const Decoded d = Decode(ReadAll(dir / "95"));
-    ASSERT_EQ(d.width * 100 + d.height, 6448);
-    EXPECT_EQ(d.subsamp, TJSAMP_444);
+    ASSERT_EQ(d.width * 10000 + d.height * 10 + d.subsamp, 640480 + TJSAMP_444);
     double err[3] = {};
     for (std::size_t i = 0; i < d.bgrx.size(); i += 4)
         for (int c = 0; c < 3; ++c)
@@ -92,8 +87,7 @@ TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     EXPECT_EQ(tsy::SaveJpeg(empty, dir / "keep.jpg", 90), JERR_EMPTY_IMAGE);
     ASSERT_EQ(::mkdir((dir / "adir").c_str(), 0755), 0);
     EXPECT_EQ(tsy::SaveJpeg(pic, dir / "adir", 90), tsy::kJpegFileError);
-    const auto kept = ReadAll(dir / "keep.jpg");
-    EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
+    EXPECT_EQ(ReadAll(dir / "keep.jpg").size(), 8u);
     EXPECT_EQ(dir.Names().size(), 2u);
 }
 
@@ -112,12 +106,10 @@ TEST(JpegWriter, StripsDecodeToTheSamePixelsAsOneRun) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width * 10000 + c.height);
         PictureBuffer pic(c.width, c.height);
-        if (c.picture) {
-            // Detail everywhere, so every interval codes something different.
-            std::uint8_t* p = pic.assign(c.width, c.height);
-            for (std::uint32_t i = 0; i < std::uint32_t(c.width * c.height * 4); ++i)
-                p[i] = std::uint8_t((i * 2654435761u >> 13) % 97 + (i / 4 % c.width));
-        }
+        // Detail everywhere, so every interval codes something different.
+        std::uint8_t* p = c.picture ? pic.assign(c.width, c.height) : nullptr;
+        for (std::uint32_t i = 0; p && i < std::uint32_t(c.width * c.height * 4); ++i)
+            p[i] = std::uint8_t((i * 2654435761u >> 13) % 97 + (i / 4 % c.width));
         std::vector<std::uint8_t> one, strips;
         ASSERT_EQ(tsy::EncodeJpeg(pic, 90, c.chroma, one, 1), 0);
         ASSERT_EQ(tsy::EncodeJpeg(pic, 90, c.chroma, strips, c.threads), 0);

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -15,23 +13,18 @@ class ScratchDir {
 public:
     explicit ScratchDir(const std::string& tag = "") {
         std::string pattern = "/tmp/tsy-output-test" + tag + "-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (::mkdtemp(buf.data())) path_ = buf.data();
+        if (::mkdtemp(pattern.data())) path_ = pattern;
     }
     ~ScratchDir() {
-        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
     }
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str())) {
-            while (dirent* e = ::readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                    names.push_back(e->d_name);
-            ::closedir(d);
-        }
+        for (const auto& e : std::filesystem::directory_iterator(path_))
+            names.push_back(e.path().filename());
         return names;
     }
 
@@ -46,8 +39,4 @@ inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
 
 inline void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-inline bool Exists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <zlib.h>
 
 #include <limits>
@@ -8,8 +10,8 @@
 #include "OutputTestFiles.h"
 #include "output/BmpWriter.h"
 #include "output/PngOptimiser.h"
+#include "output/PngScript.h"
 #include "output/png/Coders.h"
-#include "output/png/HuffmanDeflate.h"
 
 namespace {
 
@@ -69,6 +71,7 @@ TEST(PngOptimiser, EveryEffortAndFilterIsLossless) {
         }
 }
 
+// Any grey levels, two, five colours, 300 colours (no palette), one pixel.
 TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
     using P = std::uint8_t*;
     const struct {
@@ -76,12 +79,11 @@ TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
         int colorType, depth;
     } cases[] = {
         {Make(33, 9, [](int x, int y, P p) { p[0] = p[1] = p[2] = std::uint8_t(x * 7 + y); }), 0,
-         8},  // any grey levels
+         8},
         {Make(17, 5, [](int x, int y, P p) { p[0] = p[1] = p[2] = (x + y) % 3 ? 255 : 0; }), 0, 1},
-        {Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9; }), 3,
-         4},  // five colours
+        {Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9; }), 3, 4},
         {Make(300, 2, [](int x, int, P p) { p[0] = std::uint8_t(x), p[1] = std::uint8_t(x >> 8); }),
-         2, 8},  // 300 colours: no palette
+         2, 8},
         {Make(1, 1, [](int, int, P p) { p[0] = 1, p[1] = 2, p[2] = 3; }), 3, 1},
     };
     for (const auto& c : cases)
@@ -109,53 +111,47 @@ Bytes Random(std::size_t n, std::mt19937& rng, unsigned range = 256) {
     return v;
 }
 
-TEST(HuffmanOnlyZlib, InflatesToTheInputForAnyDistribution) {
+// libdeflate's 8 MiB slices must splice into one stream; our Huffman coder must
+// cope with codes past 15 bits and split blocks where the statistics change.
+TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
+    using enum tsy::png::Coder;
     std::mt19937 rng(11);
-    std::vector<Bytes> inputs = {{}, {42}, Bytes(100000, 7)};
-    for (std::size_t n : {8191u, 8192u, 8193u, 300000u})
+    std::vector<Bytes> inputs = {{}, {42}, Bytes(100000, 7), Random(300000, rng, 200)};
+    for (std::size_t n : {8191u, 8192u, 8193u})
         inputs.push_back(Random(n, rng));
     // Frequencies that double from symbol to symbol ask for codes longer than 15 bits.
     Bytes skewed;
     for (int s = 0; s < 20; ++s)
         skewed.insert(skewed.end(), std::size_t(1) << s, std::uint8_t(s));
     inputs.push_back(skewed);
-    // Changing statistics, so the stream has several blocks.
     Bytes phases = Random(600000, rng, 4);
     for (std::size_t k = 300000; k < phases.size(); ++k)
         phases[k] = std::uint8_t(128 + rng() % 64);
     inputs.push_back(phases);
-    for (const auto& in : inputs)
-        EXPECT_EQ(Inflate(tsy::png::HuffmanOnlyZlib(in.data(), in.size()), in.size()), in)
-            << in.size();
-    // One table for both halves would cost 5 bits a byte, one each 4 on average.
-    EXPECT_LT(tsy::png::HuffmanOnlyZlib(phases.data(), phases.size()).size(),
-              phases.size() * 9 / 16);
-}
-
-// libdeflate codes large sources in 8 MiB slices that must splice into one stream.
-TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
-    using enum tsy::png::Coder;
-    std::mt19937 rng(5);
-    const Bytes small = Random(300000, rng, 200);
     // Sparse, but busy where the first slice ends; the last slice is one byte.
     Bytes large((std::size_t(8) << 20) + 1);
     for (std::size_t k = 0; k < large.size(); k += k + 300000 < large.size() ? 97 : 1)
         large[k] = std::uint8_t(rng() % 6);
-    const std::pair<const Bytes*, tsy::png::Coder> cases[] = {
-        {&large, kDeflate6}, {&small, kDeflate6}, {&small, kHuffmanSplit}, {&small, kRle}};
     const std::size_t unlimited = std::numeric_limits<std::size_t>::max();
-    for (const auto& [in, c] : cases) {
-        SCOPED_TRACE(in->size() * 10 + std::size_t(c));
-        tsy::png::MemorySource source(in->data(), in->size());
+    const auto check = [&](const Bytes& in, tsy::png::Coder c) {
+        SCOPED_TRACE(in.size() * 10 + std::size_t(c));
+        tsy::png::MemorySource source(in.data(), in.size());
         Bytes z;
         const std::size_t measured = tsy::png::Compress(c, source, unlimited, nullptr);
         const std::size_t made = tsy::png::Compress(c, source, unlimited, &z);
-        ASSERT_EQ(made, z.size());
-        EXPECT_EQ(Inflate(z, in->size()), *in);
+        EXPECT_EQ(made, z.size());
+        EXPECT_EQ(Inflate(z, in.size()), in);
         EXPECT_GE(measured, z.size());
-        EXPECT_LE(measured, z.size() + 5 * (in->size() >> 23));
+        EXPECT_LE(measured, z.size() + 5 * (in.size() >> 23));
         EXPECT_EQ(tsy::png::Compress(c, source, z.size(), nullptr), 0u);
-    }
+        return z.size();
+    };
+    for (const auto& in : inputs)
+        for (auto c : {kHuffmanSplit, kRle, kDeflate6})
+            check(in, c);
+    check(large, kDeflate6);
+    // One table for both halves would cost 5 bits a byte, one each 4 on average.
+    EXPECT_LT(check(phases, kHuffmanSplit), phases.size() * 9 / 16);
 }
 
 TEST(PngOptimiser, FilesAndTheProgram) {
@@ -189,6 +185,57 @@ TEST(PngOptimiser, FilesAndTheProgram) {
     EXPECT_NE(run(r + " /Q"), 0);
     EXPECT_NE(run(""), 0);
     EXPECT_EQ(dir.Names().size(), 3u);  // in.bmp, out.png, p q.png: nothing partial
+}
+
+TEST(PngScript, QuotingSurvivesTheShell) {
+    // /bin/sh must read each quoted word back as the word itself.
+    for (const std::string s :
+         {"plain", "a b", "it's", "\"q\"", "$HOME", "`id`", "a\\b", "''", "x\ny"}) {
+        ::setenv("WORD", s.c_str(), 1);
+        EXPECT_EQ(std::system(("[ " + tsy::ShellQuote(s) + " = \"$WORD\" ]").c_str()), 0) << s;
+    }
+    EXPECT_EQ(tsy::PngSavePathsIn("/tmp/d/").image, tsy::PngSavePathsIn("/tmp/d").image);
+}
+
+// A PNG save's three files; the stand-in optimiser copies only given the expected options.
+tsy::PngSavePaths Prepare(const std::string& dir, const std::string& output) {
+    const tsy::PngSavePaths p = tsy::PngSavePathsIn(dir);
+    WriteAll(p.optimiser,
+             "#!/bin/sh\n[ \"$3 $4 $5\" = '/S2 /F5 /Y' ] && [ $# -eq 5 ] && cp \"$1\" \"$2\"\n");
+    ::chmod(p.optimiser.c_str(), 0755);
+    WriteAll(p.image, "pixels");
+    WriteAll(p.script, tsy::PngSaveScript(p, output));
+    return p;
+}
+
+int RunBounded(const std::string& script) {
+    // timeout only guards the test run against a hanging script.
+    return std::system(("timeout 60 /bin/sh " + tsy::ShellQuote(script)).c_str());
+}
+
+TEST(PngScript, RunsTheOptimiserThenRemovesAllThreeFiles) {
+    ScratchDir root;
+    const std::string dir = root / "tmp dir 'q' \"d\" $HOME `x`";
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    const std::string output = root / "my $out 'x'.png";
+    const tsy::PngSavePaths p = Prepare(dir, output);
+    ASSERT_EQ(RunBounded(p.script), 0);
+    const auto made = ReadAll(output);
+    EXPECT_EQ(std::string(made.begin(), made.end()), "pixels");
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+}
+
+TEST(PngScript, GivesUpOnAnOptimiserThatCannotBeDeleted) {
+    ScratchDir root;
+    const tsy::PngSavePaths p = Prepare(root.path(), root / "out.png");
+    // A non-empty directory in the optimiser's place survives rm -f.
+    ::unlink(p.optimiser.c_str());
+    ASSERT_EQ(::mkdir(p.optimiser.c_str(), 0755), 0);
+    WriteAll(p.optimiser + "/f", "x");
+    const int status = RunBounded(p.script);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 124);  // ended by itself, not by the guard
+    EXPECT_EQ(root.Names(), (std::vector<std::string>{p.optimiser.substr(root.path().size() + 1)}));
 }
 
 }  // namespace

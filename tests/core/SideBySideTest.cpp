@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "base/PictureBuffer.h"
 #include "prepare/SideBySide.h"
@@ -11,8 +9,7 @@ using tsy::PictureBuffer;
 
 namespace {
 
-// Every pixel names its own column (low 16 bits) and row (red, never 0 so
-// that no tag is black), so a split view shows where each pixel came from.
+// Every pixel names its column (low 16 bits) and row (red, never 0: no tag is black).
 constexpr std::uint32_t Tag(int x, int y) {
     return 0xFF000000u | std::uint32_t(y % 255 + 1) << 16 | std::uint32_t(x);
 }
@@ -33,40 +30,31 @@ PictureBuffer Tagged(int w, int h) {
 // Half column c of an even width fills output columns 2c and 2c + 1 once
 // stretched; an odd width gives the middle column to both views.
 TEST(SideBySide, EachViewShowsItsHalfOfEveryWidth) {
-    for (int w : {1, 3, 2560, 2561}) {
+    for (int w : {1, 3, 2560, 2561})
         for (bool stretch : {false, true}) {
             SCOPED_TRACE(testing::Message() << "width " << w << " stretch " << stretch);
-            const PictureBuffer sbs = Tagged(w, 3);
             PictureBuffer left, right;
-            tsy::SplitSideBySide(sbs, w, 3, stretch, left, right);
+            tsy::SplitSideBySide(Tagged(w, 3), w, 3, stretch, left, right);
             const int half = (w + 1) / 2;
             ASSERT_EQ(tsy::HalfWidth(w), half);
-            ASSERT_EQ(left.width(), stretch ? w : half);
-            ASSERT_EQ(right.width(), left.width());
-            ASSERT_EQ(right.height(), 3);
-            std::vector<int> seenLeft(static_cast<std::size_t>(w)), seenRight(seenLeft);
+            ASSERT_EQ(left.width() * 10 + left.height(), (stretch ? w : half) * 10 + 3);
+            ASSERT_EQ(right.width() * 10 + right.height(), left.width() * 10 + 3);
+            std::vector<int> seen(std::size_t(w), 0);  // 1 by the left view, 2 by the right
             for (int y = 0; y < 3; ++y)
                 for (int x = 0; x < left.width(); ++x) {
-                    const std::uint32_t l = left.pixel(x, y), r = right.pixel(x, y);
-                    ASSERT_EQ(l >> 16, Tag(0, y) >> 16) << "left " << x;  // a real pixel
-                    ASSERT_EQ(r >> 16, Tag(0, y) >> 16) << "right " << x;
-                    ASSERT_LT(l & 0xFFFF, std::uint32_t(half));
-                    ASSERT_GE(r & 0xFFFF, std::uint32_t(w - half));
-                    ASSERT_LT(r & 0xFFFF, std::uint32_t(w));
+                    // The source column, or a huge number for another row or black.
+                    const std::uint32_t l = left.pixel(x, y) - Tag(0, y),
+                                        r = right.pixel(x, y) - Tag(0, y);
+                    ASSERT_LT(l, std::uint32_t(half)) << x;
+                    ASSERT_TRUE(r >= std::uint32_t(w - half) && r < std::uint32_t(w)) << x;
                     if (w % 2 == 0) {
-                        ASSERT_EQ(l & 0xFFFF, std::uint32_t(stretch ? x / 2 : x));
-                        ASSERT_EQ(r & 0xFFFF, std::uint32_t(half + (stretch ? x / 2 : x)));
+                        ASSERT_EQ(l * 10000 + r, (stretch ? x / 2 : x) * 10001u + half);
                     }
-                    seenLeft[l & 0xFFFF] = 1;
-                    seenRight[r & 0xFFFF] = 1;
+                    seen[l] |= 1, seen[r] |= 2;
                 }
             for (int c = 0; c < w; ++c)
-                EXPECT_TRUE(seenLeft[std::size_t(c)] || seenRight[std::size_t(c)]) << c;
-            if (w % 2) {
-                EXPECT_TRUE(seenLeft[std::size_t(w / 2)] && seenRight[std::size_t(w / 2)]);
-            }
+                EXPECT_EQ(seen[std::size_t(c)], c == w / 2 && w % 2 ? 3 : c < half ? 1 : 2) << c;
         }
-    }
     EXPECT_EQ(tsy::HalfWidth(0), 0);
     EXPECT_EQ(tsy::HalfWidth(-3), 0);
     EXPECT_EQ(tsy::HalfWidth(2147483647), 1073741824);
@@ -87,8 +75,7 @@ TEST(SideBySide, MissingPixelsReadAsBlack) {
         for (int x = 0; x < 8; ++x)
             ASSERT_EQ(right.pixel(x, y) | left.pixel(x, y), PictureBuffer::kBlack);
 
-    // A picture smaller than the split area: only what it covers is copied,
-    // and splitting a buffer into itself works on the old picture.
+    // Only what a small picture covers is copied; splitting into itself reads the old one.
     PictureBuffer small = Tagged(5, 1);
     tsy::SplitSideBySide(small, 8, 2, false, small, right);
     ASSERT_EQ(small.width(), 4);

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 #include "OutputTestFiles.h"
 #include "base/SysTempDir.h"
@@ -47,8 +43,8 @@ TEST_F(SysTempDirTest, TempThenTmpWithSlashAndFirstAnswerKept) {
 
     Use(nullptr, nullptr);
     const std::string last = tsy::SysTempDir();
-    EXPECT_EQ(last.rfind("/tmp/tessaly-" + std::to_string(geteuid()), 0), 0u) << last;
-    EXPECT_TRUE(Private(last));
+    EXPECT_TRUE(last.starts_with("/tmp/tessaly-" + std::to_string(geteuid())) && Private(last))
+        << last;
 }
 
 TEST_F(SysTempDirTest, SharedDirectoryGetsAPrivateFolder) {
@@ -92,7 +88,7 @@ TEST_F(SysTempDirTest, WriteFileNoFollowIsAllOrNothing) {
               fs::perms::none);
 
     const std::string target = dir + "/target";
-    std::ofstream(target) << "keep";
+    WriteAll(target, "keep");
     ASSERT_EQ(symlink(target.c_str(), (dir + "/link.jpg").c_str()), 0);
     EXPECT_FALSE(tsy::WriteFileNoFollow(dir + "/link.jpg", bytes, error));
     EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;

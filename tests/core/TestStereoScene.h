@@ -37,11 +37,10 @@ public:
         const double a = s_.rollDeg * 3.14159265358979323846 / 180;
         const double cx = (s_.width - 1) / 2.0, cy = (s_.height - 1) / 2.0;
         const double c = s_.scale * std::cos(a), sn = s_.scale * std::sin(a);
-        image1.assign(s_.width, s_.height);
-        image2.assign(s_.width, s_.height);
+        image1.assign(s_.width, s_.height), image2.assign(s_.width, s_.height);
         ParallelFor(s_.height, HardwareThreads(), [&](int y) {
-            auto* p1 = reinterpret_cast<std::uint32_t*>(image1.row(y));
-            auto* p2 = reinterpret_cast<std::uint32_t*>(image2.row(y));
+            auto *p1 = reinterpret_cast<std::uint32_t*>(image1.row(y)),
+                 *p2 = reinterpret_cast<std::uint32_t*>(image2.row(y));
             for (int x = 0; x < s_.width; ++x) {
                 p1[x] = Smooth(x, y, [&](double u, double v) { return Sample(u, v, 0.0); });
                 // Image 2's pixel q lands at T(q) once aligned.
@@ -81,15 +80,12 @@ private:
         std::uint64_t h = std::uint64_t(x) * 0x9E3779B97F4A7C15ull ^
                           std::uint64_t(y) * 0xC2B2AE3D27D4EB4Full ^
                           std::uint64_t(seed) * 0x165667B1ull;
-        h ^= h >> 29;
-        h *= 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 32;
-        return std::uint32_t(h);
+        h = (h ^ h >> 29) * 0xBF58476D1CE4E5B9ull;
+        return std::uint32_t(h ^ h >> 32);
     }
 
     static double Noise(double x, double y, double period, int seed) {
-        const double u = x / period, v = y / period;
-        const double fu = std::floor(u), fv = std::floor(v);
+        const double u = x / period, v = y / period, fu = std::floor(u), fv = std::floor(v);
         const auto iu = std::int64_t(fu), iv = std::int64_t(fv);
         const double tu = (u - fu) * (u - fu) * (3 - 2 * (u - fu)),
                      tv = (v - fv) * (v - fv) * (3 - 2 * (v - fv));
@@ -111,10 +107,9 @@ private:
         const double cell = 20 * unit;
         const auto ci = std::int64_t(std::floor(x / cell)), cj = std::int64_t(std::floor(y / cell));
         const std::uint32_t h = Hash(ci, cj, seed + 7);
-        const double ox = (ci + 0.5) * cell, oy = (cj + 0.5) * cell;
-        const double r = cell * (0.2 + 0.25 * (h & 0xFF) / 255.0);
-        const double ang = (h >> 8 & 0xFF) / 255.0 * 1.5;
-        const double lx = x - ox, ly = y - oy;
+        const double r = cell * (0.2 + 0.25 * (h & 0xFF) / 255.0),
+                     ang = (h >> 8 & 0xFF) / 255.0 * 1.5;
+        const double lx = x - (ci + 0.5) * cell, ly = y - (cj + 0.5) * cell;
         const double ru = std::cos(ang) * lx + std::sin(ang) * ly,
                      rv = -std::sin(ang) * lx + std::cos(ang) * ly;
         const bool inside =

@@ -6,58 +6,102 @@
 
 namespace tsy::test {
 
-// Two JPEG streams joined as a stereo camera stores them. With an index,
-// image 1 starts with an APP2 "MPF" segment (little-endian) whose two MP
-// entries give image 1's size and image 2's size and offset, the offset
-// counted from the segment's TIFF header. Without one, a reader has to find
-// image 2 by scanning.
+inline void Put(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v, int n,
+                bool big = false) {
+    for (int i = 0; i < n; ++i)
+        b[at + std::size_t(i)] = std::uint8_t(v >> 8 * (big ? n - 1 - i : i));
+}
+
+// How two JPEG streams are joined; the defaults give what a stereo camera
+// writes: image 1 starts with an APP2 "MPF" index whose two MP entries give
+// image 1's size and image 2's size and offset, counted from the index's
+// TIFF header. Without an index a reader has to find image 2 by scanning.
+struct MpoParts {
+    bool big = false;
+    std::uint32_t ifdGap = 0;  // index IFD at 8 + ifdGap
+    int extras = 0;            // ImageUIDList and TotalFrames: 1 before MPEntry, 2 after
+    bool mpf = true;
+    std::vector<std::uint8_t> thumbnail = {};  // in an EXIF APP1 before the index
+    std::size_t pad = 0;                       // COM bytes in image 1's header
+    std::vector<std::uint8_t> gap = {};        // bytes between the two images
+    std::int64_t size1 = -1, offset2 = -1;     // -1: the true values
+    std::uint32_t type2 = 0x020002;            // image 2's MP type: a disparity view
+};
+
+struct MpoFile {
+    std::vector<std::uint8_t> file;
+    std::size_t image2 = 0, size1 = 0, mpStart = 0, thumb = 0;  // offsets in file
+};
+
+inline MpoFile BuildMpo(const std::vector<std::uint8_t>& view1,
+                        const std::vector<std::uint8_t>& view2, const MpoParts& s = {}) {
+    MpoFile m;
+    std::vector<std::uint8_t>& f = m.file;
+    f = {0xFF, 0xD8};
+    auto segment = [&f](std::uint8_t code, const std::vector<std::uint8_t>& payload) {
+        const std::size_t len = payload.size() + 2;
+        f.insert(f.end(), {0xFF, code, std::uint8_t(len >> 8), std::uint8_t(len)});
+        f.insert(f.end(), payload.begin(), payload.end());
+    };
+    if (!s.thumbnail.empty()) {
+        std::vector<std::uint8_t> app1 = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+        m.thumb = f.size() + 4 + app1.size();
+        app1.insert(app1.end(), s.thumbnail.begin(), s.thumbnail.end());
+        segment(0xE1, app1);
+    }
+    std::size_t entryAt = 0;
+    if (s.mpf) {
+        std::vector<std::uint16_t> tags = {0xB000, 0xB001, 0xB002};
+        if (s.extras == 1) tags = {0xB000, 0xB001, 0xB003, 0xB004, 0xB002};
+        if (s.extras == 2) tags = {0xB000, 0xB001, 0xB002, 0xB003, 0xB004};
+        const std::size_t ifd = 8 + s.ifdGap, list = ifd + 2 + 12 * tags.size() + 4;
+        std::vector<std::uint8_t> mp(list + 32 + (s.extras ? 66 : 0), 0);
+        std::memcpy(mp.data(), s.big ? "MM\0*" : "II*\0", 4);
+        Put(mp, 4, ifd, 4, s.big);
+        Put(mp, ifd, tags.size(), 2, s.big);
+        for (std::size_t i = 0; i < tags.size(); ++i) {
+            const std::size_t e = ifd + 2 + 12 * i;
+            const bool undefined = tags[i] != 0xB001 && tags[i] != 0xB004;
+            const std::uint32_t count = tags[i] == 0xB000 ? 4 : tags[i] == 0xB002 ? 32 : 66;
+            Put(mp, e, tags[i], 2, s.big);
+            Put(mp, e + 2, undefined ? 7 : 4, 2, s.big);
+            Put(mp, e + 4, undefined ? count : 1, 4, s.big);
+            if (tags[i] == 0xB000) std::memcpy(&mp[e + 8], "0100", 4);
+            if (tags[i] == 0xB001) Put(mp, e + 8, 2, 4, s.big);
+            if (tags[i] == 0xB002) Put(mp, e + 8, list, 4, s.big);
+            if (tags[i] == 0xB003) Put(mp, e + 8, list + 32, 4, s.big);
+            if (tags[i] == 0xB004) Put(mp, e + 8, 1, 4, s.big);
+        }
+        m.mpStart = f.size() + 8;
+        entryAt = m.mpStart + list;
+        mp.insert(mp.begin(), {'M', 'P', 'F', 0});
+        segment(0xE2, mp);
+    }
+    for (std::size_t left = s.pad; left > 0;) {
+        const std::size_t n = left < 65533 ? left : 65533;
+        segment(0xFE, std::vector<std::uint8_t>(n, 'c'));
+        left -= n;
+    }
+    f.insert(f.end(), view1.begin() + 2, view1.end());  // view 1 without its SOI
+    m.size1 = f.size();
+    f.insert(f.end(), s.gap.begin(), s.gap.end());
+    m.image2 = f.size();
+    f.insert(f.end(), view2.begin(), view2.end());
+    if (s.mpf) {
+        Put(f, entryAt, 0x20020002, 4, s.big);  // representative, disparity image
+        Put(f, entryAt + 4, s.size1 < 0 ? m.size1 : std::uint64_t(s.size1), 4, s.big);
+        Put(f, entryAt + 16, s.type2, 4, s.big);
+        Put(f, entryAt + 20, view2.size(), 4, s.big);
+        Put(f, entryAt + 24, s.offset2 < 0 ? m.image2 - m.mpStart : std::uint64_t(s.offset2), 4,
+            s.big);
+    }
+    return m;
+}
+
 inline std::vector<std::uint8_t> JoinAsMpo(const std::vector<std::uint8_t>& view1,
                                            const std::vector<std::uint8_t>& view2,
                                            bool withIndex = true) {
-    std::vector<std::uint8_t> f;
-    if (!withIndex) {
-        f = view1;
-        f.insert(f.end(), view2.begin(), view2.end());
-        return f;
-    }
-    auto put = [](std::uint8_t* at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            at[i] = std::uint8_t(v >> (8 * i));
-    };
-    // TIFF header, an IFD of three entries (version, count, entry list),
-    // the next-IFD link, then two 16-byte MP entries.
-    constexpr std::uint32_t kIfd = 8, kList = kIfd + 2 + 3 * 12 + 4;
-    std::vector<std::uint8_t> mp(kList + 32, 0);
-    std::memcpy(mp.data(), "II*\0", 4);
-    put(&mp[4], kIfd, 4);
-    put(&mp[kIfd], 3, 2);
-    const std::uint32_t entries[3][4] = {
-        {0xB000, 7, 4, 0x30303130},  // "0100"
-        {0xB001, 4, 1, 2},
-        {0xB002, 7, 32, kList},
-    };
-    for (int i = 0; i < 3; ++i) {
-        std::uint8_t* e = &mp[kIfd + 2 + 12 * i];
-        put(e, entries[i][0], 2);
-        put(e + 2, entries[i][1], 2);
-        put(e + 4, entries[i][2], 4);
-        put(e + 8, entries[i][3], 4);
-    }
-    const std::size_t segment = 2 + 4 + mp.size();  // length field, "MPF\0", payload
-    f = {0xFF, 0xD8, 0xFF, 0xE2, std::uint8_t(segment >> 8), std::uint8_t(segment)};
-    f.insert(f.end(), {'M', 'P', 'F', 0});
-    const std::uint32_t tiffAt = std::uint32_t(f.size());
-    f.insert(f.end(), mp.begin(), mp.end());
-    f.insert(f.end(), view1.begin() + 2, view1.end());  // view 1 without its SOI
-    const auto size1 = std::uint32_t(f.size());
-    f.insert(f.end(), view2.begin(), view2.end());
-    std::uint8_t* list = &f[tiffAt + kList];
-    put(list, 0x20020002, 4);  // representative, disparity image
-    put(list + 4, size1, 4);
-    put(list + 16, 0x00020002, 4);
-    put(list + 20, std::uint32_t(view2.size()), 4);
-    put(list + 24, size1 - tiffAt, 4);
-    return f;
+    return BuildMpo(view1, view2, {.mpf = withIndex}).file;
 }
 
 }  // namespace tsy::test

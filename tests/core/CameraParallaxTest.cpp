@@ -11,20 +11,14 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put(Bytes& b, std::size_t at, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i)
-        b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
-}
+using tsy::test::Put;
 
 // A little-endian IFD of one entry at `at` in b (grown to fit).
 void Entry(Bytes& b, std::size_t at, std::uint32_t tag, std::uint32_t type, std::uint32_t count,
            std::uint32_t value) {
     if (b.size() < at + 18) b.resize(at + 18);
-    Put(b, at, 1, 2);
-    Put(b, at + 2, tag, 2);
-    Put(b, at + 4, type, 2);
-    Put(b, at + 6, count, 4);
-    Put(b, at + 10, value, 4);
+    for (const auto& [v, n] : {std::pair{1u, 2}, {tag, 2}, {type, 2}, {count, 4}, {value, 4}})
+        Put(b, at, v, n), at += std::size_t(n);
 }
 
 // TIFF data of an Exif segment whose Exif IFD holds this maker note; the

@@ -3,17 +3,17 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 
+#include "../batch/TestMpo.h"
+#include "OutputTestFiles.h"
 #include "TestJpeg.h"
 #include "input/MpoReader.h"
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using tsy::test::MpoFile;
+using tsy::test::MpoParts;
 
 namespace {
 
@@ -34,94 +34,13 @@ struct Captions : tsy::ProgressSink {
     }
 };
 
-struct MpoParts {
-    bool big = false;
-    std::uint32_t ifdGap = 0;  // index IFD at 8 + ifdGap
-    int extras = 0;            // ImageUIDList and TotalFrames: 1 before MPEntry, 2 after
-    bool mpf = true;
-    bool thumbnail = false;                 // EXIF APP1 holding a small JPEG
-    std::size_t pad = 0;                    // COM bytes in image 1's header
-    Bytes gap = {};                         // bytes between the two images
-    std::int64_t size1 = -1, offset2 = -1;  // -1: the true values
-    std::uint32_t type2 = 0x020002;         // image 2's MP type: a disparity view
-};
-
-struct Mpo {
-    Bytes file;
-    std::size_t image2 = 0, size1 = 0, mpStart = 0, thumb = 0;
-};
-
-void Put(Bytes& b, std::size_t at, std::uint64_t v, int n, bool big) {
-    for (int i = 0; i < n; ++i)
-        b[at + i] = std::uint8_t(v >> 8 * (big ? n - 1 - i : i));
-}
-
-void Segment(Bytes& f, std::uint8_t code, const Bytes& payload) {
-    const std::size_t len = payload.size() + 2;
-    f.insert(f.end(), {0xFF, code, std::uint8_t(len >> 8), std::uint8_t(len)});
-    f.insert(f.end(), payload.begin(), payload.end());
-}
-
 // Two JPEGs (48x32, then 40x24) joined as a camera writes them.
-Mpo BuildMpo(const MpoParts& s) {
-    const Bytes view1 = tsy::test::MakeJpeg(48, 32, 1), view2 = tsy::test::MakeJpeg(40, 24, 2);
-    Mpo m;
-    Bytes& f = m.file;
-    f = {0xFF, 0xD8};
-    if (s.thumbnail) {
-        Bytes app1 = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-        m.thumb = f.size() + 4 + app1.size();
-        const Bytes t = tsy::test::MakeJpeg(16, 16, 3);
-        app1.insert(app1.end(), t.begin(), t.end());
-        Segment(f, 0xE1, app1);
-    }
-    std::size_t entryAt = 0;
-    if (s.mpf) {
-        std::vector<std::uint16_t> tags = {0xB000, 0xB001, 0xB002};
-        if (s.extras == 1) tags = {0xB000, 0xB001, 0xB003, 0xB004, 0xB002};
-        if (s.extras == 2) tags = {0xB000, 0xB001, 0xB002, 0xB003, 0xB004};
-        const std::size_t ifd = 8 + s.ifdGap, list = ifd + 2 + 12 * tags.size() + 4;
-        Bytes mp(list + 32 + (s.extras ? 66 : 0), 0);
-        std::memcpy(mp.data(), s.big ? "MM\0*" : "II*\0", 4);
-        Put(mp, 4, ifd, 4, s.big);
-        Put(mp, ifd, tags.size(), 2, s.big);
-        for (std::size_t i = 0; i < tags.size(); ++i) {
-            const std::size_t e = ifd + 2 + 12 * i;
-            const bool undefined = tags[i] != 0xB001 && tags[i] != 0xB004;
-            const std::uint32_t count = tags[i] == 0xB000 ? 4 : tags[i] == 0xB002 ? 32 : 66;
-            Put(mp, e, tags[i], 2, s.big);
-            Put(mp, e + 2, undefined ? 7 : 4, 2, s.big);
-            Put(mp, e + 4, undefined ? count : 1, 4, s.big);
-            if (tags[i] == 0xB000) std::memcpy(&mp[e + 8], "0100", 4);
-            if (tags[i] == 0xB001) Put(mp, e + 8, 2, 4, s.big);
-            if (tags[i] == 0xB002) Put(mp, e + 8, list, 4, s.big);
-            if (tags[i] == 0xB003) Put(mp, e + 8, list + 32, 4, s.big);
-            if (tags[i] == 0xB004) Put(mp, e + 8, 1, 4, s.big);
-        }
-        m.mpStart = f.size() + 8;
-        entryAt = m.mpStart + list;
-        mp.insert(mp.begin(), {'M', 'P', 'F', 0});
-        Segment(f, 0xE2, mp);
-    }
-    for (std::size_t left = s.pad; left > 0;) {
-        const std::size_t n = std::min<std::size_t>(left, 65533);
-        Segment(f, 0xFE, Bytes(n, 'c'));
-        left -= n;
-    }
-    f.insert(f.end(), view1.begin() + 2, view1.end());
-    m.size1 = f.size();
-    f.insert(f.end(), s.gap.begin(), s.gap.end());
-    m.image2 = f.size();
-    f.insert(f.end(), view2.begin(), view2.end());
-    if (s.mpf) {
-        Put(f, entryAt, 0x20020002, 4, s.big);
-        Put(f, entryAt + 4, s.size1 < 0 ? m.size1 : std::uint64_t(s.size1), 4, s.big);
-        Put(f, entryAt + 16, s.type2, 4, s.big);
-        Put(f, entryAt + 20, view2.size(), 4, s.big);
-        Put(f, entryAt + 24, s.offset2 < 0 ? m.image2 - m.mpStart : std::uint64_t(s.offset2), 4,
-            s.big);
-    }
-    return m;
+MpoFile Build(const MpoParts& s = {}) {
+    return tsy::test::BuildMpo(tsy::test::MakeJpeg(48, 32, 1), tsy::test::MakeJpeg(40, 24, 2), s);
+}
+
+Bytes Thumbnail() {
+    return tsy::test::MakeJpeg(16, 16, 3);
 }
 
 // A copy whose heap block ends exactly where the data does, so that the
@@ -135,8 +54,9 @@ std::int64_t Find(const Bytes& f, Captions* seen = nullptr) {
     return tsy::FindImage2Offset(std::span<const std::uint8_t>(f), seen ? *seen : local);
 }
 
-bool Scanned(const Captions& c) {
-    return !c.Percents().empty();
+std::string Write(const ScratchDir& dir, const std::string& name, const Bytes& b) {
+    WriteAll(dir / name, std::string(b.begin(), b.end()));
+    return dir / name;
 }
 
 }  // namespace
@@ -156,7 +76,7 @@ TEST(MpoIndex, GivesImage2WithoutAScan) {
         variants.push_back({.big = big, .pad = std::size_t(16) << 20, .offset2 = 0});
     }
     for (const MpoParts& s : variants) {
-        const Mpo m = BuildMpo(s);
+        const MpoFile m = Build(s);
         Captions c;
         EXPECT_EQ(Find(m.file, &c), std::int64_t(m.image2))
             << s.big << " " << s.ifdGap << " " << s.extras << " " << s.size1 << " " << s.pad;
@@ -167,18 +87,18 @@ TEST(MpoIndex, GivesImage2WithoutAScan) {
 // No index, an index pointing past the end, into image 1 or at the EXIF
 // thumbnail (a JPEG stream too, but never image 2), or a damaged index field.
 TEST(MpoScan, FindsViewsTheIndexCannotGive) {
-    std::vector<Mpo> files;
+    std::vector<MpoFile> files;
     for (MpoParts s : {MpoParts{.mpf = false}, MpoParts{.size1 = 0xFFFFFFFF, .offset2 = 0x7FFFFFF0},
-                      MpoParts{.size1 = 100, .offset2 = 3}}) {
-        s.gap.resize(21 - BuildMpo(s).size1 % 16);  // image 2 at 5 past a multiple of 16
-        files.push_back(BuildMpo(s));
+                       MpoParts{.size1 = 100, .offset2 = 3}}) {
+        s.gap.resize(21 - Build(s).size1 % 16);  // image 2 at 5 past a multiple of 16
+        files.push_back(Build(s));
         ASSERT_EQ(files.back().image2 % 16, 5u);
     }
-    files.push_back(BuildMpo({.mpf = false, .thumbnail = true}));
+    files.push_back(Build({.mpf = false, .thumbnail = Thumbnail()}));
     files.push_back(
-        BuildMpo({.thumbnail = true, .size1 = std::int64_t(files.back().thumb), .offset2 = 0}));
+        Build({.thumbnail = Thumbnail(), .size1 = std::int64_t(files.back().thumb), .offset2 = 0}));
     ASSERT_EQ(files.back().file[files.back().thumb + 1], 0xD8);
-    const Mpo good = BuildMpo({});
+    const MpoFile good = Build();
     const std::size_t entry3 = good.mpStart + 8 + 2 + 24;  // the MPEntry field
     const std::pair<std::size_t, std::uint32_t> patches[] = {
         {good.mpStart, 0x2A4D4949},  // byte-order mark
@@ -192,7 +112,8 @@ TEST(MpoScan, FindsViewsTheIndexCannotGive) {
     };
     for (const auto& [at, value] : patches) {
         files.push_back(good);
-        Put(files.back().file, at, value, at == good.mpStart + 8 || at == entry3 ? 2 : 4, false);
+        tsy::test::Put(files.back().file, at, value,
+                       at == good.mpStart + 8 || at == entry3 ? 2 : 4);
     }
     // Image 1 no more than a start and one segment: image 2 begins right
     // where its header walk ends, so the scan must start on that very byte.
@@ -203,12 +124,12 @@ TEST(MpoScan, FindsViewsTheIndexCannotGive) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         Captions c;
         EXPECT_EQ(Find(files[i].file, &c), std::int64_t(files[i].image2)) << "case " << i;
-        EXPECT_TRUE(Scanned(c)) << "case " << i;
+        EXPECT_FALSE(c.Percents().empty()) << "case " << i;
     }
 }
 
 TEST(MpoRobustness, TruncatedAtManyCutPoints) {
-    const Mpo m = BuildMpo({.extras = 2, .thumbnail = true});
+    const MpoFile m = Build({.extras = 2, .thumbnail = Thumbnail()});
     for (std::size_t cut = 0; cut <= m.file.size();
          cut += (cut < 1500 || cut + 40 > m.image2) && cut < m.image2 + 40 ? 1 : 29) {
         const std::int64_t want = cut >= m.image2 + 2 ? std::int64_t(m.image2) : 0;
@@ -217,13 +138,12 @@ TEST(MpoRobustness, TruncatedAtManyCutPoints) {
 }
 
 TEST(MpoRobustness, RandomlyDamagedCopies) {
-    const Mpo m = BuildMpo({.extras = 1, .thumbnail = true});
+    const MpoFile m = Build({.extras = 1, .thumbnail = Thumbnail()});
     std::mt19937 rng(20240611);
     int found = 0;
     for (int round = 0; round < 3000; ++round) {
         Bytes f = m.file;
-        const int hits = 1 + int(rng() % 6);
-        for (int i = 0; i < hits; ++i) {
+        for (int i = 0, hits = 1 + int(rng() % 6); i < hits; ++i) {
             // Mostly the header segments, where the parsing happens.
             const std::size_t span = rng() % 4 ? std::min<std::size_t>(f.size(), 1200) : f.size();
             f[rng() % span] = std::uint8_t(rng() % 3 ? rng() : 0xFF);
@@ -239,46 +159,26 @@ TEST(MpoRobustness, RandomlyDamagedCopies) {
     EXPECT_GT(found, 1000);
 }
 
-class MpoFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/tsy-mpo-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = std::string(tmpl) + "/";
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Write(const std::string& name, const Bytes& b) {
-        std::ofstream(dir + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-        return dir + name;
-    }
-    static Bytes Read(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    std::string dir;
-};
-
-TEST_F(MpoFiles, ExtractCopiesTheTailOfAnMpoNamedFile) {
-    const Mpo m = BuildMpo({.big = true});
-    const std::string path = Write("pair.MPO", m.file);
-    Write("StereoR.jpg", Bytes(100000, 7));  // an old one is replaced
+TEST(MpoFiles, ExtractCopiesTheTailOfAnMpoNamedFile) {
+    ScratchDir dir("-mpo");
+    const std::string out = dir.path() + "/", stereoR = dir / "StereoR.jpg";
+    const MpoFile m = Build({.big = true});
+    const std::string path = Write(dir, "pair.MPO", m.file);
+    Write(dir, "StereoR.jpg", Bytes(100000, 7));  // an old one is replaced
     Captions c;
-    EXPECT_EQ(tsy::ExtractMpoImage2(path, dir, c), dir + "StereoR.jpg");
-    EXPECT_EQ(Read(dir + "StereoR.jpg"),
-              Bytes(m.file.begin() + std::ptrdiff_t(m.image2), m.file.end()));
-    ASSERT_FALSE(c.seen.empty());
-    EXPECT_EQ(c.seen.front(), kSearching);
-    EXPECT_EQ(c.seen.back(), kExtracting);
+    EXPECT_EQ(tsy::ExtractMpoImage2(path, out, c), stereoR);
+    EXPECT_EQ(ReadAll(stereoR), Bytes(m.file.begin() + std::ptrdiff_t(m.image2), m.file.end()));
+    EXPECT_EQ(c.seen, (std::vector<std::string>{kSearching, kExtracting}));
+    EXPECT_EQ(tsy::FindImage2Offset(path, c), std::int64_t(m.image2));
 
-    fs::remove(dir + "StereoR.jpg");
+    std::remove(stereoR.c_str());
     Captions none;
-    EXPECT_EQ(tsy::ExtractMpoImage2(Write("plain.jpg", tsy::test::MakeJpeg(8, 8, 1)), dir, none),
-              "");
-    EXPECT_EQ(tsy::ExtractMpoImage2(dir + "missing.jpg", dir, none), "");
+    EXPECT_EQ(
+        tsy::ExtractMpoImage2(Write(dir, "plain.jpg", tsy::test::MakeJpeg(8, 8, 1)), out, none),
+        "");
+    EXPECT_EQ(tsy::ExtractMpoImage2(dir / "missing.jpg", out, none), "");
     EXPECT_TRUE(none.seen.empty());
-    EXPECT_FALSE(fs::exists(dir + "StereoR.jpg"));
-    EXPECT_EQ(tsy::FindImage2Offset(path, none), std::int64_t(m.image2));
+    EXPECT_FALSE(Exists(stereoR));
 }
 
 TEST(MpoKind, TheIndexDecidesBeforeTheName) {
@@ -297,7 +197,7 @@ TEST(MpoKind, TheIndexDecidesBeforeTheName) {
         {{.mpf = false}, "pair.mpo", true},         //
     };
     for (const auto& c : cases) {
-        const Mpo m = BuildMpo(c.parts);
+        const MpoFile m = Build(c.parts);
         Captions seen;
         const auto view2 =
             tsy::LocateMpoImage2(c.name, std::span<const std::uint8_t>(m.file), seen);
@@ -308,11 +208,14 @@ TEST(MpoKind, TheIndexDecidesBeforeTheName) {
 }
 
 // A plain JPEG named .mpo is scanned to its end, one caption per percent.
-TEST_F(MpoFiles, PlainTinyMissingAndLinkedFilesGiveNothing) {
-    const std::string path = Write("plain.mpo", tsy::test::MakeJpeg(120, 90, 4));
+TEST(MpoFiles, PlainTinyMissingAndLinkedFilesGiveNothing) {
+    ScratchDir dir("-mpo");
+    const std::string out = dir.path() + "/", stereoR = dir / "StereoR.jpg";
     Captions c;
-    EXPECT_EQ(tsy::ExtractMpoImage2(path, dir, c), "");
-    EXPECT_FALSE(fs::exists(dir + "StereoR.jpg"));
+    EXPECT_EQ(
+        tsy::ExtractMpoImage2(Write(dir, "plain.mpo", tsy::test::MakeJpeg(120, 90, 4)), out, c),
+        "");
+    EXPECT_FALSE(Exists(stereoR));
     EXPECT_EQ(c.seen.front(), kSearching);
     const std::vector<int> pct = c.Percents();
     ASSERT_FALSE(pct.empty());
@@ -323,16 +226,15 @@ TEST_F(MpoFiles, PlainTinyMissingAndLinkedFilesGiveNothing) {
     for (std::size_t i = 1; i < pct.size(); ++i)
         EXPECT_EQ(pct[i], pct[i - 1] + 1);
     for (const Bytes& b : {Bytes{}, Bytes{0xFF, 0xD8, 0xFF}}) {
-        Captions c;
-        EXPECT_EQ(tsy::ExtractMpoImage2(Write("tiny.mpo", b), dir, c), "");
-        EXPECT_EQ(tsy::FindImage2Offset(dir + "tiny.mpo", c), 0);
+        EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "tiny.mpo", b), out, c), "");
+        EXPECT_EQ(tsy::FindImage2Offset(dir / "tiny.mpo", c), 0);
         EXPECT_EQ(Find(b), 0);
     }
-    EXPECT_EQ(tsy::FindImage2Offset(dir + "missing.mpo", c), 0);
+    EXPECT_EQ(tsy::FindImage2Offset(dir / "missing.mpo", c), 0);
     // A link planted at the output name is neither followed nor replaced.
-    const std::string target = Write("victim.txt", Bytes{'k', 'e', 'e', 'p'});
-    ASSERT_EQ(symlink(target.c_str(), (dir + "StereoR.jpg").c_str()), 0);
-    EXPECT_EQ(tsy::ExtractMpoImage2(Write("pair.mpo", BuildMpo({}).file), dir, c), "");
-    EXPECT_EQ(Read(target), (Bytes{'k', 'e', 'e', 'p'}));
-    EXPECT_TRUE(fs::is_symlink(dir + "StereoR.jpg"));
+    const std::string target = Write(dir, "victim.txt", Bytes{'k', 'e', 'e', 'p'});
+    ASSERT_EQ(symlink(target.c_str(), stereoR.c_str()), 0);
+    EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "pair.mpo", Build().file), out, c), "");
+    EXPECT_EQ(ReadAll(target), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_TRUE(std::filesystem::is_symlink(stereoR));
 }

@@ -12,13 +12,15 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// Largest difference between the decoded picture and RGB source pixels.
+// Largest difference between the decoded picture and RGB source pixels; a
+// fourth byte other than 255 counts as a difference too.
 int MaxError(const tsy::PictureBuffer& pic, const Bytes& rgb) {
     int worst = 0;
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x) {
             const std::uint8_t* p = pic.row(y) + x * 4;
             const std::uint8_t* s = &rgb[(std::size_t(y) * pic.width() + x) * 3];
+            worst = std::max(worst, 255 - p[3]);
             for (int c = 0; c < 3; ++c)
                 worst = std::max(worst, std::abs(p[2 - c] - s[c]));
         }
@@ -41,10 +43,8 @@ TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
         ASSERT_TRUE(
             tsy::DecodeJpeg(tsy::test::Compress(rgb, 333, 177, TJPF_RGB, samp), pic, error));
         EXPECT_EQ(error, "");
-        ASSERT_EQ(pic.width(), 333);
-        ASSERT_EQ(pic.height(), 177);
+        ASSERT_EQ(std::pair(pic.width(), pic.height()), std::pair(333, 177));
         EXPECT_LE(MaxError(pic, rgb), 12) << samp;
-        EXPECT_TRUE(AllX255(pic));
     }
     Bytes gray(64 * 40), grayRgb;
     for (std::size_t i = 0; i < gray.size(); ++i) {
@@ -54,7 +54,6 @@ TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
     ASSERT_TRUE(
         tsy::DecodeJpeg(tsy::test::Compress(gray, 64, 40, TJPF_GRAY, TJSAMP_GRAY), pic, error));
     EXPECT_LE(MaxError(pic, grayRgb), 4);
-    EXPECT_TRUE(AllX255(pic));
 
     // CMYK as stored in JPEG is inverted: 255 is no ink. Without black ink
     // the colour is (C, M, Y) itself; half black ink halves it.
@@ -69,7 +68,6 @@ TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
         const Bytes jpeg = tsy::test::Compress(cmyk, 32, 16, TJPF_CMYK, TJSAMP_444, 100);
         ASSERT_TRUE(tsy::DecodeJpeg(jpeg, pic, error)) << error;
         EXPECT_LE(MaxError(pic, want), 4) << k;
-        EXPECT_TRUE(AllX255(pic));
     }
 }
 
@@ -81,8 +79,8 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
     Bytes garbage(3000);
     for (auto& b : garbage)
         b = std::uint8_t(rng());
-    const Bytes headerOnly(good.begin(), good.begin() + 100);
-    for (const Bytes& bad : {Bytes{}, garbage, headerOnly, Bytes{0xFF, 0xD8, 0xFF}}) {
+    for (const Bytes& bad :
+         {Bytes{}, garbage, Bytes(good.begin(), good.begin() + 100), Bytes{0xFF, 0xD8, 0xFF}}) {
         pic.assignBlack(8, 8);
         EXPECT_FALSE(tsy::DecodeJpeg(bad, pic, error));
         EXPECT_FALSE(error.empty());
@@ -91,15 +89,13 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
     // A cut in the entropy-coded data keeps the picture, missing part filled
     // in, and says what happened.
     const Bytes big = tsy::test::MakeJpeg(256, 128, 1);
-    const Bytes cut(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 3 / 4));
-    ASSERT_TRUE(tsy::DecodeJpeg(cut, pic, error));
+    ASSERT_TRUE(tsy::DecodeJpeg(
+        Bytes(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 3 / 4)), pic, error));
     EXPECT_NE(error.find("Premature end"), std::string::npos) << error;
     EXPECT_EQ(pic.height(), 128);
     EXPECT_TRUE(AllX255(pic));
-    tsy::PictureBuffer top;
-    top.copyFrom(pic);
-    top.resize(256, 8);  // the first rows are intact
-    EXPECT_LE(MaxError(top, tsy::test::Pattern(256, 128, 1)), 12);
+    pic.resize(256, 8);  // the first rows are intact
+    EXPECT_LE(MaxError(pic, tsy::test::Pattern(256, 128, 1)), 12);
 
     // Every kind of damage ends in one of the two documented outcomes.
     for (int round = 0; round < 300; ++round) {
@@ -111,38 +107,30 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
         std::memset(pic.assign(256, 256), 0, 256 * 256 * 4);
         const bool ok = tsy::DecodeJpeg(f, pic, error);
         ASSERT_EQ(pic.hasImage(), ok);
-        if (ok)
-            ASSERT_TRUE(AllX255(pic));  // every row was written
-        else
-            ASSERT_FALSE(error.empty());
+        ASSERT_TRUE(ok ? AllX255(pic) : !error.empty());
     }
 }
 
-TEST(DecodeJpeg, RefusesPicturesAboveThePixelLimit) {
-    const Bytes jpeg = tsy::test::MakeJpeg(64, 48, 1);
+// Too many pixels for the limit, or a header claiming far more pixels than
+// the data can hold, fails at once, before the picture is allocated.
+TEST(DecodeJpeg, RefusesPicturesAboveThePixelLimitOrTheirData) {
+    Bytes jpeg = tsy::test::MakeJpeg(64, 48, 1);
     tsy::PictureBuffer pic;
     std::string error;
     EXPECT_TRUE(tsy::DecodeJpeg(jpeg, pic, error, 64 * 48));
     EXPECT_FALSE(tsy::DecodeJpeg(jpeg, pic, error, 64 * 48 - 1));
     EXPECT_FALSE(pic.hasImage());
     EXPECT_NE(error.find("64 x 48"), std::string::npos) << error;
-}
 
-// A header claiming far more pixels than the data can hold fails at once,
-// before the picture is allocated; a picture cut short still decodes.
-TEST(DecodeJpeg, RefusesDataTooShortForItsClaimedSize) {
-    Bytes tiny = tsy::test::MakeJpeg(16, 16, 1);
     const std::uint8_t marker[] = {0xFF, 0xC0};
-    const auto sof = std::search(tiny.begin(), tiny.end(), marker, marker + 2);
-    ASSERT_NE(sof, tiny.end());
+    const auto sof = std::search(jpeg.begin(), jpeg.end(), marker, marker + 2);
+    ASSERT_NE(sof, jpeg.end());
     for (int i : {5, 7})  // height, width: 14000
         sof[i] = 14000 >> 8, sof[i + 1] = 14000 & 0xFF;
-    tsy::PictureBuffer pic;
-    std::string error;
-    EXPECT_FALSE(tsy::DecodeJpeg(tiny, pic, error));
+    EXPECT_FALSE(tsy::DecodeJpeg(jpeg, pic, error));
     EXPECT_NE(error.find("far too short for a picture of 14000 x 14000"), std::string::npos)
         << error;
     int w = 0, h = 0;
-    ASSERT_TRUE(tsy::ReadJpegSize(tiny, w, h));
+    ASSERT_TRUE(tsy::ReadJpegSize(jpeg, w, h));
     EXPECT_EQ(std::pair(w, h), std::pair(14000, 14000));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -10,6 +11,18 @@ inline void Put(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v, i
                 bool big = false) {
     for (int i = 0; i < n; ++i)
         b[at + std::size_t(i)] = std::uint8_t(v >> 8 * (big ? n - 1 - i : i));
+}
+
+// A TIFF IFD at `at` in b (grown to fit) of entries (tag, type, count,
+// value), then a zero next-IFD link.
+inline void PutIfd(std::vector<std::uint8_t>& b, std::size_t at,
+                   const std::vector<std::array<std::uint32_t, 4>>& entries, bool big = false) {
+    if (b.size() < at + 6 + 12 * entries.size()) b.resize(at + 6 + 12 * entries.size());
+    Put(b, at, entries.size(), 2, big);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        for (int f = 0; f < 4; ++f)
+            Put(b, at + 2 + 12 * i + (f < 2 ? 2 * f : 4 * f - 4), entries[i][f], f < 2 ? 2 : 4,
+                big);
 }
 
 // How two JPEG streams are joined; the defaults give what a stereo camera
@@ -44,34 +57,26 @@ inline MpoFile BuildMpo(const std::vector<std::uint8_t>& view1,
         f.insert(f.end(), payload.begin(), payload.end());
     };
     if (!s.thumbnail.empty()) {
-        std::vector<std::uint8_t> app1 = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-        m.thumb = f.size() + 4 + app1.size();
-        app1.insert(app1.end(), s.thumbnail.begin(), s.thumbnail.end());
+        const std::uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+        std::vector<std::uint8_t> app1 = s.thumbnail;
+        app1.insert(app1.begin(), std::begin(exif), std::end(exif));
+        m.thumb = f.size() + 4 + sizeof exif;
         segment(0xE1, app1);
     }
     std::size_t entryAt = 0;
     if (s.mpf) {
-        std::vector<std::uint16_t> tags = {0xB000, 0xB001, 0xB002};
-        if (s.extras == 1) tags = {0xB000, 0xB001, 0xB003, 0xB004, 0xB002};
-        if (s.extras == 2) tags = {0xB000, 0xB001, 0xB002, 0xB003, 0xB004};
-        const std::size_t ifd = 8 + s.ifdGap, list = ifd + 2 + 12 * tags.size() + 4;
+        const std::size_t ifd = 8 + s.ifdGap, list = ifd + 6 + 12 * (s.extras ? 5 : 3);
+        std::vector<std::array<std::uint32_t, 4>> tags = {
+            {0xB000, 7, 4, s.big ? 0x30313030u : 0x30303130u},  // "0100"
+            {0xB001, 4, 1, 2},
+            {0xB002, 7, 32, std::uint32_t(list)}};
+        const std::array<std::uint32_t, 4> uids = {0xB003, 7, 66, std::uint32_t(list + 32)},
+                                           frames = {0xB004, 4, 1, 1};
+        if (s.extras) tags.insert(s.extras == 1 ? tags.begin() + 2 : tags.end(), {uids, frames});
         std::vector<std::uint8_t> mp(list + 32 + (s.extras ? 66 : 0), 0);
         std::memcpy(mp.data(), s.big ? "MM\0*" : "II*\0", 4);
         Put(mp, 4, ifd, 4, s.big);
-        Put(mp, ifd, tags.size(), 2, s.big);
-        for (std::size_t i = 0; i < tags.size(); ++i) {
-            const std::size_t e = ifd + 2 + 12 * i;
-            const bool undefined = tags[i] != 0xB001 && tags[i] != 0xB004;
-            const std::uint32_t count = tags[i] == 0xB000 ? 4 : tags[i] == 0xB002 ? 32 : 66;
-            Put(mp, e, tags[i], 2, s.big);
-            Put(mp, e + 2, undefined ? 7 : 4, 2, s.big);
-            Put(mp, e + 4, undefined ? count : 1, 4, s.big);
-            if (tags[i] == 0xB000) std::memcpy(&mp[e + 8], "0100", 4);
-            if (tags[i] == 0xB001) Put(mp, e + 8, 2, 4, s.big);
-            if (tags[i] == 0xB002) Put(mp, e + 8, list, 4, s.big);
-            if (tags[i] == 0xB003) Put(mp, e + 8, list + 32, 4, s.big);
-            if (tags[i] == 0xB004) Put(mp, e + 8, 1, 4, s.big);
-        }
+        PutIfd(mp, ifd, tags, s.big);
         m.mpStart = f.size() + 8;
         entryAt = m.mpStart + list;
         mp.insert(mp.begin(), {'M', 'P', 'F', 0});

@@ -3,7 +3,10 @@
 #include <turbojpeg.h>
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
+
+#include "../batch/TestMpo.h"
 
 namespace tsy::test {
 
@@ -38,36 +41,31 @@ inline std::vector<std::uint8_t> MakeJpeg(int w, int h, int seed) {
     return Compress(Pattern(w, h, seed), w, h, TJPF_RGB, TJSAMP_420);
 }
 
+// The JPEG with a segment (marker code, magic, payload) after its start.
+inline std::vector<std::uint8_t> WithSegment(const std::vector<std::uint8_t>& jpeg,
+                                             std::uint8_t code, std::string_view magic,
+                                             const std::vector<std::uint8_t>& payload) {
+    const std::size_t len = 2 + magic.size() + payload.size();
+    std::vector<std::uint8_t> f = {
+        0xFF, 0xD8, 0xFF, code, std::uint8_t(len >> 8), std::uint8_t(len)};
+    f.reserve(len + jpeg.size() + 2);  // also keeps g++ 12 from false bounds warnings
+    f.insert(f.end(), magic.begin(), magic.end());
+    f.insert(f.end(), payload.begin(), payload.end());
+    f.insert(f.end(), jpeg.begin() + 2, jpeg.end());
+    return f;
+}
+
 // The JPEG with an APP1 Exif segment in front whose IFD0 holds one entry
 // (tag, type, count, a 16-bit value), cut bytes short of its end.
 inline std::vector<std::uint8_t> WithExif(const std::vector<std::uint8_t>& jpeg, bool big,
                                           std::uint16_t tag, std::uint16_t type,
                                           std::uint32_t count, std::uint16_t value,
                                           std::size_t cut = 0) {
-    std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0};
-    if (big) tiff = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1};
-    auto put = [&](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            tiff.push_back(std::uint8_t(v >> 8 * (big ? n - 1 - i : i)));
-    };
-    put(tag, 2), put(type, 2), put(count, 4), put(value, 2), put(0, 2);
-    put(0, 4);  // no next IFD
+    std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    if (big) tiff = {'M', 'M', 0, 42, 0, 0, 0, 8};
+    PutIfd(tiff, 8, {{tag, type, count, big ? std::uint32_t(value) << 16 : value}}, big);
     tiff.resize(tiff.size() - cut);
-    const std::size_t length = 2 + 6 + tiff.size();
-    std::vector<std::uint8_t> f = {
-        0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t(length >> 8), std::uint8_t(length)};
-    for (const char c : {'E', 'x', 'i', 'f', '\0', '\0'})
-        f.push_back(std::uint8_t(c));
-    for (const std::uint8_t b : tiff)
-        f.push_back(b);
-    for (std::size_t i = 2; i < jpeg.size(); ++i)
-        f.push_back(jpeg[i]);
-    return f;
-}
-
-// A camera picture with this Exif orientation.
-inline std::vector<std::uint8_t> WithOrientation(const std::vector<std::uint8_t>& jpeg, int value) {
-    return WithExif(jpeg, false, 0x0112, 3, 1, std::uint16_t(value));
+    return WithSegment(jpeg, 0xE1, {"Exif\0\0", 6}, tiff);
 }
 
 }  // namespace tsy::test

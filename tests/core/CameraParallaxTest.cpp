@@ -62,37 +62,30 @@ Bytes MpAttributes(std::int32_t num, std::int32_t den) {
     return t;
 }
 
-struct Case {
-    const char* name;
-    Bytes exif1, exif2, mp2;
-    int width;
-    std::optional<double> offset;
-};
-
 TEST(CameraParallax, ReadsTheCameraNotes) {
-    const Case cases[] = {
+    const std::optional<double> none;
+    const std::tuple<const char*, Bytes, Bytes, Bytes, int, std::optional<double>> cases[] = {
         {"3DS note in image 1", Nintendo(-24.0f), {}, {}, 640, -24.0},
         {"3DS note, wider view", Nintendo(10.5f), {}, {}, 1280, 21.0},
         {"Fujifilm note in image 2", {}, Fuji(3, 2), {}, 1000, -15.0},
         {"Fujifilm tag in image 2's MP attributes", {}, {}, MpAttributes(-2, 1), 1000, 20.0},
-        {"no note", {}, {}, {}, 640, std::nullopt},
-        {"Fujifilm value past the note", {}, Fuji(3, 2, 400), {}, 1000, std::nullopt},
-        {"Fujifilm zero denominator", {}, Fuji(3, 0), {}, 1000, std::nullopt},
+        {"no note", {}, {}, {}, 640, none},
+        {"Fujifilm value past the note", {}, Fuji(3, 2, 400), {}, 1000, none},
+        {"Fujifilm zero denominator", {}, Fuji(3, 0), {}, 1000, none},
     };
     const Bytes jpeg1 = tsy::test::MakeJpeg(32, 24, 1), jpeg2 = tsy::test::MakeJpeg(32, 24, 2);
     auto exif = [](const Bytes& jpeg, const Bytes& tiff) {
         return tiff.empty() ? jpeg : tsy::test::WithSegment(jpeg, 0xE1, {"Exif\0\0", 6}, tiff);
     };
-    for (const Case& c : cases) {
-        const Bytes file = tsy::test::JoinAsMpo(
-            exif(jpeg1, c.exif1), c.mp2.empty()
-                                      ? exif(jpeg2, c.exif2)
-                                      : tsy::test::WithSegment(jpeg2, 0xE2, {"MPF", 4}, c.mp2));
-        EXPECT_NEAR(tsy::CameraOffsetX(file, c.width).value_or(1e9), c.offset.value_or(1e9), 1e-4)
-            << c.name;
+    for (const auto& [name, exif1, exif2, mp2, width, offset] : cases) {
+        const Bytes view2 =
+            mp2.empty() ? exif(jpeg2, exif2) : tsy::test::WithSegment(jpeg2, 0xE2, {"MPF", 4}, mp2);
+        const Bytes file = tsy::test::JoinAsMpo(exif(jpeg1, exif1), view2);
+        EXPECT_NEAR(tsy::CameraOffsetX(file, width).value_or(1e9), offset.value_or(1e9), 1e-4)
+            << name;
         // Cut anywhere, the file gives an answer or none, never a crash.
         for (std::size_t n = 0; n < file.size(); n += 7)
-            tsy::CameraOffsetX(std::span<const std::uint8_t>(file.data(), n), c.width);
+            tsy::CameraOffsetX(std::span<const std::uint8_t>(file.data(), n), width);
     }
 }
 

@@ -35,39 +35,31 @@ bool AllX255(const tsy::PictureBuffer& pic) {
 
 }  // namespace
 
+// CMYK as stored in JPEG is inverted: 255 is no ink, and half black ink
+// halves the colour (C, M, Y).
 TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
-    tsy::PictureBuffer pic;
-    std::string error;
-    for (const int samp : {TJSAMP_444, TJSAMP_422, TJSAMP_420}) {
-        const Bytes rgb = tsy::test::Pattern(333, 177, 2);  // odd sizes: partial MCUs
-        ASSERT_TRUE(
-            tsy::DecodeJpeg(tsy::test::Compress(rgb, 333, 177, TJPF_RGB, samp), pic, error));
+    const Bytes rgb = tsy::test::Pattern(333, 177, 2);  // odd sizes: partial MCUs
+    Bytes gray, grayRgb, cmyk, halfInk;
+    for (std::size_t i = 0; i < rgb.size(); i += 3) {
+        gray.push_back(rgb[i + 1]);
+        grayRgb.insert(grayRgb.end(), 3, rgb[i + 1]);
+        cmyk.insert(cmyk.end(), {rgb[i], rgb[i + 1], rgb[i + 2], 128});
+        for (int c = 0; c < 3; ++c)
+            halfInk.push_back(std::uint8_t(rgb[i + c] * 128 / 255.0 + 0.5));
+    }
+    for (const auto& [pixels, format, samp, want, tolerance] :
+         {std::tuple{&rgb, TJPF_RGB, TJSAMP_444, &rgb, 12},
+          {&rgb, TJPF_RGB, TJSAMP_422, &rgb, 12},
+          {&rgb, TJPF_RGB, TJSAMP_420, &rgb, 12},
+          {&gray, TJPF_GRAY, TJSAMP_GRAY, &grayRgb, 4},
+          {&cmyk, TJPF_CMYK, TJSAMP_444, &halfInk, 4}}) {
+        tsy::PictureBuffer pic;
+        std::string error;
+        const Bytes jpeg = tsy::test::Compress(*pixels, 333, 177, format, samp, 100);
+        ASSERT_TRUE(tsy::DecodeJpeg(jpeg, pic, error)) << error;
         EXPECT_EQ(error, "");
         ASSERT_EQ(std::pair(pic.width(), pic.height()), std::pair(333, 177));
-        EXPECT_LE(MaxError(pic, rgb), 12) << samp;
-    }
-    Bytes gray(64 * 40), grayRgb;
-    for (std::size_t i = 0; i < gray.size(); ++i) {
-        gray[i] = std::uint8_t(i % 64 * 3 + i / 64);
-        grayRgb.insert(grayRgb.end(), 3, gray[i]);
-    }
-    ASSERT_TRUE(
-        tsy::DecodeJpeg(tsy::test::Compress(gray, 64, 40, TJPF_GRAY, TJSAMP_GRAY), pic, error));
-    EXPECT_LE(MaxError(pic, grayRgb), 4);
-
-    // CMYK as stored in JPEG is inverted: 255 is no ink. Without black ink
-    // the colour is (C, M, Y) itself; half black ink halves it.
-    const Bytes rgb = tsy::test::Pattern(32, 16, 5);
-    for (const int k : {255, 128}) {
-        Bytes cmyk, want;
-        for (std::size_t i = 0; i < rgb.size(); i += 3) {
-            cmyk.insert(cmyk.end(), {rgb[i], rgb[i + 1], rgb[i + 2], std::uint8_t(k)});
-            for (int c = 0; c < 3; ++c)
-                want.push_back(std::uint8_t(rgb[i + c] * k / 255.0 + 0.5));
-        }
-        const Bytes jpeg = tsy::test::Compress(cmyk, 32, 16, TJPF_CMYK, TJSAMP_444, 100);
-        ASSERT_TRUE(tsy::DecodeJpeg(jpeg, pic, error)) << error;
-        EXPECT_LE(MaxError(pic, want), 4) << k;
+        EXPECT_LE(MaxError(pic, *want), tolerance) << format << " " << samp;
     }
 }
 

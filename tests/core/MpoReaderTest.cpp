@@ -117,10 +117,9 @@ TEST(MpoScan, FindsViewsTheIndexCannotGive) {
     }
     // Image 1 no more than a start and one segment: image 2 begins right
     // where its header walk ends, so the scan must start on that very byte.
-    Bytes f = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0};
-    const Bytes view2 = tsy::test::MakeJpeg(8, 8, 2);
-    f.insert(f.end(), view2.begin(), view2.end());
-    files.push_back({f, 8});
+    files.push_back(tsy::test::BuildMpo({0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0},
+                                        tsy::test::MakeJpeg(8, 8, 2), {.mpf = false}));
+    ASSERT_EQ(files.back().image2, 8u);
     for (std::size_t i = 0; i < files.size(); ++i) {
         Captions c;
         EXPECT_EQ(Find(files[i].file, &c), std::int64_t(files[i].image2)) << "case " << i;
@@ -128,17 +127,15 @@ TEST(MpoScan, FindsViewsTheIndexCannotGive) {
     }
 }
 
-TEST(MpoRobustness, TruncatedAtManyCutPoints) {
+// Cut anywhere, image 2 is found once its start is there; damaged anywhere,
+// what is found is a stream start inside the file.
+TEST(MpoRobustness, TruncatedOrRandomlyDamagedCopies) {
     const MpoFile m = Build({.extras = 2, .thumbnail = Thumbnail()});
     for (std::size_t cut = 0; cut <= m.file.size();
          cut += (cut < 1500 || cut + 40 > m.image2) && cut < m.image2 + 40 ? 1 : 29) {
         const std::int64_t want = cut >= m.image2 + 2 ? std::int64_t(m.image2) : 0;
         ASSERT_EQ(Find(Cut(m.file, cut)), want) << "cut at " << cut;
     }
-}
-
-TEST(MpoRobustness, RandomlyDamagedCopies) {
-    const MpoFile m = Build({.extras = 1, .thumbnail = Thumbnail()});
     std::mt19937 rng(20240611);
     int found = 0;
     for (int round = 0; round < 3000; ++round) {
@@ -157,28 +154,6 @@ TEST(MpoRobustness, RandomlyDamagedCopies) {
         found += off == std::int64_t(m.image2);
     }
     EXPECT_GT(found, 1000);
-}
-
-TEST(MpoFiles, ExtractCopiesTheTailOfAnMpoNamedFile) {
-    ScratchDir dir("-mpo");
-    const std::string out = dir.path() + "/", stereoR = dir / "StereoR.jpg";
-    const MpoFile m = Build({.big = true});
-    const std::string path = Write(dir, "pair.MPO", m.file);
-    Write(dir, "StereoR.jpg", Bytes(100000, 7));  // an old one is replaced
-    Captions c;
-    EXPECT_EQ(tsy::ExtractMpoImage2(path, out, c), stereoR);
-    EXPECT_EQ(ReadAll(stereoR), Bytes(m.file.begin() + std::ptrdiff_t(m.image2), m.file.end()));
-    EXPECT_EQ(c.seen, (std::vector<std::string>{kSearching, kExtracting}));
-    EXPECT_EQ(tsy::FindImage2Offset(path, c), std::int64_t(m.image2));
-
-    std::remove(stereoR.c_str());
-    Captions none;
-    EXPECT_EQ(
-        tsy::ExtractMpoImage2(Write(dir, "plain.jpg", tsy::test::MakeJpeg(8, 8, 1)), out, none),
-        "");
-    EXPECT_EQ(tsy::ExtractMpoImage2(dir / "missing.jpg", out, none), "");
-    EXPECT_TRUE(none.seen.empty());
-    EXPECT_FALSE(Exists(stereoR));
 }
 
 TEST(MpoKind, TheIndexDecidesBeforeTheName) {
@@ -207,19 +182,33 @@ TEST(MpoKind, TheIndexDecidesBeforeTheName) {
     }
 }
 
-// A plain JPEG named .mpo is scanned to its end, one caption per percent.
-TEST(MpoFiles, PlainTinyMissingAndLinkedFilesGiveNothing) {
+// The tail of an MPO is copied, an old copy replaced; a plain JPEG named
+// .mpo is scanned to its end, one caption per percent, and gives nothing.
+TEST(MpoFiles, ExtractCopiesImage2OfAnMpoAndNothingElse) {
     ScratchDir dir("-mpo");
     const std::string out = dir.path() + "/", stereoR = dir / "StereoR.jpg";
+    const MpoFile m = Build({.big = true});
+    const std::string path = Write(dir, "pair.MPO", m.file);
+    Write(dir, "StereoR.jpg", Bytes(100000, 7));
     Captions c;
+    EXPECT_EQ(tsy::ExtractMpoImage2(path, out, c), stereoR);
+    EXPECT_EQ(ReadAll(stereoR), Bytes(m.file.begin() + std::ptrdiff_t(m.image2), m.file.end()));
+    EXPECT_EQ(c.seen, (std::vector<std::string>{kSearching, kExtracting}));
+    EXPECT_EQ(tsy::FindImage2Offset(path, c), std::int64_t(m.image2));
+    std::remove(stereoR.c_str());
+
+    Captions none, scan;
+    EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "p.jpg", tsy::test::MakeJpeg(8, 8, 1)), out, none),
+              "");
+    EXPECT_EQ(tsy::ExtractMpoImage2(dir / "missing.jpg", out, none), "");
+    EXPECT_TRUE(none.seen.empty());
     EXPECT_EQ(
-        tsy::ExtractMpoImage2(Write(dir, "plain.mpo", tsy::test::MakeJpeg(120, 90, 4)), out, c),
-        "");
+        tsy::ExtractMpoImage2(Write(dir, "p.mpo", tsy::test::MakeJpeg(120, 90, 4)), out, scan), "");
     EXPECT_FALSE(Exists(stereoR));
-    EXPECT_EQ(c.seen.front(), kSearching);
-    const std::vector<int> pct = c.Percents();
+    EXPECT_EQ(scan.seen.front(), kSearching);
+    const std::vector<int> pct = scan.Percents();
     ASSERT_FALSE(pct.empty());
-    EXPECT_EQ(c.seen.size(), pct.size() + 1);
+    EXPECT_EQ(scan.seen.size(), pct.size() + 1);
     EXPECT_GT(pct.front(), 0);
     EXPECT_LT(pct.front(), 50);  // starts after image 1's headers
     EXPECT_EQ(pct.back(), 100);
@@ -234,7 +223,7 @@ TEST(MpoFiles, PlainTinyMissingAndLinkedFilesGiveNothing) {
     // A link planted at the output name is neither followed nor replaced.
     const std::string target = Write(dir, "victim.txt", Bytes{'k', 'e', 'e', 'p'});
     ASSERT_EQ(symlink(target.c_str(), stereoR.c_str()), 0);
-    EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "pair.mpo", Build().file), out, c), "");
+    EXPECT_EQ(tsy::ExtractMpoImage2(path, out, c), "");
     EXPECT_EQ(ReadAll(target), (Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_TRUE(std::filesystem::is_symlink(stereoR));
 }

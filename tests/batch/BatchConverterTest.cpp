@@ -305,15 +305,11 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
     ScratchDir dir("-batch");
     const Bytes good = Mpo();
     std::filesystem::create_directory(dir / "again");
-    const std::pair<std::string, const char*> files[] = {
-        {"good.mpo", ""},
-        {"cut.mpo", "damaged"},
-        {"noise.mpo", "Unsupported"},
-        {"empty.mpo", "empty"},
-        {"plain.jpg", "not an MPO"},
-        {"gone.mpo", "No such file"},
-        {"again/good.mpo", "same output"},  // the same output name in --out
-    };
+    // The last gives the same output name in --out as the first.
+    const std::string files[] = {"good.mpo",  "cut.mpo",  "noise.mpo",     "empty.mpo",
+                                 "plain.jpg", "gone.mpo", "again/good.mpo"};
+    const char* reasons[] = {"",           "damaged",      "Unsupported", "empty",
+                             "not an MPO", "No such file", "same output"};
     WriteBytes(dir / "good.mpo", good);
     WriteBytes(dir / "again/good.mpo", good);
     WriteBytes(dir / "cut.mpo", Bytes(good.begin(), good.end() - 20));
@@ -321,8 +317,8 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
     WriteBytes(dir / "empty.mpo", {});
     WriteBytes(dir / "plain.jpg", test::MakeJpeg(48, 32, 1));
     std::string line = "--jobs 1 --out out/";
-    for (const auto& f : files)
-        line += " " + f.first;
+    for (const std::string& f : files)
+        line += " " + f;
     BatchConverter c(Parse(Words(line, dir.path())));
     std::ostringstream log;
     EXPECT_FALSE(c.Run(log, true, 60));
@@ -330,8 +326,8 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
     ASSERT_EQ(c.outcomes().size(), std::size(files));
     EXPECT_TRUE(c.outcomes()[0].ok()) << c.outcomes()[0].error;
     for (std::size_t i = 1; i < std::size(files); ++i) {
-        EXPECT_NE(s.find("FAILED  " + (dir / files[i].first) + ": "), npos) << s;
-        EXPECT_NE(c.outcomes()[i].error.find(files[i].second), npos) << c.outcomes()[i].error;
+        EXPECT_NE(s.find("FAILED  " + (dir / files[i]) + ": "), npos) << s;
+        EXPECT_NE(c.outcomes()[i].error.find(reasons[i]), npos) << c.outcomes()[i].error;
     }
     EXPECT_NE(s.find("\r\033[K[--------------------] 0/7  good.mpo  estimating"), npos) << s;
     EXPECT_NE(s.find("\r\033[K[####################] 7/7"), npos) << s;
@@ -447,14 +443,14 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     for (std::size_t i = view2.size() / 2; i < view2.size() / 2 + 400; ++i)
         scrambled[i] = std::uint8_t(i * 37 % 255);
     const Bytes cut(view2.begin(), view2.end() - std::ptrdiff_t(view2.size() / 3));
-    WriteBytes(dir / "cut2.mpo", test::JoinAsMpo(view1, cut));
+    WriteBytes(dir / "cut.mpo", test::JoinAsMpo(view1, cut));
     WriteBytes(dir / "scrambled2.mpo", test::JoinAsMpo(view1, scrambled));
     WriteBytes(dir / "a.mpo", Mpo());
     WriteBytes(dir / "l.jpg", test::MakeJpeg(48, 32, 1));
     WriteBytes(dir / "r.jpg", test::MakeJpeg(40, 36, 5));
+    using Row = std::tuple<std::string, int, std::string>;
     for (const auto& [args, status, said] : {
-             std::tuple<std::string, int, std::string>{"cut2.mpo", 1,
-                                                       "second view: damaged picture"},
+             Row{"cut.mpo", 1, "second view: damaged picture"},
              {"scrambled2.mpo", 1, "second view: damaged picture"},
              {"--sbs a.mpo", 0, "warning " + (dir / "a.mpo") + ": the file holds two views"},
              {"--dx 48 a.mpo", 1, "--dx 48 is not smaller than the width of the picture (48"},
@@ -478,10 +474,9 @@ TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
     ScratchDir dir("-batch");
     WriteBytes(dir / "a.mpo",
                test::JoinAsMpo(test::MakeJpeg(300, 200, 1), test::MakeJpeg(300, 200, 5)));
+    const std::string smallFiles = "trap '' XFSZ; ulimit -f 1; exec ";
     for (const std::string format : {"jpg", "png", "bmp"}) {
-        EXPECT_EQ(
-            RunProgram(dir, "--format " + format + " a.mpo", "trap '' XFSZ; ulimit -f 1; exec "),
-            1);
+        EXPECT_EQ(RunProgram(dir, "--format " + format + " a.mpo", smallFiles), 1);
         const std::string said = "cannot write " + (dir / "a_3D-RC.") + format + ": File too large";
         EXPECT_NE(Text(dir / "e").find(said), npos) << Text(dir / "e");
         EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "e", "o"}));
@@ -490,11 +485,9 @@ TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
 
 TEST(BatchJobs, DefaultIsOnePerCoreWithinTheAvailableMemory) {
     constexpr std::uint64_t G = 1ull << 30;
-    for (const auto& [cores, available, perJob, jobs] : {std::tuple{2, 16 * G, G, 2},
-                                                         {8, 3 * G, G, 3},
-                                                         {8, G / 2, G, 1},
-                                                         {4, 0ull, G, 4},
-                                                         {4, G, 0ull, 4}})
+    const std::tuple<int, std::uint64_t, std::uint64_t, int> cases[] = {
+        {2, 16 * G, G, 2}, {8, 3 * G, G, 3}, {8, G / 2, G, 1}, {4, 0, G, 4}, {4, G, 0, 4}};
+    for (const auto& [cores, available, perJob, jobs] : cases)
         EXPECT_EQ(DefaultJobs(cores, available, perJob), jobs)
             << cores << " " << available << " " << perJob;
 }

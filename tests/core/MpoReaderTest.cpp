@@ -204,7 +204,7 @@ TEST(MpoFiles, ExtractCopiesImage2OfAnMpoAndNothingElse) {
     EXPECT_TRUE(none.seen.empty());
     EXPECT_EQ(
         tsy::ExtractMpoImage2(Write(dir, "p.mpo", tsy::test::MakeJpeg(120, 90, 4)), out, scan), "");
-    EXPECT_FALSE(Exists(stereoR));
+    EXPECT_FALSE(std::filesystem::exists(stereoR));
     EXPECT_EQ(scan.seen.front(), kSearching);
     const std::vector<int> pct = scan.Percents();
     ASSERT_FALSE(pct.empty());

@@ -187,7 +187,7 @@ TEST(BatchNames, AsTheWindowProposesThemBesideOrInTheOutputFolder) {
           {"x", "/p.d/scan", "/p.d/scan_3D-RC.jpg"},
           {"x", "/p/.hidden", "/p/.hidden_3D-RC.jpg"},
           {"--out /o/ --glasses green-magenta --format bmp x", "/p/I.MPO", "/o/I_3D-GM.bmp"},
-          {"--glasses amber-blue --method dubois x", "/p/I.MPO", "/p/I_3D-AB.jpg"}})
+          {"--glasses amber-blue --method dubois --format png x", "/p/I.MPO", "/p/I_3D-AB.png"}})
         EXPECT_EQ(BatchConverter(Parse(Words(line))).OutputPathFor(input), output);
 }
 
@@ -280,8 +280,9 @@ TEST(BatchRun, OneOrTwoJobsWriteWhatEachFileGivesAlone) {
 }
 
 // An output already there fails its file, unless --overwrite replaces it or
-// --skip-existing counts it as done.
-TEST(BatchRun, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
+// --skip-existing counts it as done. An output that is an input of the run
+// (the --right file, or a hard link to the file itself) is never replaced.
+TEST(BatchRun, NeverReplacesAnInputOfTheRunNorAnOutputUnlessTold) {
     ScratchDir dir("-batch");
     WriteBytes(dir / "a.mpo", Mpo());
     WriteBytes(dir / "b.mpo", Mpo(2));
@@ -298,6 +299,17 @@ TEST(BatchRun, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
         EXPECT_EQ(NamesIn(dir.path()),
                   (std::set<std::string>{"a.mpo", "b.mpo", "a_3D-RC.jpg", "b_3D-RC.jpg"}));
     }
+    WriteBytes(dir / "left.jpg", test::MakeJpeg(48, 32, 1));
+    WriteBytes(dir / "left_3D-RC.jpg", test::MakeJpeg(48, 32, 5));
+    WriteBytes(dir / "c.mpo", Mpo(3));
+    std::filesystem::create_hard_link(dir / "c.mpo", dir / "c_3D-RC.jpg");
+    const Bytes right = ReadAll(dir / "left_3D-RC.jpg"), mpo = ReadAll(dir / "c.mpo");
+    for (const std::string flags : {"", "--overwrite "})
+        for (const std::string args : {"--right left_3D-RC.jpg left.jpg", "c.mpo"})
+            EXPECT_NE(Convert(dir, flags + args, false).find("is an input of this run"), npos)
+                << flags << args;
+    EXPECT_EQ(ReadAll(dir / "left_3D-RC.jpg"), right);
+    EXPECT_EQ(ReadAll(dir / "c.mpo"), mpo);
 }
 
 // On a terminal, a bar redrawn in place and a line per failure only.
@@ -363,24 +375,6 @@ TEST(BatchAlign, PrintsOneLinePerAlignedFile) {
     EXPECT_NEAR(s, 1.02, 0.001);
     EXPECT_NEAR(x, -0.08 * 480, 2);
     EXPECT_GE(n, 24);
-}
-
-// The output name of one file is another input of the run: a hard link to
-// it, or the --right file. Never replaced, with or without --overwrite.
-TEST(BatchRun, NeverReplacesAnInputOfTheRun) {
-    ScratchDir dir("-batch");
-    WriteBytes(dir / "left.jpg", test::MakeJpeg(48, 32, 1));
-    WriteBytes(dir / "left_3D-RC.jpg", test::MakeJpeg(48, 32, 5));
-    WriteBytes(dir / "a.mpo", Mpo());
-    std::filesystem::create_hard_link(dir / "a.mpo", dir / "a_3D-RC.jpg");
-    const Bytes right = ReadAll(dir / "left_3D-RC.jpg"), mpo = ReadAll(dir / "a.mpo");
-    for (const std::string flags : {"", "--overwrite "})
-        for (const std::string args : {"--right left_3D-RC.jpg left.jpg", "a.mpo"}) {
-            EXPECT_EQ(RunProgram(dir, flags + args), 1) << args;
-            EXPECT_NE(Text(dir / "e").find("is an input of this run"), npos) << Text(dir / "e");
-            EXPECT_EQ(ReadAll(dir / "left_3D-RC.jpg"), right);
-            EXPECT_EQ(ReadAll(dir / "a.mpo"), mpo);
-        }
 }
 
 // Killed in the middle of a run, the folder holds the inputs and whole

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <random>
 
 #include "../batch/TestMpo.h"
@@ -207,13 +208,12 @@ TEST(MpoFiles, ExtractCopiesImage2OfAnMpoAndNothingElse) {
     EXPECT_FALSE(std::filesystem::exists(stereoR));
     EXPECT_EQ(scan.seen.front(), kSearching);
     const std::vector<int> pct = scan.Percents();
-    ASSERT_FALSE(pct.empty());
-    EXPECT_EQ(scan.seen.size(), pct.size() + 1);
-    EXPECT_GT(pct.front(), 0);
-    EXPECT_LT(pct.front(), 50);  // starts after image 1's headers
-    EXPECT_EQ(pct.back(), 100);
-    for (std::size_t i = 1; i < pct.size(); ++i)
-        EXPECT_EQ(pct[i], pct[i - 1] + 1);
+    ASSERT_EQ(scan.seen.size(), pct.size() + 1);
+    // One caption a percent to 100, from a start after image 1's headers.
+    ASSERT_TRUE(pct.size() > 51 && pct.size() <= 100) << pct.size();
+    std::vector<int> want(pct.size());
+    std::iota(want.begin(), want.end(), 101 - int(pct.size()));
+    EXPECT_EQ(pct, want);
     for (const Bytes& b : {Bytes{}, Bytes{0xFF, 0xD8, 0xFF}}) {
         EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "tiny.mpo", b), out, c), "");
         EXPECT_EQ(tsy::FindImage2Offset(dir / "tiny.mpo", c), 0);

@@ -11,10 +11,10 @@
 #include <QtTest>
 
 #include "WindowFixture.h"
-#include "window/CaptionButtons.h"
 #include "batch/BatchConverter.h"
 #include "input/BmpReader.h"
 #include "tests/batch/TestMpo.h"
+#include "window/CaptionButtons.h"
 
 using namespace tsy;
 using namespace tsy::test;

@@ -14,26 +14,20 @@ class FakeDialogs : public Dialogs {
 public:
     struct Message {
         MessageIcon icon;
-        QString title;
         QString text;
     };
     QList<Message> messages;
     int beeps = 0;
     // Answers for the input box, taken in order; empty means Cancel.
     QStringList inputAnswers;
-    struct InputCall {
-        QString prompt, title, proposal;
-        QPoint topLeft;
-    };
-    QList<InputCall> inputCalls;
+    QStringList proposals;  // what each input box offered
 
-    void MessageBox(QWidget*, MessageIcon icon, const QString& title,
-                    const QString& text) override {
-        messages.append({icon, title, text});
+    void MessageBox(QWidget*, MessageIcon icon, const QString&, const QString& text) override {
+        messages.append({icon, text});
     }
-    QString InputBox(QWidget*, const QString& prompt, const QString& title, const QString& proposal,
-                     QPoint topLeft) override {
-        inputCalls.append({prompt, title, proposal, topLeft});
+    QString InputBox(QWidget*, const QString&, const QString&, const QString& proposal,
+                     QPoint) override {
+        proposals << proposal;
         return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }
     // Answers for file dialogs, taken in order; empty means Cancel.
@@ -76,12 +70,10 @@ public:
 
 class FakeProcesses : public ProcessRunner {
 public:
-    QList<QStringList> runs;  // program followed by its arguments
     std::function<void(const QString&, const QStringList&)> onRun;
     QStringList printed;  // what the program "prints", line by line
     void ShellWait(const QString& program, const QStringList& arguments,
                    const LineSink& onLine) override {
-        runs.append(QStringList{program} + arguments);
         if (onRun) onRun(program, arguments);
         if (onLine)
             for (const QString& line : printed)

@@ -1,15 +1,28 @@
 #pragma once
 
-#include <QImage>
+#include <QButtonGroup>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 #include <cstring>
-#include <memory>
 
 #include "FakePlatform.h"
+#include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/PictureView.h"
 
 namespace tsy::test {
+
+// Where the window keeps its settings in the store.
+inline const QString kKey = QStringLiteral("Brannoc-Software/Tessaly/");
+
+inline void Click(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton);
+}
 
 // A started main window on fake platform services, and ways to give it
 // pictures without files.
@@ -18,6 +31,7 @@ struct Window {
     // Fakes throughout, or the real process runner where a test runs programs.
     Platform platform;
     FrmMain w{platform};
+    const MainWindowLayout& c{w.controls()};
     QSignalSpy blends{&w, &FrmMain::blendFinished};
 
     explicit Window(ProcessRunner* processes = nullptr)
@@ -37,6 +51,12 @@ struct Window {
         blends.clear();
     }
 
+    // Opens a file as image 1 or 2 through the file dialog.
+    void Open(const QString& path, int image = 1) {
+        fp.dialogs.fileAnswers << path;
+        Click(image == 1 ? c.cOpen1 : c.cOpen2);
+    }
+
     static PictureBuffer Put(const QImage& image) {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
         PictureBuffer buffer;
@@ -53,9 +73,17 @@ struct Window {
         const QString t = w.windowTitle();
         const QString sep = QStringLiteral("  -  ");
         return t.startsWith(w.baseCaption() + sep) ? t.mid(w.baseCaption().size() + sep.size())
-                                                 : QString();
+                                                   : QString();
     }
 };
+
+// A buffer as an image; compares equal to an RGB32 image of the same pixels.
+inline QImage Picture(const PictureBuffer& b) {
+    QImage image(b.width(), b.height(), QImage::Format_RGB32);
+    for (int y = 0; y < b.height(); ++y)
+        std::memcpy(image.scanLine(y), b.row(y), b.stride());
+    return image;
+}
 
 inline QImage Uniform(int w, int h, QColor c) {
     QImage img(w, h, QImage::Format_RGB32);
@@ -74,6 +102,20 @@ inline QImage Columns(int w, int h) {
 
 inline int ColumnOf(QColor c) {
     return c.red() + 256 * c.green();
+}
+
+inline QByteArray Encoded(const QImage& image, const char* format, int quality = 95) {
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    image.save(&buf, format, quality);
+    return bytes;
+}
+
+inline QString WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write");
+    return path;
 }
 
 }  // namespace tsy::test

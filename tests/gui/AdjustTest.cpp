@@ -1,11 +1,6 @@
 #include "WindowFixture.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
-namespace {
-
-void Focus(QWidget* w) {
+static void Focus(QWidget* w) {
     w->setFocus();
     QTRY_VERIFY(w->hasFocus());
 }
@@ -24,8 +19,6 @@ struct Adjusting : Window {
         QTest::keyClick(box, key);
     }
 };
-
-}  // namespace
 
 class AdjustTest : public QObject {
     Q_OBJECT
@@ -111,8 +104,7 @@ private slots:
     }
 
     void barsEchoAndRebuildOncePerStepOrDrag() {
-        Window t;
-        t.Feed(Uniform(200, 100, Qt::gray), Uniform(200, 100, Qt::gray));
+        Window t(Uniform(200, 100, Qt::gray), Uniform(200, 100, Qt::gray));
         const MainWindowLayout& c = t.c;
         using S = QAbstractSlider;
         const struct {
@@ -145,8 +137,7 @@ private slots:
     }
 
     void resetRebuildsOnceAndKeepsContrast() {
-        Window t;
-        t.Feed(Uniform(100, 80, Qt::gray), Uniform(100, 80, Qt::gray));
+        Window t(Uniform(100, 80, Qt::gray), Uniform(100, 80, Qt::gray));
         const MainWindowLayout& c = t.c;
         t.w.SetSuppressUpdates(true);
         for (auto [bar, value] : {std::pair{c.HSB, 20}, {c.HS, 12}, {c.VS, -3}, {c.HSC, 7}})

@@ -4,13 +4,8 @@
 #include "TestStereoScene.h"
 #include "WindowFixture.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
-namespace {
-
 // A scene pair put in place as a load does; returns image 2 as loaded.
-QImage FeedScene(Window& t, const StereoPairSetup& setup) {
+static QImage FeedScene(Window& t, const StereoPairSetup& setup) {
     PictureBuffer image1, image2;
     StereoScene(setup).Render(image1, image2);
     t.Feed(Picture(image1), Picture(image2));
@@ -18,7 +13,7 @@ QImage FeedScene(Window& t, const StereoPairSetup& setup) {
 }
 
 // Whether the status shows the vertical offset and roll found, near enough.
-bool Shows(const QString& status, double vertical, double roll) {
+static bool Shows(const QString& status, double vertical, double roll) {
     static const QRegularExpression form(QStringLiteral(
         "^Aligned: vertical (-?[0-9.]+) px, roll (-?[0-9.]+)\u00B0, scale [0-9.]+, residual "
         "[0-9.]+ px$"));
@@ -26,8 +21,6 @@ bool Shows(const QString& status, double vertical, double roll) {
     return m.hasMatch() && std::abs(m.captured(1).toDouble() - vertical) < 0.15 &&
            std::abs(m.captured(2).toDouble() - roll) < 0.02;
 }
-
-}  // namespace
 
 class AlignTest : public QObject {
     Q_OBJECT
@@ -53,8 +46,7 @@ private slots:
     }
 
     void aFlatPairFailsAndStaysAsItWas() {
-        Window t;
-        t.Feed(Uniform(200, 150, Qt::gray), Uniform(200, 150, Qt::darkGray));
+        Window t(Uniform(200, 150, Qt::gray), Uniform(200, 150, Qt::darkGray));
         Click(t.c.CkAlign);
         QCOMPARE(t.Status(), QStringLiteral("Could not align: only 0 matching points"));
         QCOMPARE(Picture(t.w.image2()), Uniform(200, 150, Qt::darkGray));

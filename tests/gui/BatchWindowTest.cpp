@@ -8,14 +8,9 @@
 #include "input/BmpReader.h"
 #include "tests/batch/TestMpo.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
-namespace {
-
 // Busy enough that a column or row off, a channel from the wrong view or a
 // rounding difference shows.
-std::vector<std::uint8_t> Photo(int w, int h, int seed) {
+static std::vector<std::uint8_t> Photo(int w, int h, int seed) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -25,8 +20,6 @@ std::vector<std::uint8_t> Photo(int w, int h, int seed) {
     const QByteArray bytes = Encoded(img, "JPG", 90);
     return {bytes.begin(), bytes.end()};
 }
-
-}  // namespace
 
 class BatchWindowTest : public QObject {
     Q_OBJECT

@@ -1,15 +1,11 @@
 #include "WindowFixture.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
 class BlendTest : public QObject {
     Q_OBJECT
 
 private slots:
     void optionsSelectTheMethodAndLeaveTheWindowReady() {
-        Window t;
-        t.Feed(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
+        Window t(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
         QCOMPARE(Window::At(t.w.anaglyph(), 3, 3), QColor(200, 60, 90));  // full colour at start
         const struct {
             int glass, color;
@@ -35,8 +31,7 @@ private slots:
     // Amber/blue takes red and green from image 1, blue from image 2; it has no
     // optimized form, so choosing it there moves to Dubois in one rebuild.
     void amberBlueOffersNoOptimizedForm() {
-        Window t;
-        t.Feed(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
+        Window t(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
         Click(t.c.OpColor[3]);
         t.blends.clear();
         Click(t.c.OpGlass[2]);
@@ -51,8 +46,7 @@ private slots:
     }
 
     void controlsGiveBrightnessAndOffsetsWithTheirSigns() {
-        Window t;
-        t.Feed(Columns(40, 30), Columns(40, 30));
+        Window t(Columns(40, 30), Columns(40, 30));
         // HS = 4 moves image 2 by +2 and image 1 by -2 columns: the result's
         // red (image 1) shows column x - 2, its green/blue (image 2) column x + 2.
         t.c.HS->setValue(4);
@@ -69,8 +63,7 @@ private slots:
     }
 
     void missingOrSmallerImageTwoIsBlack() {
-        Window t;
-        t.Feed(Uniform(10, 10, QColor(200, 100, 50)));
+        Window t(Uniform(10, 10, QColor(200, 100, 50)));
         QCOMPARE(Window::At(t.w.anaglyph(), 4, 4), QColor(200, 0, 0));
         t.c.HSB->setValue(40);
         QCOMPARE(Window::At(t.w.anaglyph(), 4, 4), QColor(240, 40, 40));
@@ -96,8 +89,7 @@ private slots:
     }
 
     void suppressedOrFailedRebuildLeavesTheWindowUsable() {
-        Window t;
-        t.Feed(Uniform(8, 8, Qt::red), Uniform(8, 8, Qt::blue));
+        Window t(Uniform(8, 8, Qt::red), Uniform(8, 8, Qt::blue));
         t.w.SetCap(QString());
         t.w.SetSuppressUpdates(true);
         t.c.OpColor[1]->setChecked(true);

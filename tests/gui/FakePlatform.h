@@ -10,17 +10,17 @@
 namespace tsy::test {
 
 // Platform services that answer without a person and remember what was asked.
-class FakeDialogs : public Dialogs {
-public:
+// Dialog answers are taken in order; an empty or missing one means Cancel.
+struct FakeDialogs : Dialogs {
     struct Message {
         MessageIcon icon;
         QString text;
     };
     QList<Message> messages;
     int beeps = 0;
-    // Answers for the input box, taken in order; empty means Cancel.
-    QStringList inputAnswers;
+    QStringList inputAnswers, fileAnswers;
     QStringList proposals;  // what each input box offered
+    QList<FileDialogRequest> fileRequests;
 
     void MessageBox(QWidget*, MessageIcon icon, const QString&, const QString& text) override {
         messages.append({icon, text});
@@ -30,10 +30,6 @@ public:
         proposals << proposal;
         return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }
-    // Answers for file dialogs, taken in order; empty means Cancel.
-    QStringList fileAnswers;
-    QList<FileDialogRequest> fileRequests;
-
     QString FileDialog(QWidget*, const FileDialogRequest& request) override {
         fileRequests.append(request);
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
@@ -41,8 +37,7 @@ public:
     void Beep() override { ++beeps; }
 };
 
-class MemorySettings : public SettingsStore {
-public:
+struct MemorySettings : SettingsStore {
     QMap<QString, QString> values;  // "app/section/key" -> text
     int writes = 0;
     QString Read(const QString& app, const QString& section, const QString& key,
@@ -56,39 +51,37 @@ public:
     }
 };
 
-class FakeClock : public Clock {
-public:
+struct FakeClock : Clock {
     double now = 12 * 3600.0;
     double SecondsSinceMidnight() override { return now; }
 };
 
-class FakeScreen : public ScreenInfo {
-public:
+struct FakeScreen : ScreenInfo {
     int depth = 24;
     int Depth() override { return depth; }
 };
 
-class FakeProcesses : public ProcessRunner {
-public:
-    std::function<void(const QString&, const QStringList&)> onRun;
-    QStringList printed;  // what the program "prints", line by line
-    void ShellWait(const QString& program, const QStringList& arguments,
-                   const LineSink& onLine) override {
-        if (onRun) onRun(program, arguments);
-        if (onLine)
-            for (const QString& line : printed)
-                onLine(line);
+// Runs nothing; hands the caller the lines the program would print.
+struct FakeProcesses : ProcessRunner {
+    std::function<void()> onRun;
+    QStringList printed;
+    void ShellWait(const QString&, const QStringList&, const LineSink& onLine) override {
+        if (onRun) onRun();
+        for (const QString& line : printed)
+            if (onLine) onLine(line);
     }
 };
 
-// All fakes together, handed to a window as its Platform.
+// All fakes together as a Platform; a test that runs programs gives the real runner.
 struct FakePlatform {
     FakeDialogs dialogs;
     MemorySettings settings;
     FakeClock clock;
     FakeScreen screen;
     FakeProcesses processes;
-    Platform platform{dialogs, settings, clock, screen, processes};
+    Platform platform;
+    explicit FakePlatform(ProcessRunner* runner = nullptr)
+        : platform{dialogs, settings, clock, screen, runner ? *runner : processes} {}
 };
 
 }  // namespace tsy::test

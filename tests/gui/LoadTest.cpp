@@ -6,14 +6,9 @@
 #include "platform/PictureLoader.h"
 #include "window/CommandLine.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
-namespace {
-
 // A drag of files (or, with none, of text) that enters the view and is let
 // go there, as the window system delivers it.
-void Drop(PictureView* view, const QStringList& paths = {}) {
+static void Drop(PictureView* view, const QStringList& paths = {}) {
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& p : paths)
@@ -27,12 +22,10 @@ void Drop(PictureView* view, const QStringList& paths = {}) {
 }
 
 // JPEG is lossy: near enough.
-bool Near(QColor a, QColor b) {
+static bool Near(QColor a, QColor b) {
     return std::abs(a.red() - b.red()) < 8 && std::abs(a.green() - b.green()) < 8 &&
            std::abs(a.blue() - b.blue()) < 8;
 }
-
-}  // namespace
 
 class LoadTest : public QObject {
     Q_OBJECT

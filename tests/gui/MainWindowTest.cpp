@@ -1,13 +1,9 @@
 #include "WindowFixture.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
-namespace {
 const QString kBase = QStringLiteral("Brannoc Tessaly  v1.34");
 
 // Busy controls other than Open Image 1, and the number boxes, all follow `on`.
-void ExpectWorking(const FrmMain& w, bool on) {
+static void ExpectWorking(const FrmMain& w, bool on) {
     for (QWidget* c : w.controls().busyControls())
         if (c != w.controls().cOpen1 || on)
             QVERIFY2(c->isEnabled() == on, qPrintable(c->objectName()));
@@ -16,14 +12,13 @@ void ExpectWorking(const FrmMain& w, bool on) {
 }
 
 // A group's buttons in the order Tab visits them: the selected one first.
-QList<QWidget*> Run(const auto& group, bool back) {
+static QList<QWidget*> Run(const auto& group, bool back) {
     QList<QWidget*> buttons(group.begin(), group.end());
     if (back) std::reverse(buttons.begin(), buttons.end());
     std::stable_partition(buttons.begin(), buttons.end(),
                           [](QWidget* b) { return static_cast<QAbstractButton*>(b)->isChecked(); });
     return buttons;
 }
-}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT

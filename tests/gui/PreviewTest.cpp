@@ -1,12 +1,7 @@
 #include "WindowFixture.h"
 #include "window/FrmPreView.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
-namespace {
-
-FrmPreView* Open(Window& t) {
+static FrmPreView* Open(Window& t) {
     Click(t.c.PicView2);
     FrmPreView* p = t.w.preview();
     if (p) (void)QTest::qWaitForWindowExposed(p);
@@ -14,12 +9,10 @@ FrmPreView* Open(Window& t) {
 }
 
 // A red/cyan pair of that size, previewed: white where the picture is.
-FrmPreView* Preview(Window& t, int width, int height) {
+static FrmPreView* Preview(Window& t, int width, int height) {
     t.Feed(Uniform(width, height, QColor(250, 0, 0)), Uniform(width, height, QColor(0, 250, 250)));
     return Open(t);
 }
-
-}  // namespace
 
 class PreviewTest : public QObject {
     Q_OBJECT
@@ -57,8 +50,7 @@ private slots:
     }
 
     void anyKeyOrButtonOrTheMainWindowCloses() {
-        Window t;
-        t.Feed(Uniform(40, 30, Qt::red), Uniform(40, 30, Qt::cyan));
+        Window t(Uniform(40, 30, Qt::red), Uniform(40, 30, Qt::cyan));
         for (int way = 0; way < 4; ++way) {
             QPointer<FrmPreView> p = Open(t);
             if (way == 0) QTest::keyClick(p, Qt::Key_Shift);

@@ -3,23 +3,16 @@
 #include "WindowFixture.h"
 #include "output/JpegWriter.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
 class SaveTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
     QString temp_;
-    QStringList statuses_;
 
-    // A result of known pixels named after image 1; every status is recorded.
-    void Prepare(Window& t) {
-        t.Feed(Columns(321, 123), Uniform(321, 123, QColor(10, 120, 230)),
-               dir_.filePath("IMG_0042.JPG"));
-        statuses_.clear();
-        QObject::connect(&t.w, &QWidget::windowTitleChanged,
-                         [this, &t] { statuses_ << t.Status(); });
+    // A result of known pixels named after image 1.
+    Window Saving(ProcessRunner* processes = nullptr) {
+        return Window(Columns(321, 123), Uniform(321, 123, QColor(10, 120, 230)),
+                      dir_.filePath("IMG_0042.JPG"), processes);
     }
     // Saves as `name`, answering the quality box, if it asks, with `quality`.
     QString Save(Window& t, const QString& name, const QString& quality = {}) {
@@ -31,10 +24,6 @@ class SaveTest : public QObject {
     static QString Stored(Window& t, const char* key) {
         return t.fp.settings.values.value(kKey + key, QStringLiteral("none"));
     }
-    void RemoveScriptFiles() {
-        for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})
-            QFile::remove(temp_ + f);
-    }
 
 private slots:
     void initTestCase() {
@@ -45,27 +34,31 @@ private slots:
         qputenv("TEMP", temp_.toLocal8Bit());
     }
 
-    void cancelIsAbortedWithoutBeep() {
-        Window t;
-        Prepare(t);
+    void cancelAbortsAndTheLastSaveIsProposedNextTime() {
+        Window t = Saving();
         Click(t.c.cSave);
         QCOMPARE(t.Status(), QStringLiteral("Aborted!"));
-        QCOMPARE(t.fp.dialogs.beeps, 0);
+        QVERIFY(t.fp.dialogs.beeps == 0 && t.c.cSave->isEnabled());
         QCOMPARE(Stored(t, "SaveFormat"), QStringLiteral("none"));
-        QVERIFY(t.c.cSave->isEnabled());
-        const FileDialogRequest& r = t.fp.dialogs.fileRequests.value(0);
-        QVERIFY(r.save);
-        QCOMPARE(r.selectedFilter, 1);  // PNG, the stored default
-        QCOMPARE(QString::fromStdString(r.initialDir), dir_.path() + "/");
-        QCOMPARE(QString::fromStdString(r.initialName), QStringLiteral("IMG_0042_3D-RC"));
-        QCOMPARE(QString::fromStdString(r.defaultSuffix), QStringLiteral("png"));
+        Save(t, "first.jpg", "70");
+        Click(t.c.OpGlass[1]);
+        Save(t, "second.jpg");
+        QCOMPARE(t.fp.dialogs.proposals, QStringList({"95", "70"}));
+        // Named after image 1 and the glasses, in image 1's folder; PNG first.
+        const QList<FileDialogRequest>& r = t.fp.dialogs.fileRequests;
+        QCOMPARE(QString::fromStdString(r[0].initialDir), dir_.path() + "/");
+        for (int i : {0, 2}) {
+            QCOMPARE(r[i].selectedFilter, i ? 0 : 1);
+            QCOMPARE(QString::fromStdString(r[i].initialName),
+                     i ? "IMG_0042_3D-GM" : "IMG_0042_3D-RC");
+            QCOMPARE(QString::fromStdString(r[i].defaultSuffix), i ? "jpg" : "png");
+        }
     }
 
     void bmpHoldsTheResultPixels() {
-        Window t;
-        Prepare(t);
+        Window t = Saving();
         const QString path = Save(t, "out.BMP");
-        QCOMPARE(statuses_.mid(statuses_.size() - 2),
+        QCOMPARE(t.statuses.mid(t.statuses.size() - 2),
                  QStringList({"Saving BMP Image ...", "Image successfully saved!"}));
         QCOMPARE(Stored(t, "SaveFormat"), QStringLiteral(".bmp"));
         QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), Picture(t.w.anaglyph()));
@@ -88,8 +81,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(int, quality);
         QFETCH(QString, stored);
-        Window t;
-        Prepare(t);
+        Window t = Saving();
         const QString path =
             Save(t, QStringLiteral("q %1.jpg").arg(QTest::currentDataTag()), entry);
         QCOMPARE(t.fp.dialogs.proposals, QStringList("95"));
@@ -110,22 +102,8 @@ private slots:
         QVERIFY(a.readAll() == b.readAll());
     }
 
-    void lastFormatAndQualityAreProposedNextTime() {
-        Window t;
-        Prepare(t);
-        Save(t, "first.jpg", "70");
-        Click(t.c.OpGlass[1]);
-        Save(t, "second.jpg");
-        QCOMPARE(t.fp.dialogs.proposals, QStringList({"95", "70"}));
-        const FileDialogRequest& r = t.fp.dialogs.fileRequests.value(1);
-        QCOMPARE(QString::fromStdString(r.initialName), QStringLiteral("IMG_0042_3D-GM"));
-        QCOMPARE(QString::fromStdString(r.defaultSuffix), QStringLiteral("jpg"));
-        QCOMPARE(r.selectedFilter, 0);
-    }
-
     void namesThisProgramCannotWriteAreReported() {
-        Window t;
-        Prepare(t);
+        Window t = Saving();
         t.fp.settings.values[kKey + "SaveFormat"] = ".bmp";
         for (const char* name : {"x.jpeg", "x.gif", "noextension"}) {
             QVERIFY(!QFile::exists(Save(t, name)));
@@ -136,28 +114,25 @@ private slots:
     }
 
     void aStaleFileIsNotASuccess() {
-        Window t;  // fake processes: the optimiser never runs
-        Prepare(t);
+        Window t = Saving();  // fake processes: the optimiser never runs
         t.fp.processes.printed = {"7%", "not a number%", "40%", "100%"};
-        bool ran = false;
-        t.fp.processes.onRun = [&](const QString&, const QStringList&) {
-            ran = !t.c.cSave->isEnabled();
-        };
+        bool ranBusy = false;
+        t.fp.processes.onRun = [&] { ranBusy = !t.c.cSave->isEnabled(); };
         const QString path = WriteFile(dir_.filePath("stale.png"), "an older picture");
         Save(t, "stale.png");
-        RemoveScriptFiles();
-        QVERIFY(ran);
+        for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})
+            QFile::remove(temp_ + f);
+        QVERIFY(ranBusy);
         QCOMPARE(t.Status(), QStringLiteral("Image NOT saved!"));
         QCOMPARE(t.fp.dialogs.beeps, 1);
         QCOMPARE(QFileInfo(path).size(), qint64(16));
         const QString compressing = QStringLiteral("Compressing PNG Image, please wait ... ");
-        QVERIFY(statuses_.contains(compressing + "40%"));
-        QVERIFY(!statuses_.contains(compressing + "not a number%"));
+        QVERIFY(t.statuses.contains(compressing + "40%"));
+        QVERIFY(!t.statuses.contains(compressing + "not a number%"));
     }
 
     void failedJpegWriteShowsTheWriterText() {
-        Window t;
-        Prepare(t);
+        Window t = Saving();
         Save(t, "missing folder/out.jpg", "90");
         QCOMPARE(t.fp.dialogs.messages.value(0).text,
                  QStringLiteral("Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000"));
@@ -166,19 +141,16 @@ private slots:
     }
 
     void pngThroughTheRealOptimiserAndScript() {
-        Window t(&QtPlatform().processes);
-        Prepare(t);
+        Window t = Saving(&QtPlatform().processes);
         const QString path = Save(t, "pair 'one' $HOME.png");
         // The optimiser's percentages follow the plain caption, rising to 100.
         const QString compressing = QStringLiteral("Compressing PNG Image, please wait ...");
-        const qsizetype first = statuses_.indexOf(compressing);
+        const qsizetype first = t.statuses.indexOf(compressing);
         QVERIFY(first > 0);
-        QCOMPARE(statuses_[first - 1], QStringLiteral("Saving Temporary Image ..."));
-        QCOMPARE(statuses_.last(), QStringLiteral("Image successfully saved!"));
-        const QStringList shown = statuses_.mid(first + 1, statuses_.size() - first - 2);
-        QVERIFY(!shown.isEmpty());
+        QCOMPARE(t.statuses[first - 1], QStringLiteral("Saving Temporary Image ..."));
+        QCOMPARE(t.statuses.last(), QStringLiteral("Image successfully saved!"));
         int last = -1;
-        for (const QString& s : shown) {
+        for (const QString& s : t.statuses.mid(first + 1, t.statuses.size() - first - 2)) {
             QVERIFY2(s.startsWith(compressing + " ") && s.endsWith('%'), qPrintable(s));
             const int percent = s.mid(compressing.size() + 1).chopped(1).toInt();
             QVERIFY(percent > last);

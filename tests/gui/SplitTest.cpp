@@ -1,8 +1,5 @@
 #include "WindowFixture.h"
 
-using namespace tsy;
-using namespace tsy::test;
-
 class SplitTest : public QObject {
     Q_OBJECT
 
@@ -20,8 +17,7 @@ private slots:
     void sideBySideSplitsAtTheMiddleColumn() {
         QFETCH(int, width);
         QFETCH(bool, stretch);
-        Window t;
-        t.Feed(Columns(width, 96), Uniform(50, 50, Qt::blue));
+        Window t(Columns(width, 96), Uniform(50, 50, Qt::blue));
         Click(t.c.CkSBS);
         QVERIFY(t.c.CkSBS->isChecked() && t.c.CkStretch->isEnabled());
         QCOMPARE(t.blends.size(), 1);
@@ -39,9 +35,8 @@ private slots:
     }
 
     void turningItOffRestoresThePictureExactly() {
-        Window t;
         const QImage sbs = Columns(300, 40);
-        t.Feed(sbs, Uniform(300, 40, Qt::green));
+        Window t(sbs, Uniform(300, 40, Qt::green));
         Click(t.c.CkSBS);
         Click(t.c.CkSBS);
         QVERIFY(!t.c.CkSBS->isChecked() && !t.c.CkStretch->isEnabled());
@@ -52,8 +47,7 @@ private slots:
     }
 
     void swapNegatesOffsetsWithOneRebuild() {
-        Window t;
-        t.Feed(Uniform(100, 60, Qt::red), Uniform(100, 60, Qt::cyan));
+        Window t(Uniform(100, 60, Qt::red), Uniform(100, 60, Qt::cyan));
         t.w.SetSuppressUpdates(true);
         t.c.HS->setValue(12);
         t.c.VS->setValue(-3);
@@ -69,8 +63,7 @@ private slots:
     }
 
     void sideBySideWhileSwappedSplitsWhatImageOneHolds() {
-        Window t;
-        t.Feed(Uniform(80, 20, Qt::red), Columns(80, 20));
+        Window t(Uniform(80, 20, Qt::red), Columns(80, 20));
         Click(t.c.CkSwap);
         Click(t.c.CkSBS);
         // Split at the loaded image 1's width (80), stretched.
@@ -79,9 +72,8 @@ private slots:
     }
 
     void offWhileSwappedThenUntickSwapsOnceMore() {
-        Window t;
         const QImage sbs = Columns(64, 16);
-        t.Feed(sbs);
+        Window t(sbs);
         Click(t.c.CkSBS);
         Click(t.c.CkSwap);
         Click(t.c.CkSBS);

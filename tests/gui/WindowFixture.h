@@ -28,18 +28,22 @@ inline void Click(QWidget* w) {
 // pictures without files.
 struct Window {
     FakePlatform fp;
-    // Fakes throughout, or the real process runner where a test runs programs.
-    Platform platform;
-    FrmMain w{platform};
+    FrmMain w{fp.platform};
     const MainWindowLayout& c{w.controls()};
     QSignalSpy blends{&w, &FrmMain::blendFinished};
+    QStringList statuses;  // every status shown, in order
 
-    explicit Window(ProcessRunner* processes = nullptr)
-        : platform{fp.dialogs, fp.settings, fp.clock, fp.screen,
-                   processes ? *processes : fp.processes} {
+    // Fakes throughout, or the real process runner where a test runs programs.
+    explicit Window(ProcessRunner* processes = nullptr) : fp(processes) {
+        QObject::connect(&w, &QWidget::windowTitleChanged, [this] { statuses << Status(); });
         const bool started = w.Form_Load();
         Q_ASSERT(started);
         (void)started;
+    }
+    explicit Window(const QImage& left, const QImage& right = {}, const QString& image1Path = {},
+                    ProcessRunner* processes = nullptr)
+        : Window(processes) {
+        Feed(left, right, image1Path);
     }
 
     // Puts a pair in place as a load does, then rebuilds once.
@@ -119,3 +123,7 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 }  // namespace tsy::test
+
+// Each window test program is one file working in these namespaces.
+using namespace tsy;
+using namespace tsy::test;

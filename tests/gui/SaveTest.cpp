@@ -64,42 +64,33 @@ private slots:
         QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), Picture(t.w.anaglyph()));
     }
 
-    void jpegQualityEntries_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("quality");  // 0: aborted
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("above 100") << "150" << 100 << "100";
-        QTest::newRow("number then letters") << "85abc" << 85 << "85";
-        QTest::newRow("half to even") << "72.5" << 72 << "72.5";
-        QTest::newRow("zero") << "0" << 0 << "none";
-        QTest::newRow("negative") << "-5" << 0 << "none";
-        QTest::newRow("letters") << "abc" << 0 << "none";
-        QTest::newRow("cancel") << "" << 0 << "none";
-    }
-
     void jpegQualityEntries() {
-        QFETCH(QString, entry);
-        QFETCH(int, quality);
-        QFETCH(QString, stored);
-        Window t = Saving();
-        const QString path =
-            Save(t, QStringLiteral("q %1.jpg").arg(QTest::currentDataTag()), entry);
-        QCOMPARE(t.fp.dialogs.proposals, QStringList("95"));
-        QCOMPARE(Stored(t, "SaveFormat"), QStringLiteral(".jpg"));
-        QCOMPARE(Stored(t, "JPG.Quality"), stored);
-        QCOMPARE(t.fp.dialogs.beeps, quality ? 0 : 1);
-        if (quality == 0) {
-            QCOMPARE(t.Status(), QStringLiteral("Aborted!"));
-            QVERIFY(!QFile::exists(path));
-            return;
+        const struct {
+            const char *entry, *stored;
+            int quality;  // 0: aborted
+        } cases[] = {{"150", "100", 100},  {"85abc", "85", 85},
+                     {"72.5", "72.5", 72},  // half to even
+                     {"0", "none", 0},     {"-5", "none", 0},
+                     {"abc", "none", 0},   {"", "none", 0}};  // cancel
+        for (const auto& k : cases) {
+            Window t = Saving();
+            const QString path = Save(t, QStringLiteral("q%1.jpg").arg(k.entry), k.entry);
+            QCOMPARE(t.fp.dialogs.proposals, QStringList("95"));
+            QCOMPARE(Stored(t, "SaveFormat"), QStringLiteral(".jpg"));
+            QCOMPARE(Stored(t, "JPG.Quality"), QString::fromLatin1(k.stored));
+            QCOMPARE(t.fp.dialogs.beeps, k.quality ? 0 : 1);
+            QCOMPARE(t.Status(), QString(k.quality ? "Image successfully saved!" : "Aborted!"));
+            if (k.quality == 0) {
+                QVERIFY(!QFile::exists(path));
+                continue;
+            }
+            // The same encoder at the expected quality gives the same bytes.
+            const QString expected = dir_.filePath("expected.jpg");
+            QCOMPARE(SaveJpeg(t.w.anaglyph(), expected.toStdString(), k.quality), 0);
+            QFile a(path), b(expected);
+            QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            QVERIFY(a.readAll() == b.readAll());
         }
-        QCOMPARE(t.Status(), QStringLiteral("Image successfully saved!"));
-        // The same encoder at the expected quality gives the same bytes.
-        const QString expected = dir_.filePath("expected.jpg");
-        QCOMPARE(SaveJpeg(t.w.anaglyph(), expected.toStdString(), quality), 0);
-        QFile a(path), b(expected);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY(a.readAll() == b.readAll());
     }
 
     void namesThisProgramCannotWriteAreReported() {

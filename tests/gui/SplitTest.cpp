@@ -4,34 +4,28 @@ class SplitTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void sideBySideSplitsAtTheMiddleColumn_data() {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("stretch");
-        for (int width : {2560, 2561})
-            for (bool stretch : {true, false})
-                QTest::addRow("%d %s", width, stretch ? "stretched" : "halves") << width << stretch;
-    }
-
     // Image 2 starts at the source's middle column; an odd middle column goes to
     // both halves. Stretching repeats each column.
     void sideBySideSplitsAtTheMiddleColumn() {
-        QFETCH(int, width);
-        QFETCH(bool, stretch);
-        Window t(Columns(width, 96), Uniform(50, 50, Qt::blue));
-        Click(t.c.CkSBS);
-        QVERIFY(t.c.CkSBS->isChecked() && t.c.CkStretch->isEnabled());
-        QCOMPARE(t.blends.size(), 1);
-        t.c.CkStretch->setChecked(stretch);  // the hidden switch, as code may set it
-        QCOMPARE(t.blends.size(), stretch ? 1 : 2);
-        const int out = stretch ? width : (width + 1) / 2;
-        for (const PictureBuffer* b : {&t.w.image1(), &t.w.image2(), &t.w.anaglyph()})
-            QVERIFY(b->width() == out && b->height() == 96);
-        for (int x : {0, 1, 2, 640, 1001, out - 2, out - 1}) {
-            const int from = stretch ? x / 2 : x;
-            QCOMPARE(ColumnOf(Window::At(t.w.image1(), x, 5)), from);
-            QCOMPARE(ColumnOf(Window::At(t.w.image2(), x, 5)), width / 2 + from);
-        }
-        if (stretch) QCOMPARE(t.c.lDi->text(), QStringLiteral("%1 x 96  =  0.2 mp").arg(width));
+        for (int width : {2560, 2561})
+            for (bool stretch : {true, false}) {
+                Window t(Columns(width, 96), Uniform(50, 50, Qt::blue));
+                Click(t.c.CkSBS);
+                QVERIFY(t.c.CkSBS->isChecked() && t.c.CkStretch->isEnabled());
+                QCOMPARE(t.blends.size(), 1);
+                t.c.CkStretch->setChecked(stretch);  // the hidden switch, as code may set it
+                QCOMPARE(t.blends.size(), stretch ? 1 : 2);
+                const int out = stretch ? width : (width + 1) / 2;
+                for (const PictureBuffer* b : {&t.w.image1(), &t.w.image2(), &t.w.anaglyph()})
+                    QVERIFY(b->width() == out && b->height() == 96);
+                for (int x : {0, 1, 2, 640, 1001, out - 2, out - 1}) {
+                    const int from = stretch ? x / 2 : x;
+                    QCOMPARE(ColumnOf(Window::At(t.w.image1(), x, 5)), from);
+                    QCOMPARE(ColumnOf(Window::At(t.w.image2(), x, 5)), width / 2 + from);
+                }
+                if (stretch)
+                    QCOMPARE(t.c.lDi->text(), QStringLiteral("%1 x 96  =  0.2 mp").arg(width));
+            }
     }
 
     void turningItOffRestoresThePictureExactly() {

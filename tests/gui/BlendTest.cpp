@@ -26,12 +26,8 @@ private slots:
         t.blends.clear();
         Click(t.c.OpColor[2]);
         QCOMPARE(t.blends.size(), 0);
-    }
-
-    // Amber/blue takes red and green from image 1, blue from image 2; it has no
-    // optimized form, so choosing it there moves to Dubois in one rebuild.
-    void amberBlueOffersNoOptimizedForm() {
-        Window t(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
+        // Amber/blue takes red and green from image 1, blue from image 2; it has no
+        // optimized form, so choosing it there moves to Dubois in one rebuild.
         Click(t.c.OpColor[3]);
         t.blends.clear();
         Click(t.c.OpGlass[2]);

@@ -74,11 +74,6 @@ private slots:
         Click(t.c.PicView2);
         QTRY_VERIFY(!p->isMinimized());
         QVERIFY(p->isVisible() && t.w.preview() == p);
-        const auto windows = QApplication::topLevelWidgets();
-        QCOMPARE(std::count_if(
-                     windows.begin(), windows.end(),
-                     [](QWidget* w) { return qobject_cast<FrmPreView*>(w) && w->isVisible(); }),
-                 1);
         QCOMPARE(p->windowState() & Qt::WindowMaximized, Qt::WindowMaximized);
         p->showNormal();
         QTRY_COMPARE(p->size(), normal.size());

@@ -1,4 +1,3 @@
-#include <QRegularExpression>
 #include <cmath>
 
 #include "TestStereoScene.h"

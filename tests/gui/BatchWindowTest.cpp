@@ -1,7 +1,6 @@
 // The batch program and the window must make the same pixels from the same
 // files and settings: the window is driven through its controls, the batch
 // converter writes a BMP with the values those controls show.
-#include <QTemporaryDir>
 
 #include "WindowFixture.h"
 #include "batch/BatchConverter.h"

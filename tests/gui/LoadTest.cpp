@@ -1,6 +1,5 @@
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTemporaryDir>
 
 #include "WindowFixture.h"
 #include "platform/PictureLoader.h"

@@ -1,4 +1,3 @@
-#include <QTemporaryDir>
 
 #include "WindowFixture.h"
 #include "output/JpegWriter.h"

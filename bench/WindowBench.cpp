@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "AnaglyphScene.h"
-#include "FakePlatform.h"
+#include "WindowFixture.h"
 #include "TestMpo.h"
 #include "window/FrmMain.h"
 #include "render/BlendPipeline.h"

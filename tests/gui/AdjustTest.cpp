@@ -130,5 +130,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(AdjustTest)
+TSY_GUI_TEST(AdjustTest)
 #include "AdjustTest.moc"

@@ -76,5 +76,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(AlignTest)
+TSY_GUI_TEST(AlignTest)
 #include "AlignTest.moc"

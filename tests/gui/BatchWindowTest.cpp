@@ -92,5 +92,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(BatchWindowTest)
+TSY_GUI_TEST(BatchWindowTest)
 #include "BatchWindowTest.moc"

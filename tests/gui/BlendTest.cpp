@@ -110,5 +110,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(BlendTest)
+TSY_GUI_TEST(BlendTest)
 #include "BlendTest.moc"

@@ -228,5 +228,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(LoadTest)
+TSY_GUI_TEST(LoadTest)
 #include "LoadTest.moc"

@@ -169,5 +169,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+TSY_GUI_TEST(MainWindowTest)
 #include "MainWindowTest.moc"

@@ -68,5 +68,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PreviewTest)
+TSY_GUI_TEST(PreviewTest)
 #include "PreviewTest.moc"

@@ -149,5 +149,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SaveTest)
+TSY_GUI_TEST(SaveTest)
 #include "SaveTest.moc"

@@ -75,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SplitTest)
+TSY_GUI_TEST(SplitTest)
 #include "SplitTest.moc"

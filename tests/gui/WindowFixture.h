@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QFile>
 #include <QLabel>
@@ -8,9 +9,10 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "input/FileDialogRequest.h"
 #include "platform/Platform.h"
@@ -19,6 +21,13 @@
 #include "window/PictureView.h"
 
 namespace tsy::test {
+
+// The window test classes share one program (test_gui, GuiTestMain.cpp);
+// TSY_GUI_TEST takes the place of QTEST_MAIN.
+bool RegisterGuiTest(const char* name, std::function<std::unique_ptr<QObject>()> make);
+#define TSY_GUI_TEST(Class)                                                                 \
+    static const bool kRegistered##Class = tsy::test::RegisterGuiTest(                      \
+        #Class, [] { return std::unique_ptr<QObject>(std::make_unique<Class>()); });
 
 // Platform services that answer without a person and remember what was asked.
 // Dialog answers are taken in order; an empty or missing one means Cancel.

@@ -57,22 +57,9 @@ private slots:
         const QImage loaded = FeedScene(t, {400, 300, -5, 0.5, 1});
         Click(t.c.CkAlign);
         Click(t.c.CkSwap);
-        // Image 1 is image 2 as loaded, not as aligned; the other way round the
-        // shift is the opposite one.
+        // Image 1 is image 2 as loaded, not as aligned; the shift is the opposite one.
         QCOMPARE(Picture(t.w.image1()), loaded);
         QVERIFY2(Shows(t.Status(), 5, -0.5), qPrintable(t.Status()));
-    }
-
-    void theSettingIsRemembered() {
-        for (const char* stored : {"1", "0"}) {
-            FakePlatform fp;
-            fp.settings.values[kKey + "AutoAlign"] = QString::fromLatin1(stored);
-            FrmMain w(fp.platform);
-            QVERIFY(w.Form_Load());
-            QCOMPARE(w.controls().CkAlign->isChecked(), *stored == '1');
-            QCOMPARE(fp.settings.writes, 0);
-            w.close();
-        }
     }
 };
 

@@ -70,15 +70,14 @@ private slots:
             FrmMain w(fp.platform);
             QCOMPARE(w.Form_Load(), starts);
             QCOMPARE(w.isVisible(), starts);
+            QCOMPARE(fp.dialogs.messages.size(), starts ? 0 : 1);
             if (starts) {
-                QVERIFY(fp.dialogs.messages.isEmpty());
                 ExpectWorking(w, false);  // only Open Image 1 until a picture is there
                 QVERIFY(w.isEnabled() && w.controls().cOpen1->isEnabled());
             } else {
-                QCOMPARE(fp.dialogs.messages.size(), 1);
-                QCOMPARE(fp.dialogs.messages[0].icon, MessageIcon::Critical);
-                QVERIFY(
-                    fp.dialogs.messages[0].text.contains(QStringLiteral(" %1 bits").arg(depth)));
+                const FakeDialogs::Message& m = fp.dialogs.messages[0];
+                QVERIFY(m.icon == MessageIcon::Critical &&
+                        m.text.contains(QString(" %1 bits").arg(depth)));
             }
             w.close();
             QCOMPARE(fp.settings.writes, starts ? 2 : 0);  // a refused start stores nothing
@@ -86,23 +85,25 @@ private slots:
     }
 
     // Closing stores the normal position, whatever the state.
-    void storedPositionIsAppliedOrFallsBackAndClosingStoresIt() {
+    void storedSettingsAreAppliedAndClosingStoresThePosition() {
         const struct {
-            const char *top, *left;
+            const char *top, *left, *align;
             QPoint expected;
             Qt::WindowState state;
-        } cases[] = {{"120", "300", {300, 120}, Qt::WindowNoState},
-                     {"-5000", "9000", {9000, -5000}, Qt::WindowMaximized},
-                     {"abc", "", {16, 16}, Qt::WindowMinimized},
-                     {" 12.5 ", "13.5", {14, 12}, Qt::WindowNoState},  // half to even
-                     {"1e999", "nan", {16, 16}, Qt::WindowNoState}};
+        } cases[] = {{"120", "300", "1", {300, 120}, Qt::WindowNoState},
+                     {"-5000", "9000", "0", {9000, -5000}, Qt::WindowMaximized},
+                     {"abc", "", "1", {16, 16}, Qt::WindowMinimized},
+                     {" 12.5 ", "13.5", "0", {14, 12}, Qt::WindowNoState},  // half to even
+                     {"1e999", "nan", "0", {16, 16}, Qt::WindowNoState}};
         for (const auto& p : cases) {
             FakePlatform fp;
-            fp.settings.values[kKey + "WinTop"] = p.top;
-            fp.settings.values[kKey + "WinLeft"] = p.left;
+            fp.settings.values = {{kKey + "WinTop", p.top},
+                                  {kKey + "WinLeft", p.left},
+                                  {kKey + "AutoAlign", p.align}};
             FrmMain w(fp.platform);
             QVERIFY(w.Form_Load());
             QCOMPARE(w.pos(), p.expected);
+            QCOMPARE(w.controls().CkAlign->isChecked(), *p.align == '1');
             QCOMPARE(fp.settings.writes, 0);
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             w.move(70, 50);

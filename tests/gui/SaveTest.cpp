@@ -26,8 +26,7 @@ class SaveTest : public QObject {
 
 private slots:
     void initTestCase() {
-        // A temporary directory whose path has blanks and a quote in it.
-        temp_ = dir_.filePath("temp dir 'x'");
+        temp_ = dir_.filePath("temp dir 'x'");  // blanks and a quote in the path
         QVERIFY(QDir().mkpath(temp_));
         QFile::setPermissions(temp_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("TEMP", temp_.toLocal8Bit());

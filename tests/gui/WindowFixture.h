@@ -1,14 +1,9 @@
 #pragma once
 
 #include <QBuffer>
-#include <QButtonGroup>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <functional>
@@ -25,8 +20,8 @@ namespace tsy::test {
 // The window test classes share one program (test_gui, GuiTestMain.cpp);
 // TSY_GUI_TEST takes the place of QTEST_MAIN.
 bool RegisterGuiTest(const char* name, std::function<std::unique_ptr<QObject>()> make);
-#define TSY_GUI_TEST(Class)                                                                 \
-    static const bool kRegistered##Class = tsy::test::RegisterGuiTest(                      \
+#define TSY_GUI_TEST(Class)                                            \
+    static const bool kRegistered##Class = tsy::test::RegisterGuiTest( \
         #Class, [] { return std::unique_ptr<QObject>(std::make_unique<Class>()); });
 
 // Platform services that answer without a person and remember what was asked.
@@ -120,7 +115,6 @@ struct Window {
     QSignalSpy blends{&w, &FrmMain::blendFinished};
     QStringList statuses;  // every status shown, in order
 
-    // Fakes throughout, or the real process runner where a test runs programs.
     explicit Window(ProcessRunner* processes = nullptr) : fp(processes) {
         QObject::connect(&w, &QWidget::windowTitleChanged, [this] { statuses << Status(); });
         if (!w.Form_Load()) qFatal("the window did not start");
@@ -140,7 +134,6 @@ struct Window {
         blends.clear();
     }
 
-    // Opens a file as image 1 or 2 through the file dialog.
     void Open(const QString& path, int image = 1) {
         fp.dialogs.fileAnswers << path;
         Click(image == 1 ? c.cOpen1 : c.cOpen2);
@@ -155,14 +148,11 @@ struct Window {
         return buffer;
     }
 
-    // The result pixel as red, green, blue.
     static QColor At(const PictureBuffer& b, int x, int y) { return QColor(QRgb(b.pixel(x, y))); }
 
     QString Status() const {
-        const QString t = w.windowTitle();
-        const QString sep = QStringLiteral("  -  ");
-        return t.startsWith(w.baseCaption() + sep) ? t.mid(w.baseCaption().size() + sep.size())
-                                                   : QString();
+        const QString head = w.baseCaption() + QStringLiteral("  -  "), t = w.windowTitle();
+        return t.startsWith(head) ? t.mid(head.size()) : QString();
     }
 };
 
@@ -209,6 +199,5 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes) {
 
 }  // namespace tsy::test
 
-// Each window test program is one file working in these namespaces.
 using namespace tsy;
 using namespace tsy::test;

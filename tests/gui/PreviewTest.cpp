@@ -8,20 +8,14 @@ static FrmPreView* Open(Window& t) {
     return p;
 }
 
-// A red/cyan pair of that size, previewed: white where the picture is.
-static FrmPreView* Preview(Window& t, int width, int height) {
-    t.Feed(Uniform(width, height, QColor(250, 0, 0)), Uniform(width, height, QColor(0, 250, 250)));
-    return Open(t);
-}
-
 class PreviewTest : public QObject {
     Q_OBJECT
 
 private slots:
     // Wide pictures are fitted the same way in the thumbnails.
     void opensMaximisedAndRedrawsFittedAfterAResize() {
-        Window t;
-        FrmPreView* p = Preview(t, 100, 400);
+        Window t(Uniform(100, 400, QColor(250, 0, 0)), Uniform(100, 400, QColor(0, 250, 250)));
+        FrmPreView* p = Open(t);  // white where the picture is
         QVERIFY(p && (p->windowState() & Qt::WindowMaximized));
         QCOMPARE(p->Pic->geometry(), p->rect());
         p->setWindowState(Qt::WindowNoState);
@@ -50,8 +44,8 @@ private slots:
     }
 
     void anotherClickRestoresTheSamePreviewToHalfTheScreen() {
-        Window t;
-        FrmPreView* p = Preview(t, 4000, 1000);
+        Window t(Uniform(4000, 1000, Qt::red), Uniform(4000, 1000, Qt::cyan));
+        FrmPreView* p = Open(t);
         const QSize half = p->screen()->availableGeometry().size() / 2;
         const QRect normal = p->normalGeometry();
         QCOMPARE(normal.width(), half.width());  // a wide picture fills the width

@@ -141,10 +141,8 @@ struct Window {
 
     static PictureBuffer Put(const QImage& image) {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-        PictureBuffer buffer;
-        std::uint8_t* p = buffer.assign(rgb.width(), rgb.height());
-        for (int y = 0; y < rgb.height(); ++y)
-            std::memcpy(p + y * buffer.stride(), rgb.constScanLine(y), buffer.stride());
+        PictureBuffer buffer;  // rows without padding in both
+        std::memcpy(buffer.assign(rgb.width(), rgb.height()), rgb.constBits(), rgb.sizeInBytes());
         return buffer;
     }
 
@@ -158,10 +156,7 @@ struct Window {
 
 // A buffer as an image; compares equal to an RGB32 image of the same pixels.
 inline QImage Picture(const PictureBuffer& b) {
-    QImage image(b.width(), b.height(), QImage::Format_RGB32);
-    for (int y = 0; y < b.height(); ++y)
-        std::memcpy(image.scanLine(y), b.row(y), b.stride());
-    return image;
+    return QImage(b.bits(), b.width(), b.height(), int(b.stride()), QImage::Format_RGB32).copy();
 }
 
 inline QImage Uniform(int w, int h, QColor c) {

@@ -48,8 +48,7 @@ private slots:
             t.Type(t.c.tBr, k.typed);
             const QString shown = QString::fromLatin1(k.shown);
             QCOMPARE(t.c.HSB->value(), int(shown.toDouble()));
-            QCOMPARE(t.c.tBr->text(), shown);
-            QCOMPARE(t.blends.size(), k.rebuilds);
+            QVERIFY(t.c.tBr->text() == shown && t.blends.size() == k.rebuilds);
             QVERIFY(t.c.tBr->hasFocus() && t.c.tBr->selectedText() == shown);
         }
     }

@@ -106,8 +106,7 @@ inline void Click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton);
 }
 
-// A started main window on fake platform services, and ways to give it
-// pictures without files.
+// A started main window on fake platform services, fed pictures without files.
 struct Window {
     FakePlatform fp;
     FrmMain w{fp.platform};

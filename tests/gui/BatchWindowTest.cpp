@@ -1,6 +1,5 @@
-// The batch program and the window must make the same pixels from the same
-// files and settings: the window is driven through its controls, the batch
-// converter writes a BMP with the values those controls show.
+// The batch and the window make the same pixels from the same files and settings: the window
+// driven through its controls, the batch converter writing a BMP with the values they show.
 
 #include "WindowFixture.h"
 #include "batch/BatchConverter.h"

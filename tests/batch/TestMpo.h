@@ -7,15 +7,16 @@
 
 namespace tsy::test {
 
-inline void Put(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v, int n,
-                bool big = false) {
+using Bytes = std::vector<std::uint8_t>;
+
+inline void Put(Bytes& b, std::size_t at, std::uint64_t v, int n, bool big = false) {
     for (int i = 0; i < n; ++i)
         b[at + std::size_t(i)] = std::uint8_t(v >> 8 * (big ? n - 1 - i : i));
 }
 
 // A TIFF IFD at `at` in b (grown to fit) of entries (tag, type, count,
 // value), then a zero next-IFD link.
-inline void PutIfd(std::vector<std::uint8_t>& b, std::size_t at,
+inline void PutIfd(Bytes& b, std::size_t at,
                    const std::vector<std::array<std::uint32_t, 4>>& entries, bool big = false) {
     if (b.size() < at + 6 + 12 * entries.size()) b.resize(at + 6 + 12 * entries.size());
     Put(b, at, entries.size(), 2, big);
@@ -34,31 +35,29 @@ struct MpoParts {
     std::uint32_t ifdGap = 0;  // index IFD at 8 + ifdGap
     int extras = 0;            // ImageUIDList and TotalFrames: 1 before MPEntry, 2 after
     bool mpf = true;
-    std::vector<std::uint8_t> thumbnail = {};  // in an EXIF APP1 before the index
-    std::size_t pad = 0;                       // COM bytes in image 1's header
-    std::vector<std::uint8_t> gap = {};        // bytes between the two images
-    std::int64_t size1 = -1, offset2 = -1;     // -1: the true values
-    std::uint32_t type2 = 0x020002;            // image 2's MP type: a disparity view
+    Bytes thumbnail = {};                   // in an EXIF APP1 before the index
+    std::size_t pad = 0;                    // COM bytes in image 1's header
+    Bytes gap = {};                         // bytes between the two images
+    std::int64_t size1 = -1, offset2 = -1;  // -1: the true values
+    std::uint32_t type2 = 0x020002;         // image 2's MP type: a disparity view
 };
 
 struct MpoFile {
-    std::vector<std::uint8_t> file;
+    Bytes file;
     std::size_t image2 = 0, size1 = 0, mpStart = 0, thumb = 0;  // offsets in file
 };
 
-inline MpoFile BuildMpo(const std::vector<std::uint8_t>& view1,
-                        const std::vector<std::uint8_t>& view2, const MpoParts& s = {}) {
+inline MpoFile BuildMpo(const Bytes& view1, const Bytes& view2, const MpoParts& s = {}) {
     MpoFile m;
-    std::vector<std::uint8_t>& f = m.file;
-    f = {0xFF, 0xD8};
-    auto segment = [&f](std::uint8_t code, const std::vector<std::uint8_t>& payload) {
+    Bytes& f = m.file = {0xFF, 0xD8};
+    auto segment = [&f](std::uint8_t code, const Bytes& payload) {
         const std::size_t len = payload.size() + 2;
         f.insert(f.end(), {0xFF, code, std::uint8_t(len >> 8), std::uint8_t(len)});
         f.insert(f.end(), payload.begin(), payload.end());
     };
     if (!s.thumbnail.empty()) {
         const std::uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-        std::vector<std::uint8_t> app1 = s.thumbnail;
+        Bytes app1 = s.thumbnail;
         app1.insert(app1.begin(), std::begin(exif), std::end(exif));
         m.thumb = f.size() + 4 + sizeof exif;
         segment(0xE1, app1);
@@ -73,7 +72,7 @@ inline MpoFile BuildMpo(const std::vector<std::uint8_t>& view1,
         const std::array<std::uint32_t, 4> uids = {0xB003, 7, 66, std::uint32_t(list + 32)},
                                            frames = {0xB004, 4, 1, 1};
         if (s.extras) tags.insert(s.extras == 1 ? tags.begin() + 2 : tags.end(), {uids, frames});
-        std::vector<std::uint8_t> mp(list + 32 + (s.extras ? 66 : 0), 0);
+        Bytes mp(list + 32 + (s.extras ? 66 : 0), 0);
         std::memcpy(mp.data(), s.big ? "MM\0*" : "II*\0", 4);
         Put(mp, 4, ifd, 4, s.big);
         PutIfd(mp, ifd, tags, s.big);
@@ -84,7 +83,7 @@ inline MpoFile BuildMpo(const std::vector<std::uint8_t>& view1,
     }
     for (std::size_t left = s.pad; left > 0;) {
         const std::size_t n = left < 65533 ? left : 65533;
-        segment(0xFE, std::vector<std::uint8_t>(n, 'c'));
+        segment(0xFE, Bytes(n, 'c'));
         left -= n;
     }
     f.insert(f.end(), view1.begin() + 2, view1.end());  // view 1 without its SOI
@@ -103,9 +102,7 @@ inline MpoFile BuildMpo(const std::vector<std::uint8_t>& view1,
     return m;
 }
 
-inline std::vector<std::uint8_t> JoinAsMpo(const std::vector<std::uint8_t>& view1,
-                                           const std::vector<std::uint8_t>& view2,
-                                           bool withIndex = true) {
+inline Bytes JoinAsMpo(const Bytes& view1, const Bytes& view2, bool withIndex = true) {
     return BuildMpo(view1, view2, {.mpf = withIndex}).file;
 }
 

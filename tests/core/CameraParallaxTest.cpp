@@ -8,7 +8,7 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using tsy::test::Bytes;
 using tsy::test::Put;
 using tsy::test::PutIfd;
 
@@ -36,39 +36,31 @@ Bytes Nintendo(float parallax) {
     });
 }
 
-Bytes FujiTag(std::uint32_t ifdAt, std::int32_t num, std::int32_t den, std::uint32_t dataAt) {
-    Bytes n;
-    PutIfd(n, ifdAt, {{0xB211, 10, 1, dataAt}});
-    n.resize(std::max<std::size_t>(n.size(), dataAt + 8));
-    Put(n, dataAt, std::uint32_t(num), 4);
-    Put(n, dataAt + 4, std::uint32_t(den), 4);
-    return n;
+// The header, then an IFD whose one entry is the parallax rational at dataAt.
+Bytes FujiTag(Bytes head, std::int32_t num, std::int32_t den, std::uint32_t dataAt) {
+    PutIfd(head, head.size(), {{0xB211, 10, 1, dataAt}});
+    head.resize(std::max<std::size_t>(head.size(), dataAt + 8));
+    Put(head, dataAt, std::uint32_t(num), 4);
+    Put(head, dataAt + 4, std::uint32_t(den), 4);
+    return head;
 }
 
 Bytes Fuji(std::int32_t num, std::int32_t den, std::uint32_t dataAt = 30) {
     return ExifWithNote([&](std::uint32_t) {
-        Bytes n = FujiTag(12, num, den, dataAt);
-        std::memcpy(n.data(), "FUJIFILM", 8);
-        Put(n, 8, 12, 4);
+        Bytes n = FujiTag({'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 12, 0, 0, 0}, num, den, dataAt);
         if (dataAt > 100) n.resize(40);  // the value lies past the note's end
         return n;
     });
 }
 
-Bytes MpAttributes(std::int32_t num, std::int32_t den) {
-    Bytes t = FujiTag(8, num, den, 26);
-    std::memcpy(t.data(), "II*\0", 4);
-    Put(t, 4, 8, 4);
-    return t;
-}
-
 TEST(CameraParallax, ReadsTheCameraNotes) {
     const std::optional<double> none;
+    const Bytes mpTag = FujiTag({'I', 'I', '*', 0, 8, 0, 0, 0}, -2, 1, 26);
     const std::tuple<const char*, Bytes, Bytes, Bytes, int, std::optional<double>> cases[] = {
         {"3DS note in image 1", Nintendo(-24.0f), {}, {}, 640, -24.0},
         {"3DS note, wider view", Nintendo(10.5f), {}, {}, 1280, 21.0},
         {"Fujifilm note in image 2", {}, Fuji(3, 2), {}, 1000, -15.0},
-        {"Fujifilm tag in image 2's MP attributes", {}, {}, MpAttributes(-2, 1), 1000, 20.0},
+        {"Fujifilm tag in image 2's MP attributes", {}, {}, mpTag, 1000, 20.0},
         {"no note", {}, {}, {}, 640, none},
         {"Fujifilm value past the note", {}, Fuji(3, 2, 400), {}, 1000, none},
         {"Fujifilm zero denominator", {}, Fuji(3, 0), {}, 1000, none},

@@ -11,8 +11,8 @@
 namespace tsy::test {
 
 // RGB pixels of a smooth pattern that JPEG keeps close to the original.
-inline std::vector<std::uint8_t> Pattern(int w, int h, int seed) {
-    std::vector<std::uint8_t> rgb(std::size_t(w) * h * 3);
+inline Bytes Pattern(int w, int h, int seed) {
+    Bytes rgb(std::size_t(w) * h * 3);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             std::uint8_t* p = &rgb[(std::size_t(y) * w + x) * 3];
@@ -24,12 +24,11 @@ inline std::vector<std::uint8_t> Pattern(int w, int h, int seed) {
 }
 
 // Compresses pixels of the given TurboJPEG format (3 or 4 bytes, or gray).
-inline std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& px, int w, int h,
-                                          int format, int subsamp, int quality = 95) {
+inline Bytes Compress(const Bytes& px, int w, int h, int format, int subsamp, int quality = 95) {
     tjhandle tj = tjInitCompress();
     unsigned char* buf = nullptr;
     unsigned long size = 0;
-    std::vector<std::uint8_t> out;
+    Bytes out;
     if (tjCompress2(tj, px.data(), w, 0, h, format, &buf, &size, subsamp, quality, 0) == 0)
         out.assign(buf, buf + size);
     tjFree(buf);
@@ -37,17 +36,15 @@ inline std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& px, i
     return out;
 }
 
-inline std::vector<std::uint8_t> MakeJpeg(int w, int h, int seed) {
+inline Bytes MakeJpeg(int w, int h, int seed) {
     return Compress(Pattern(w, h, seed), w, h, TJPF_RGB, TJSAMP_420);
 }
 
 // The JPEG with a segment (marker code, magic, payload) after its start.
-inline std::vector<std::uint8_t> WithSegment(const std::vector<std::uint8_t>& jpeg,
-                                             std::uint8_t code, std::string_view magic,
-                                             const std::vector<std::uint8_t>& payload) {
+inline Bytes WithSegment(const Bytes& jpeg, std::uint8_t code, std::string_view magic,
+                         const Bytes& payload) {
     const std::size_t len = 2 + magic.size() + payload.size();
-    std::vector<std::uint8_t> f = {
-        0xFF, 0xD8, 0xFF, code, std::uint8_t(len >> 8), std::uint8_t(len)};
+    Bytes f = {0xFF, 0xD8, 0xFF, code, std::uint8_t(len >> 8), std::uint8_t(len)};
     f.reserve(len + jpeg.size() + 2);  // also keeps g++ 12 from false bounds warnings
     f.insert(f.end(), magic.begin(), magic.end());
     f.insert(f.end(), payload.begin(), payload.end());
@@ -57,12 +54,9 @@ inline std::vector<std::uint8_t> WithSegment(const std::vector<std::uint8_t>& jp
 
 // The JPEG with an APP1 Exif segment in front whose IFD0 holds one entry
 // (tag, type, count, a 16-bit value), cut bytes short of its end.
-inline std::vector<std::uint8_t> WithExif(const std::vector<std::uint8_t>& jpeg, bool big,
-                                          std::uint16_t tag, std::uint16_t type,
-                                          std::uint32_t count, std::uint16_t value,
-                                          std::size_t cut = 0) {
-    std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    if (big) tiff = {'M', 'M', 0, 42, 0, 0, 0, 8};
+inline Bytes WithExif(const Bytes& jpeg, bool big, std::uint16_t tag, std::uint16_t type,
+                      std::uint32_t count, std::uint16_t value, std::size_t cut = 0) {
+    Bytes tiff = big ? Bytes{'M', 'M', 0, 42, 0, 0, 0, 8} : Bytes{'I', 'I', 42, 0, 8, 0, 0, 0};
     PutIfd(tiff, 8, {{tag, type, count, big ? std::uint32_t(value) << 16 : value}}, big);
     tiff.resize(tiff.size() - cut);
     return WithSegment(jpeg, 0xE1, {"Exif\0\0", 6}, tiff);

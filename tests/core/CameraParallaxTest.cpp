@@ -8,9 +8,7 @@
 
 namespace {
 
-using tsy::test::Bytes;
-using tsy::test::Put;
-using tsy::test::PutIfd;
+using namespace tsy::test;
 
 // TIFF data of an Exif segment whose Exif IFD holds this maker note; the
 // note is built by `note` knowing where it will lie in the TIFF data.
@@ -65,14 +63,14 @@ TEST(CameraParallax, ReadsTheCameraNotes) {
         {"Fujifilm value past the note", {}, Fuji(3, 2, 400), {}, 1000, none},
         {"Fujifilm zero denominator", {}, Fuji(3, 0), {}, 1000, none},
     };
-    const Bytes jpeg1 = tsy::test::MakeJpeg(32, 24, 1), jpeg2 = tsy::test::MakeJpeg(32, 24, 2);
+    const Bytes jpeg1 = MakeJpeg(32, 24, 1), jpeg2 = MakeJpeg(32, 24, 2);
     auto exif = [](const Bytes& jpeg, const Bytes& tiff) {
-        return tiff.empty() ? jpeg : tsy::test::WithSegment(jpeg, 0xE1, {"Exif\0\0", 6}, tiff);
+        return tiff.empty() ? jpeg : WithSegment(jpeg, 0xE1, {"Exif\0\0", 6}, tiff);
     };
     for (const auto& [name, exif1, exif2, mp2, width, offset] : cases) {
         const Bytes view2 =
-            mp2.empty() ? exif(jpeg2, exif2) : tsy::test::WithSegment(jpeg2, 0xE2, {"MPF", 4}, mp2);
-        const Bytes file = tsy::test::JoinAsMpo(exif(jpeg1, exif1), view2);
+            mp2.empty() ? exif(jpeg2, exif2) : WithSegment(jpeg2, 0xE2, {"MPF", 4}, mp2);
+        const Bytes file = JoinAsMpo(exif(jpeg1, exif1), view2);
         EXPECT_NEAR(tsy::CameraOffsetX(file, width).value_or(1e9), offset.value_or(1e9), 1e-4)
             << name;
         // Cut anywhere, the file gives an answer or none, never a crash.

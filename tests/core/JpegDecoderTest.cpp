@@ -8,7 +8,7 @@
 #include "TestJpeg.h"
 #include "input/JpegDecoder.h"
 
-using tsy::test::Bytes;
+using namespace tsy::test;
 
 namespace {
 
@@ -30,7 +30,7 @@ int MaxError(const tsy::PictureBuffer& pic, const Bytes& rgb = {}) {
 // CMYK as stored in JPEG is inverted: 255 is no ink, and half black ink
 // halves the colour (C, M, Y).
 TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
-    const Bytes rgb = tsy::test::Pattern(333, 177, 2);  // odd sizes: partial MCUs
+    const Bytes rgb = Pattern(333, 177, 2);  // odd sizes: partial MCUs
     Bytes gray, grayRgb, cmyk, halfInk;
     for (std::size_t i = 0; i < rgb.size(); i += 3) {
         gray.push_back(rgb[i + 1]);
@@ -47,7 +47,7 @@ TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
           {&cmyk, TJPF_CMYK, TJSAMP_444, &halfInk, 4}}) {
         tsy::PictureBuffer pic;
         std::string error;
-        const Bytes jpeg = tsy::test::Compress(*pixels, 333, 177, format, samp, 100);
+        const Bytes jpeg = Compress(*pixels, 333, 177, format, samp, 100);
         ASSERT_TRUE(tsy::DecodeJpeg(jpeg, pic, error)) << error;
         EXPECT_EQ(error, "");
         ASSERT_EQ(std::pair(pic.width(), pic.height()), std::pair(333, 177));
@@ -56,7 +56,7 @@ TEST(DecodeJpeg, ColourGrayAndCmykBecomeBgrx) {
 }
 
 TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
-    const Bytes good = tsy::test::MakeJpeg(96, 64, 1);
+    const Bytes good = MakeJpeg(96, 64, 1);
     tsy::PictureBuffer pic;
     std::string error;
     std::mt19937 rng(7);
@@ -71,14 +71,14 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
     }
     // A cut in the entropy-coded data keeps the picture, missing part filled
     // in, and says what happened.
-    const Bytes big = tsy::test::MakeJpeg(256, 128, 1);
+    const Bytes big = MakeJpeg(256, 128, 1);
     ASSERT_TRUE(tsy::DecodeJpeg(
         Bytes(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 3 / 4)), pic, error));
     EXPECT_NE(error.find("Premature end"), std::string::npos) << error;
     EXPECT_EQ(pic.height(), 128);
     EXPECT_EQ(MaxError(pic), 0);
     pic.resize(256, 8);  // the first rows are intact
-    EXPECT_LE(MaxError(pic, tsy::test::Pattern(256, 128, 1)), 12);
+    EXPECT_LE(MaxError(pic, Pattern(256, 128, 1)), 12);
 
     // Every kind of damage ends in one of the two documented outcomes.
     for (int round = 0; round < 300; ++round) {
@@ -97,7 +97,7 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
 // Too many pixels for the limit, or a header claiming far more pixels than
 // the data can hold, fails at once, before the picture is allocated.
 TEST(DecodeJpeg, RefusesPicturesAboveThePixelLimitOrTheirData) {
-    Bytes jpeg = tsy::test::MakeJpeg(64, 48, 1);
+    Bytes jpeg = MakeJpeg(64, 48, 1);
     tsy::PictureBuffer pic;
     std::string error;
     EXPECT_TRUE(tsy::DecodeJpeg(jpeg, pic, error, 64 * 48));

@@ -23,7 +23,7 @@
 #include "platform/PictureLoader.h"
 
 using namespace tsy;
-using test::Bytes;
+using namespace tsy::test;
 using Rgb = std::array<int, 3>;
 using View = std::function<Rgb(int x, int y)>;  // a view's colour at column x, row y
 using Args = std::vector<std::string>;
@@ -33,12 +33,8 @@ namespace {
 
 // Every channel tells the column and each view has its own range, so a result
 // pixel says from which view and column each of its channels came.
-Rgb ViewA(int x, int y) {
-    return {10 + x, 20 + x, 100 + y};
-}
-Rgb ViewB(int x, int y) {
-    return {130 + x, 140 + x, 180 + y};
-}
+const View ViewA = [](int x, int y) { return Rgb{10 + x, 20 + x, 100 + y}; };
+const View ViewB = [](int x, int y) { return Rgb{130 + x, 140 + x, 180 + y}; };
 
 void WriteBmp(const std::string& path, int w, int h, const View& view) {
     PictureBuffer b;
@@ -80,9 +76,9 @@ void ExpectAnaglyph(const std::string& path, int w, int h, const View& image1, c
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const int lx = x - dx / 2, ly = y - dy / 2, rx = x + dx / 2, ry = y + dy / 2;
-            const Rgb want = {in(lx, ly) ? image1(lx, ly)[0] : 0,
-                              in(rx, ry) ? image2(rx, ry)[1] : 0,
-                              in(rx, ry) ? image2(rx, ry)[2] : 0};
+            const Rgb a = in(lx, ly) ? image1(lx, ly) : Rgb{},
+                      b = in(rx, ry) ? image2(rx, ry) : Rgb{};
+            const Rgb want = {a[0], b[1], b[2]};
             const std::uint32_t p = out.pixel(x, y);
             for (int c = 0; c < 3; ++c)
                 ASSERT_NEAR(int(p >> (16 - 8 * c) & 0xFF), want[c], tolerance)
@@ -127,7 +123,7 @@ int RunProgram(const ScratchDir& dir, const std::string& line, const std::string
 }
 
 Bytes Mpo(int seed = 1) {
-    return test::JoinAsMpo(test::MakeJpeg(48, 32, seed), test::MakeJpeg(48, 32, seed + 4));
+    return JoinAsMpo(MakeJpeg(48, 32, seed), MakeJpeg(48, 32, seed + 4));
 }
 
 }  // namespace
@@ -225,16 +221,15 @@ TEST(BatchPixels, EachEyesChannelsComeFromTheRightColumnsInEveryFormat) {
 // in view 1 turns both views of a file and only view 1 of a pair.
 TEST(BatchMpo, AFileGivesWhatItsViewsGiveAsAPair) {
     ScratchDir dir("-batch");
-    const Bytes v1 = test::MakeJpeg(48, 32, 1), v2 = test::MakeJpeg(48, 32, 5);
-    const Bytes t1 = test::WithExif(v1, false, 0x0112, 3, 1, 6),
-                t2 = test::WithExif(v2, false, 0x0112, 3, 1, 6),
-                u2 = test::WithExif(v2, false, 0x0112, 3, 1, 1);
+    const Bytes v1 = MakeJpeg(48, 32, 1), v2 = MakeJpeg(48, 32, 5);
+    auto turned = [](const Bytes& v, int to) { return WithExif(v, false, 0x0112, 3, 1, to); };
+    const Bytes t1 = turned(v1, 6), t2 = turned(v2, 6), u2 = turned(v2, 1);
     // Each row: the file, the pair, whether they give the same, the width.
     for (const auto& [mpo, view1, view2, same, width] :
-         {std::tuple{test::JoinAsMpo(v1, v2), v1, v2, true, 48},
-          {test::JoinAsMpo(t1, v2), t1, t2, true, 32},
-          {test::JoinAsMpo(t1, v2), t1, v2, false, 32},
-          {test::JoinAsMpo(t1, u2), t1, u2, true, 32}}) {
+         {std::tuple{JoinAsMpo(v1, v2), v1, v2, true, 48},
+          {JoinAsMpo(t1, v2), t1, t2, true, 32},
+          {JoinAsMpo(t1, v2), t1, v2, false, 32},
+          {JoinAsMpo(t1, u2), t1, u2, true, 32}}) {
         WriteBytes(dir / "a.mpo", mpo);
         WriteBytes(dir / "1.jpg", view1);
         WriteBytes(dir / "2.jpg", view2);
@@ -253,8 +248,7 @@ TEST(BatchRun, OneOrTwoJobsWriteWhatEachFileGivesAlone) {
     std::string files;
     for (const auto& [i, w, h] : {std::tuple{0, 96, 64}, {1, 40, 80}, {2, 72, 24}}) {
         const std::string name = "f" + std::to_string(i) + ".mpo";
-        WriteBytes(dir / name,
-                   test::JoinAsMpo(test::MakeJpeg(w, h, i), test::MakeJpeg(w, h + 8, i + 3)));
+        WriteBytes(dir / name, JoinAsMpo(MakeJpeg(w, h, i), MakeJpeg(w, h + 8, i + 3)));
         Convert(dir, "--format png --out alone/ " + name);
         files += " " + name;
     }
@@ -286,8 +280,8 @@ TEST(BatchRun, NeverReplacesAnInputOfTheRunNorAnOutputUnlessTold) {
         EXPECT_EQ(NamesIn(dir.path()),
                   (std::set<std::string>{"a.mpo", "b.mpo", "a_3D-RC.jpg", "b_3D-RC.jpg"}));
     }
-    WriteBytes(dir / "left.jpg", test::MakeJpeg(48, 32, 1));
-    WriteBytes(dir / "left_3D-RC.jpg", test::MakeJpeg(48, 32, 5));
+    WriteBytes(dir / "left.jpg", MakeJpeg(48, 32, 1));
+    WriteBytes(dir / "left_3D-RC.jpg", MakeJpeg(48, 32, 5));
     WriteBytes(dir / "c.mpo", Mpo(3));
     std::filesystem::create_hard_link(dir / "c.mpo", dir / "c_3D-RC.jpg");
     const Bytes right = ReadAll(dir / "left_3D-RC.jpg"), mpo = ReadAll(dir / "c.mpo");
@@ -311,7 +305,7 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
         {"cut.mpo", Bytes(good.begin(), good.end() - 20), "second view: damaged picture"},
         {"noise.mpo", Bytes(5000, 0x5A), "Unsupported"},
         {"empty.mpo", Bytes{}, "empty"},
-        {"plain.jpg", test::MakeJpeg(48, 32, 1), "not an MPO"},
+        {"plain.jpg", MakeJpeg(48, 32, 1), "not an MPO"},
         {"gone.mpo", std::nullopt, "No such file"},
         {"again/good.mpo", good, "same output"}};
     std::string line = "--jobs 1 --out out/";
@@ -341,7 +335,7 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
 TEST(BatchAlign, PrintsOneLinePerAlignedFile) {
     ScratchDir dir("-batch");
     PictureBuffer left, right;
-    test::StereoScene({480, 360, 6.5, 1.5, 1.02}).Render(left, right);
+    StereoScene({480, 360, 6.5, 1.5, 1.02}).Render(left, right);
     std::string error;
     ASSERT_TRUE(SaveBmp(left, dir / "l.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
     BatchConverter c(Parse(Words("--align --right r.bmp l.bmp", dir.path())));
@@ -370,7 +364,7 @@ TEST(BatchProgram, SignalsLeaveOnlyWholeFiles) {
         for (int i = 0; i < 12; ++i) {
             command += " " + (dir / ("f" + std::to_string(i) + ".mpo"));
             WriteBytes(command.substr(command.rfind(' ') + 1),
-                       test::JoinAsMpo(test::MakeJpeg(400, 300, i), test::MakeJpeg(400, 300, 9)));
+                       JoinAsMpo(MakeJpeg(400, 300, i), MakeJpeg(400, 300, 9)));
         }
         const pid_t child = fork();
         if (child == 0) ::_exit(::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr));
@@ -402,8 +396,8 @@ TEST(BatchProgram, SignalsLeaveOnlyWholeFiles) {
 TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     ScratchDir dir("-batch");
     WriteBytes(dir / "a.mpo", Mpo());
-    WriteBytes(dir / "l.jpg", test::MakeJpeg(48, 32, 1));
-    WriteBytes(dir / "r.jpg", test::MakeJpeg(40, 36, 5));
+    WriteBytes(dir / "l.jpg", MakeJpeg(48, 32, 1));
+    WriteBytes(dir / "r.jpg", MakeJpeg(40, 36, 5));
     using Row = std::tuple<std::string, int, std::string>;
     for (const auto& [args, status, said] : {
              Row{"--sbs a.mpo", 0, "warning " + (dir / "a.mpo") + ": the file holds two views"},
@@ -429,8 +423,7 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
 // output's name, not the hidden file's.
 TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
     ScratchDir dir("-batch");
-    WriteBytes(dir / "a.mpo",
-               test::JoinAsMpo(test::MakeJpeg(300, 200, 1), test::MakeJpeg(300, 200, 5)));
+    WriteBytes(dir / "a.mpo", JoinAsMpo(MakeJpeg(300, 200, 1), MakeJpeg(300, 200, 5)));
     const std::string smallFiles = "trap '' XFSZ; ulimit -f 1; exec ";
     for (const std::string format : {"jpg", "png", "bmp"}) {
         EXPECT_EQ(RunProgram(dir, "--format " + format + " a.mpo", smallFiles), 1);

@@ -81,11 +81,8 @@ inline MpoFile BuildMpo(const Bytes& view1, const Bytes& view2, const MpoParts& 
         mp.insert(mp.begin(), {'M', 'P', 'F', 0});
         segment(0xE2, mp);
     }
-    for (std::size_t left = s.pad; left > 0;) {
-        const std::size_t n = left < 65533 ? left : 65533;
-        segment(0xFE, Bytes(n, 'c'));
-        left -= n;
-    }
+    for (std::size_t left = s.pad, n; left > 0; left -= n)
+        segment(0xFE, Bytes(n = left < 65533 ? left : 65533, 'c'));
     f.insert(f.end(), view1.begin() + 2, view1.end());  // view 1 without its SOI
     m.size1 = f.size();
     f.insert(f.end(), s.gap.begin(), s.gap.end());

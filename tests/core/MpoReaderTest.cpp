@@ -94,16 +94,12 @@ TEST(MpoScan, FindsViewsTheIndexCannotGive) {
         Build({.thumbnail = thumbnail, .size1 = std::int64_t(files.back().thumb), .offset2 = 0}));
     const MpoFile good = Build();
     const std::size_t entry3 = good.mpStart + 8 + 2 + 24;  // the MPEntry field
+    // Byte-order mark, IFD offset, counts, list offset, no MPEntry tag at all.
     const std::pair<std::size_t, std::uint32_t> patches[] = {
-        {good.mpStart, 0x2A4D4949},  // byte-order mark
-        {good.mpStart + 4, 0xFFFFFFF0},
-        {good.mpStart + 4, 60000},  // IFD offset
-        {good.mpStart + 8, 0xFFFF},
-        {entry3 + 4, 0xFFFFFFFF},  // counts
-        {entry3 + 4, 3},
-        {entry3 + 8, 0xFFFFFFF0},  // list offset
-        {entry3, 0xB001},          // no MPEntry tag at all
-    };
+        {good.mpStart, 0x2A4D4949}, {good.mpStart + 4, 0xFFFFFFF0},
+        {good.mpStart + 4, 60000},  {good.mpStart + 8, 0xFFFF},
+        {entry3 + 4, 0xFFFFFFFF},   {entry3 + 4, 3},
+        {entry3 + 8, 0xFFFFFFF0},   {entry3, 0xB001}};
     for (const auto& [at, value] : patches) {
         files.push_back(good);
         Put(files.back().file, at, value, at == good.mpStart + 8 || at == entry3 ? 2 : 4);
@@ -186,7 +182,6 @@ TEST(MpoFiles, ExtractCopiesImage2OfAnMpoAndNothingElse) {
     std::remove(stereoR.c_str());
 
     Captions none, scan;
-    EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "p.jpg", MakeJpeg(8, 8, 1)), out, none), "");
     EXPECT_EQ(tsy::ExtractMpoImage2(dir / "missing.jpg", out, none), "");
     EXPECT_TRUE(none.seen.empty());
     EXPECT_EQ(tsy::ExtractMpoImage2(Write(dir, "p.mpo", MakeJpeg(120, 90, 4)), out, scan), "");

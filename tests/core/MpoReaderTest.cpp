@@ -166,14 +166,13 @@ TEST(MpoKind, TheIndexDecidesBeforeTheName) {
     }
 }
 
-// The tail of an MPO is copied, an old copy replaced; a plain JPEG named
-// .mpo is scanned to its end, one caption per percent, and gives nothing.
+// The tail of an MPO is copied; a plain JPEG named .mpo is scanned to its
+// end, one caption per percent, and gives nothing.
 TEST(MpoFiles, ExtractCopiesImage2OfAnMpoAndNothingElse) {
     ScratchDir dir("-mpo");
     const std::string out = dir.path() + "/", stereoR = dir / "StereoR.jpg";
     const MpoFile m = Build({.big = true});
     const std::string path = Write(dir, "pair.MPO", m.file);
-    Write(dir, "StereoR.jpg", Bytes(100000, 7));
     Captions c;
     EXPECT_EQ(tsy::ExtractMpoImage2(path, out, c), stereoR);
     EXPECT_EQ(ReadAll(stereoR), Bytes(m.file.begin() + std::ptrdiff_t(m.image2), m.file.end()));

@@ -396,19 +396,17 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     WriteBytes(dir / "a.mpo", Mpo());
     WriteBytes(dir / "l.jpg", MakeJpeg(48, 32, 1));
     WriteBytes(dir / "r.jpg", MakeJpeg(40, 36, 5));
+    const std::string a = dir / "a.mpo", l = dir / "l.jpg";
     using Row = std::tuple<std::string, int, std::string>;
     for (const auto& [args, status, said] : {
-             Row{"--sbs a.mpo", 0, "warning " + (dir / "a.mpo") + ": the file holds two views"},
+             Row{"--sbs a.mpo", 0, "warning " + a + ": the file holds two views"},
              {"--dx 48 a.mpo", 1, "--dx 48 is not smaller than the width of the picture (48"},
              {"--dy -32 a.mpo", 1, "--dy -32 is not smaller than the height"},
              {"--sbs --no-stretch --dx 24 a.mpo", 1, "(24 pixels)"},
-             {"--dx -47 --dy 31 a.mpo", 0,
-              "ok      " + (dir / "a.mpo") + " -> " + (dir / "out/a_3D")},
+             {"--dx -47 --dy 31 a.mpo", 0, "ok      " + a + " -> " + (dir / "out/a_3D")},
              {"--right r.jpg l.jpg", 0, "image 1 48 x 32, image 2 40 x 36"},
-             {"--align --right r.jpg l.jpg", 0,
-              "warning " + (dir / "l.jpg") + ": could not align: only"},
-             {"--align=strict --right r.jpg l.jpg", 1,
-              "FAILED  " + (dir / "l.jpg") + ": could not align: only"},
+             {"--align --right r.jpg l.jpg", 0, "warning " + l + ": could not align: only"},
+             {"--align=strict --right r.jpg l.jpg", 1, "FAILED  " + l + ": could not align: only"},
              {"--quality 0 a.mpo", 2, "--quality"},
              {"--version", 0, ""},
          }) {

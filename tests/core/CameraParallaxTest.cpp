@@ -10,28 +10,24 @@ namespace {
 
 using namespace tsy::test;
 
-// TIFF data of an Exif segment whose Exif IFD holds this maker note; the
-// note is built by `note` knowing where it will lie in the TIFF data.
-template <class F>
-Bytes ExifWithNote(F note) {
+// TIFF data of an Exif segment whose Exif IFD holds this maker note, which
+// lies at kNoteAt in the TIFF data.
+constexpr std::uint32_t kNoteAt = 26 + 18;
+Bytes ExifWithNote(const Bytes& note) {
     Bytes t = {'I', 'I', 42, 0, 8, 0, 0, 0};
     PutIfd(t, 8, {{0x8769, 4, 1, 26}});
-    const std::uint32_t noteAt = 26 + 18;
-    const Bytes n = note(noteAt);
-    PutIfd(t, 26, {{0x927C, 7, std::uint32_t(n.size()), noteAt}});
-    t.insert(t.end(), n.begin(), n.end());
+    PutIfd(t, 26, {{0x927C, 7, std::uint32_t(note.size()), kNoteAt}});
+    t.insert(t.end(), note.begin(), note.end());
     return t;
 }
 
 Bytes Nintendo(float parallax) {
-    return ExifWithNote([&](std::uint32_t at) {
-        Bytes n;
-        PutIfd(n, 0, {{0x1101, 7, 0x58, at + 18}});
-        n.resize(18 + 0x58);
-        std::memcpy(&n[18], "3DS1", 4);
-        std::memcpy(&n[18 + 0x28], &parallax, 4);
-        return n;
-    });
+    Bytes n;
+    PutIfd(n, 0, {{0x1101, 7, 0x58, kNoteAt + 18}});
+    n.resize(18 + 0x58);
+    std::memcpy(&n[18], "3DS1", 4);
+    std::memcpy(&n[18 + 0x28], &parallax, 4);
+    return ExifWithNote(n);
 }
 
 // The header, then an IFD whose one entry is the parallax rational at dataAt.
@@ -44,11 +40,9 @@ Bytes FujiTag(Bytes head, std::int32_t num, std::int32_t den, std::uint32_t data
 }
 
 Bytes Fuji(std::int32_t num, std::int32_t den, std::uint32_t dataAt = 30) {
-    return ExifWithNote([&](std::uint32_t) {
-        Bytes n = FujiTag({'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 12, 0, 0, 0}, num, den, dataAt);
-        if (dataAt > 100) n.resize(40);  // the value lies past the note's end
-        return n;
-    });
+    Bytes n = FujiTag({'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 12, 0, 0, 0}, num, den, dataAt);
+    if (dataAt > 100) n.resize(40);  // the value lies past the note's end
+    return ExifWithNote(n);
 }
 
 TEST(CameraParallax, ReadsTheCameraNotes) {

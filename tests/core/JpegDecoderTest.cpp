@@ -72,8 +72,7 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
     // A cut in the entropy-coded data keeps the picture, missing part filled
     // in, and says what happened.
     const Bytes big = MakeJpeg(256, 128, 1);
-    ASSERT_TRUE(tsy::DecodeJpeg(
-        Bytes(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 3 / 4)), pic, error));
+    ASSERT_TRUE(tsy::DecodeJpeg(Bytes(big.begin(), big.begin() + big.size() * 3 / 4), pic, error));
     EXPECT_NE(error.find("Premature end"), std::string::npos) << error;
     EXPECT_EQ(pic.height(), 128);
     EXPECT_EQ(MaxError(pic), 0);

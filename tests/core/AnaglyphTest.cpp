@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 
+#include "OutputTestFiles.h"
 #include "render/Anaglyph.h"
 #include "render/AnaglyphKernel.h"
 
@@ -125,11 +126,7 @@ Img FromBuffer(const PictureBuffer& b) {
 }
 
 PictureBuffer Filled(int w, int h, Px c) {
-    PictureBuffer p;
-    std::uint8_t* q = p.assign(w, h);
-    for (int i = 0; i < w * h; ++i, q += 4)
-        q[0] = std::uint8_t(c.b), q[1] = std::uint8_t(c.g), q[2] = std::uint8_t(c.r), q[3] = 0xFF;
-    return p;
+    return MakePicture(w, h, [c](int, int) { return 0xFF000000u | c.r << 16 | c.g << 8 | c.b; });
 }
 
 Px At(const PictureBuffer& p, int x, int y) {

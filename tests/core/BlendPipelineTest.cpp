@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "OutputTestFiles.h"
 #include "base/Progress.h"
 #include "render/BlendPipeline.h"
 #include "render/PerfCounter.h"
@@ -26,12 +27,8 @@ TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {
 
 TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
     // Every channel of a pixel holds x + 20 y.
-    PictureBuffer left, right, out;
-    for (PictureBuffer* p : {&left, &right}) {
-        std::uint8_t* d = p->assign(20, 8);
-        for (int i = 0; i < 160; ++i)
-            std::memset(d + i * 4, i, 3), d[i * 4 + 3] = 0xFF;
-    }
+    const auto ramp = [](int x, int y) { return 0xFF000000u | (x + 20 * y) * 0x010101u; };
+    PictureBuffer left = MakePicture(20, 8, ramp), right = MakePicture(20, 8, ramp), out;
     SilentProgress quiet;
     AnaglyphSettings s;
     s.offsetX = 4;   // image 2 moves by +2 columns, image 1 by -2

@@ -18,19 +18,15 @@ void Put(Bytes& b, std::size_t at, std::uint32_t v) {
         b[at + i] = std::uint8_t(v >> 8 * i);
 }
 
-void FillPattern(PictureBuffer& pic, int w, int h) {
-    std::uint8_t* p = pic.assign(w, h);
-    for (int i = 0; i < w * h; ++i)
-        p[4 * i] = std::uint8_t(i * 7), p[4 * i + 1] = std::uint8_t(i * 13 + 1),
-              p[4 * i + 2] = std::uint8_t(i * 29 + 2), p[4 * i + 3] = 0xFF;
+std::uint32_t Pattern(int x, int y) {
+    return 0xFF000000u | (std::uint32_t(x * 0x1D0D07 + y * 0x5A3F1B + 0x020100) & 0xFFFFFF);
 }
 
 TEST(BmpWriter, OddWidthsRoundTripWithPaddedBottomUpRows) {
     ScratchDir dir;
     for (int w : {1, 2, 3, 4, 5, 7}) {
         const int h = 3;
-        PictureBuffer pic;
-        FillPattern(pic, w, h);
+        const PictureBuffer pic = MakePicture(w, h, Pattern);
         const std::string path = dir / "a.bmp";
         std::string error;
         ASSERT_TRUE(tsy::SaveBmp(pic, path, error)) << error;
@@ -61,8 +57,7 @@ TEST(BmpWriter, OddWidthsRoundTripWithPaddedBottomUpRows) {
 
 TEST(BmpWriter, ReplacesOnlyOnSuccess) {
     ScratchDir dir;
-    PictureBuffer pic, empty;
-    FillPattern(pic, 2, 2);
+    PictureBuffer pic = MakePicture(2, 2, Pattern), empty;
     std::string error;
     WriteAll(dir / "old.bmp", "old");
     ASSERT_TRUE(tsy::SaveBmp(pic, dir / "old.bmp", error));

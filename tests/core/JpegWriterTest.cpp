@@ -17,12 +17,11 @@ namespace {
 using tsy::PictureBuffer;
 
 // Smooth, distinct channels, so a swapped channel order shows as a large error.
-void FillGradient(PictureBuffer& pic, int w, int h) {
-    std::uint8_t* p = pic.assign(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x, p += 4)
-            p[0] = std::uint8_t(255 * x / (w - 1)), p[1] = std::uint8_t(255 * y / (h - 1)),
-            p[2] = std::uint8_t(255 - 255 * x / (w - 1)), p[3] = 0xFF;
+PictureBuffer Gradient(int w, int h) {
+    return MakePicture(w, h, [&](int x, int y) {
+        return 0xFF000000u | (255 - 255 * x / (w - 1)) << 16 | 255 * y / (h - 1) << 8 |
+               255 * x / (w - 1);
+    });
 }
 
 struct Decoded {
@@ -46,8 +45,7 @@ Decoded Decode(const std::vector<std::uint8_t>& jpeg) {
 
 TEST(JpegWriter, WritesItsColourOrderInFullChromaAndClampsTheQuality) {
     ScratchDir dir;
-    PictureBuffer pic;
-    FillGradient(pic, 64, 48);
+    const PictureBuffer pic = Gradient(64, 48);
     const ::mode_t old = ::umask(022);
     for (int q : {95, 150, 100, 1, 0, 50})
         ASSERT_EQ(tsy::SaveJpeg(pic, dir / std::to_string(q), q), 0);
@@ -73,8 +71,7 @@ TEST(JpegWriter, WritesItsColourOrderInFullChromaAndClampsTheQuality) {
 
 TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     ScratchDir dir;
-    PictureBuffer pic, empty;
-    FillGradient(pic, 16, 16);
+    PictureBuffer pic = Gradient(16, 16), empty;
     EXPECT_EQ(tsy::SaveJpeg(pic, dir / "no/such/dir.jpg", 90), tsy::kJpegFileError);
     EXPECT_TRUE(dir.Names().empty());
 

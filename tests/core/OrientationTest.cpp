@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "OutputTestFiles.h"
 #include "TestJpeg.h"
-#include "base/PictureBuffer.h"
 #include "input/ExifOrientation.h"
 #include "prepare/Orientation.h"
 
@@ -12,11 +12,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 tsy::PictureBuffer Numbered(int w, int h) {
-    tsy::PictureBuffer b;
-    auto* p = reinterpret_cast<std::uint32_t*>(b.assign(w, h));
-    for (int i = 0; i < w * h; ++i)
-        p[i] = std::uint32_t(i + 1);
-    return b;
+    return MakePicture(w, h, [w](int x, int y) { return std::uint32_t(y * w + x + 1); });
 }
 
 std::vector<std::vector<std::uint32_t>> Rows(const tsy::PictureBuffer& b) {

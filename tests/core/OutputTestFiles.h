@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PictureBuffer.h"
+
 // A fresh directory for one test, removed with everything in it afterwards.
 class ScratchDir {
 public:
@@ -39,4 +41,15 @@ inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
 
 inline void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+// A picture whose pixel (x, y) is f(x, y) as 0xXXRRGGBB.
+template <class F>
+tsy::PictureBuffer MakePicture(int w, int h, F f) {
+    tsy::PictureBuffer b;
+    auto* p = reinterpret_cast<std::uint32_t*>(b.assign(w, h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            *p++ = f(x, y);
+    return b;
 }

@@ -157,11 +157,10 @@ TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
 TEST(PngOptimiser, FilesAndTheProgram) {
     ScratchDir dir;
     const RgbImage photo = Photo(50, 20);
-    tsy::PictureBuffer pic;
-    std::uint8_t* p = pic.assign(50, 20);
-    for (std::size_t i = 0; i < 1000; ++i)
-        p[4 * i] = photo.rgb[3 * i + 2], p[4 * i + 1] = photo.rgb[3 * i + 1],
-              p[4 * i + 2] = photo.rgb[3 * i], p[4 * i + 3] = 0xFF;
+    const tsy::PictureBuffer pic = MakePicture(50, 20, [&](int x, int y) {
+        const std::uint8_t* p = &photo.rgb[std::size_t(y * 50 + x) * 3];
+        return 0xFF000000u | p[0] << 16 | p[1] << 8 | p[2];
+    });
     std::string error;
     ASSERT_TRUE(tsy::SaveBmp(pic, dir / "in.bmp", error));
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "base/PictureBuffer.h"
+#include "OutputTestFiles.h"
 #include "prepare/SideBySide.h"
 
 using tsy::PictureBuffer;
@@ -15,14 +13,7 @@ constexpr std::uint32_t Tag(int x, int y) {
 }
 
 PictureBuffer Tagged(int w, int h) {
-    PictureBuffer p;
-    std::uint8_t* bits = p.assign(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t v = Tag(x, y);
-            std::memcpy(bits + (std::size_t(y) * std::size_t(w) + std::size_t(x)) * 4, &v, 4);
-        }
-    return p;
+    return MakePicture(w, h, Tag);
 }
 
 }  // namespace

@@ -90,16 +90,9 @@ const std::vector<int> kMethods = [] {
     return v;
 }();
 
-std::vector<std::uint8_t> Noise(std::size_t n, std::mt19937& rng) {
-    std::vector<std::uint8_t> v(n);
-    for (auto& b : v)
-        b = std::uint8_t(rng());
-    return v;
-}
-
 Img RandomImg(int w, int h, int bpp, std::mt19937& rng) {
     const int rowPixels = tsy::RowPixelsFor(w, bpp);
-    return {w, h, bpp, rowPixels, Noise(std::size_t(rowPixels) * h * bpp, rng)};
+    return {w, h, bpp, rowPixels, RandomBytes(std::size_t(rowPixels) * h * bpp, rng)};
 }
 
 // Every value of every channel, and every green/blue pair of the left view for the mix.
@@ -143,7 +136,6 @@ struct Recorder : tsy::ProgressSink {
     }
 };
 
-// Runs body once per instruction set the machine has.
 template <typename Body>
 void ForEachIsa(Body body) {
     const Isa saved = tsy::anaglyph::ActiveIsa();
@@ -156,7 +148,6 @@ void ForEachIsa(Body body) {
     tsy::anaglyph::UseIsa(saved);
 }
 
-// One pixel through the buffer entry.
 Px OnePixel(int method, Px left, Px right) {
     PictureBuffer r = Filled(1, 1, right), l = Filled(1, 1, left), out;
     tsy::SilentProgress quiet;
@@ -178,26 +169,6 @@ TEST(Anaglyph, WorkedPixelsRoundHalvesToEven) {
     EXPECT_EQ(OnePixel(4, {0, 0, 15}, {}).r, 4);                               // 4.5
     EXPECT_EQ(OnePixel(4, {0, 0, 5}, {}).r, 2);                                // 1.5
     EXPECT_EQ(OnePixel(20, {0, 1, 36}, {}).g, 11);  // 11.4999..., 11.5 if fused
-}
-
-TEST(Anaglyph, OddAndEvenOffsetsPickColumns) {
-    // Column x of both views carries x + 1; 0 marks a missing sample.
-    PictureBuffer r = Filled(8, 1, {}), l = Filled(8, 1, {});
-    for (int x = 0; x < 8; ++x)
-        r.bits()[x * 4 + 1] = l.bits()[x * 4 + 2] = std::uint8_t(x + 1);
-    const auto columns = [&](int offsetX, bool right) {
-        PictureBuffer out;
-        tsy::SilentProgress quiet;
-        EXPECT_TRUE(tsy::Anaglyph(r, l, out, {3, 0, 0, offsetX, 0}, quiet));
-        std::vector<int> v;
-        for (int x = 0; x < 8; ++x)
-            v.push_back((right ? At(out, x, 0).g : At(out, x, 0).r) - 1);
-        return v;
-    };
-    EXPECT_EQ(columns(2, true), (std::vector<int>{-1, 0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(columns(2, false), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, -1}));
-    EXPECT_EQ(columns(-1, true), (std::vector<int>{0, 2, 2, 4, 4, 6, 6, -1}));
-    EXPECT_EQ(columns(-1, false), (std::vector<int>{0, 0, 2, 2, 4, 4, 6, 6}));
 }
 
 // Written in place, column 1 would read the view's column 0 already overwritten.
@@ -270,7 +241,7 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
 TEST(AnaglyphReference, BlocksMatchBitForBit) {
     std::mt19937 rng(11);
     const auto check = [&](Img& R, Img& L, int method, int bright, int ox, int oy, int threads) {
-        const auto before = Noise(std::size_t(R.rowPixels) * R.h * R.bpp + 7, rng);
+        const auto before = RandomBytes(std::size_t(R.rowPixels) * R.h * R.bpp + 7, rng);
         Img O{R.w, R.h, R.bpp, R.rowPixels, before};
         ASSERT_EQ(
             tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method, bright, 99, ox, oy}, threads),
@@ -310,7 +281,7 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
 TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
     std::mt19937 rng(5);
     const auto fill = [&](PictureBuffer& b, int w, int h) {
-        const auto bytes = Noise(std::size_t(w) * h * 4, rng);
+        const auto bytes = RandomBytes(std::size_t(w) * h * 4, rng);
         std::copy(bytes.begin(), bytes.end(), b.assign(w, h));
     };
     int run = 0;
@@ -395,7 +366,8 @@ TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
         std::int64_t bytes = 0, equal = 0;
         int worst = 0;
         const auto check = [&](Img R, Img L, int bright, int ox, int oy) {
-            Img O{R.w, R.h, R.bpp, R.rowPixels, Noise(std::size_t(R.rowPixels) * R.h * R.bpp, rng)};
+            Img O{R.w, R.h, R.bpp, R.rowPixels,
+                  RandomBytes(std::size_t(R.rowPixels) * R.h * R.bpp, rng)};
             const auto want = Expected(R, L, O.bytes, bright, ox, oy,
                                        [&](Px l, Px r) { return Dubois(p, l, r); });
             ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O),

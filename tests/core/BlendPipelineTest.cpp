@@ -26,7 +26,6 @@ TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {
 }
 
 TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
-    // Every channel of a pixel holds x + 20 y.
     const auto ramp = [](int x, int y) { return 0xFF000000u | (x + 20 * y) * 0x010101u; };
     PictureBuffer left = MakePicture(20, 8, ramp), right = MakePicture(20, 8, ramp), out;
     SilentProgress quiet;
@@ -41,11 +40,9 @@ TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
 
 TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {
     EXPECT_EQ(DimensionsText(1200, 800, "."), "1200 x 800  =  1.0 mp");
-    EXPECT_EQ(DimensionsText(640, 480, "."), "640 x 480  =  0.3 mp");
     EXPECT_EQ(DimensionsText(500, 500, ","), "500 x 500  =  0,3 mp");  // 0.25 exactly
     EXPECT_EQ(DimensionsText(6000, 4000, "."), "6000 x 4000  =  24.0 mp");
     EXPECT_EQ(DimensionsText(0, 0, "."), "0 x 0  =  0.0 mp");
-    EXPECT_EQ(ReadyText(0.4237, "."), "Ready!  (0.42s)");
     EXPECT_EQ(ReadyText(0.004, ","), "Ready!  (0,00s)");
     EXPECT_EQ(ReadyText(1.5, "."), "Ready!  (1.50s)");
     EXPECT_EQ(ReadyText(0.125, "."), "Ready!  (0.13s)");

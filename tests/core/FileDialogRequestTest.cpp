@@ -38,7 +38,6 @@ TEST(FileDialogRequest, SaveStartsOnTheProposedFile) {
             << p.name;
     const auto dotted = tsy::MakeFileDialogRequest(1, "/my.dir/file", "", kSaveFilter);
     EXPECT_EQ(dotted.initialDir + "|" + dotted.defaultSuffix, "/my.dir/|dir/file");
-    EXPECT_EQ(Filters(dotted), Filters(r));
     // Names are cut to 255 bytes, never inside a UTF-8 character.
     std::string longName = "/d/" + std::string(254, 'x') + "\xC3\xA4.png";
     EXPECT_EQ(tsy::MakeFileDialogRequest(1, longName, "", kSaveFilter).initialName,

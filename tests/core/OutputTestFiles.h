@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,14 @@ inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
 
 inline void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::vector<std::uint8_t> RandomBytes(std::size_t n, std::mt19937& rng,
+                                             unsigned range = 256) {
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = std::uint8_t(rng() % range);
+    return v;
 }
 
 // A picture whose pixel (x, y) is f(x, y) as 0xXXRRGGBB.

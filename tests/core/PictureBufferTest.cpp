@@ -6,7 +6,6 @@ using tsy::PictureBuffer;
 
 namespace {
 
-// Every pixel encodes its own position.
 std::uint32_t Pattern(int x, int y) {
     return 0xFF000000u | std::uint32_t(y) << 12 | std::uint32_t(x);
 }

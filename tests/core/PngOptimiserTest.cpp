@@ -65,7 +65,6 @@ TEST(PngOptimiser, EveryEffortAndFilterIsLossless) {
     for (int effort = 0; effort <= 4; ++effort)
         for (int filter = -1; filter <= 5; ++filter) {
             const Png back = DecodePng(Encode(photo, {effort, filter, 2}));
-            ASSERT_EQ(back.image.width, 61) << effort << " " << filter;
             ASSERT_EQ(back.image.rgb, photo.rgb) << effort << " " << filter;
             EXPECT_EQ(back.colorType, 2);
         }
@@ -104,27 +103,20 @@ Bytes Inflate(const Bytes& z, std::size_t expected) {
     return out;
 }
 
-Bytes Random(std::size_t n, std::mt19937& rng, unsigned range = 256) {
-    Bytes v(n);
-    for (auto& b : v)
-        b = std::uint8_t(rng() % range);
-    return v;
-}
-
 // libdeflate's 8 MiB slices must splice into one stream; our Huffman coder must
 // cope with codes past 15 bits and split blocks where the statistics change.
 TEST(PngCoders, StreamsInflateToTheSourceAndSizesMatch) {
     using enum tsy::png::Coder;
     std::mt19937 rng(11);
-    std::vector<Bytes> inputs = {{}, {42}, Bytes(100000, 7), Random(300000, rng, 200)};
+    std::vector<Bytes> inputs = {{}, {42}, Bytes(100000, 7), RandomBytes(300000, rng, 200)};
     for (std::size_t n : {8191u, 8192u, 8193u})
-        inputs.push_back(Random(n, rng));
+        inputs.push_back(RandomBytes(n, rng));
     // Frequencies that double from symbol to symbol ask for codes longer than 15 bits.
     Bytes skewed;
     for (int s = 0; s < 20; ++s)
         skewed.insert(skewed.end(), std::size_t(1) << s, std::uint8_t(s));
     inputs.push_back(skewed);
-    Bytes phases = Random(600000, rng, 4);
+    Bytes phases = RandomBytes(600000, rng, 4);
     for (std::size_t k = 300000; k < phases.size(); ++k)
         phases[k] = std::uint8_t(128 + rng() % 64);
     inputs.push_back(phases);
@@ -186,16 +178,6 @@ TEST(PngOptimiser, FilesAndTheProgram) {
     EXPECT_EQ(dir.Names().size(), 3u);  // in.bmp, out.png, p q.png: nothing partial
 }
 
-TEST(PngScript, QuotingSurvivesTheShell) {
-    // /bin/sh must read each quoted word back as the word itself.
-    for (const std::string s :
-         {"plain", "a b", "it's", "\"q\"", "$HOME", "`id`", "a\\b", "''", "x\ny"}) {
-        ::setenv("WORD", s.c_str(), 1);
-        EXPECT_EQ(std::system(("[ " + tsy::ShellQuote(s) + " = \"$WORD\" ]").c_str()), 0) << s;
-    }
-    EXPECT_EQ(tsy::PngSavePathsIn("/tmp/d/").image, tsy::PngSavePathsIn("/tmp/d").image);
-}
-
 // A PNG save's three files; the stand-in optimiser copies only given the expected options.
 tsy::PngSavePaths Prepare(const std::string& dir, const std::string& output) {
     const tsy::PngSavePaths p = tsy::PngSavePathsIn(dir);
@@ -214,10 +196,12 @@ int RunBounded(const std::string& script) {
 
 TEST(PngScript, RunsTheOptimiserThenRemovesAllThreeFiles) {
     ScratchDir root;
-    const std::string dir = root / "tmp dir 'q' \"d\" $HOME `x`";
+    // Every path survives the shell's quoting.
+    const std::string dir = root / "tmp dir 'q' \"d\" $HOME `x` a\\b ''\nz";
     ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
     const std::string output = root / "my $out 'x'.png";
-    const tsy::PngSavePaths p = Prepare(dir, output);
+    const tsy::PngSavePaths p = Prepare(dir + "/", output);
+    EXPECT_EQ(p.image, tsy::PngSavePathsIn(dir).image);
     ASSERT_EQ(RunBounded(p.script), 0);
     const auto made = ReadAll(output);
     EXPECT_EQ(std::string(made.begin(), made.end()), "pixels");

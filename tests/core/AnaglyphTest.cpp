@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <map>
-#include <random>
 
 #include "OutputTestFiles.h"
 #include "render/Anaglyph.h"
@@ -100,8 +99,7 @@ std::pair<Img, Img> Ramps(int bpp) {
     Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
     for (int i = 0; i < 256 * 256; ++i) {
         const int x = i % 256, y = i / 256;
-        std::uint8_t* r = &R.bytes[i * bpp];
-        std::uint8_t* l = &L.bytes[i * bpp];
+        std::uint8_t *r = &R.bytes[i * bpp], *l = &L.bytes[i * bpp];
         r[0] = std::uint8_t(y), r[1] = std::uint8_t(x), r[2] = std::uint8_t(x ^ y);
         l[0] = std::uint8_t(x), l[1] = std::uint8_t(y), l[2] = std::uint8_t(255 - x);
     }
@@ -190,20 +188,18 @@ TEST(Anaglyph, ProgressCaptionsAndEvents) {
         EXPECT_TRUE(tsy::Anaglyph(r, l, out, {1, 0, 0, 0, 0}, rec, threads));
         return rec.calls;
     };
+    const auto calc = [](int p) { return "Calculating ...  " + std::to_string(p) + "%"; };
     std::vector<std::string> want{"Initializing ..."};
     for (int p = 1; p < 100; ++p) {
         if (p % 5 == 0) want.push_back("events");
-        want.push_back("Calculating ...  " + std::to_string(p) + "%");
+        want.push_back(calc(p));
     }
     EXPECT_EQ(run(400, 1), want);
     EXPECT_EQ(run(400, 3), want);
     EXPECT_EQ(run(1, 1), std::vector<std::string>{"Initializing ..."});
-    // Rows of 8: 12, 25, 37, 50, 62, 75, 87 percent.
-    EXPECT_EQ(run(8, 2),
-              (std::vector<std::string>{"Initializing ...", "Calculating ...  12%", "events",
-                                        "Calculating ...  25%", "Calculating ...  37%", "events",
-                                        "Calculating ...  50%", "Calculating ...  62%", "events",
-                                        "Calculating ...  75%", "Calculating ...  87%"}));
+    EXPECT_EQ(run(8, 2), (std::vector<std::string>{"Initializing ...", calc(12), "events", calc(25),
+                                                   calc(37), "events", calc(50), calc(62), "events",
+                                                   calc(75), calc(87)}));
 }
 
 TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
@@ -280,18 +276,17 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
 // Left view and result take the right view's size; a result keeps its X bytes, a new one 0xFF.
 TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
     std::mt19937 rng(5);
-    const auto fill = [&](PictureBuffer& b, int w, int h) {
-        const auto bytes = RandomBytes(std::size_t(w) * h * 4, rng);
-        std::copy(bytes.begin(), bytes.end(), b.assign(w, h));
+    const auto fill = [&](int w, int h) {
+        return MakePicture(w, h, [&](int, int) { return std::uint32_t(rng()); });
     };
     int run = 0;
     for (auto [lw, lh] : {std::pair{45, 13}, {30, 9}, {50, 20}, {0, 0}})
         for (int pictures = 0; pictures < 4; ++pictures)  // right view, result
             for (int method : kMethods) {
                 PictureBuffer r(45, 13), l(lw, lh), out(7, 7);
-                if (pictures & 1) fill(r, 45, 13);
-                if (pictures & 2) fill(out, 45, 13);
-                if (lw > 0) fill(l, lw, lh);
+                if (pictures & 1) r = fill(45, 13);
+                if (pictures & 2) out = fill(45, 13);
+                if (lw > 0) l = fill(lw, lh);
                 // The left view as it reads once cut or widened to 45 x 13.
                 Img L{45, 13, 4, 45, std::vector<std::uint8_t>(45 * 13 * 4)};
                 for (int y = 0; y < std::min(lh, 13); ++y)
@@ -366,8 +361,7 @@ TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
         std::int64_t bytes = 0, equal = 0;
         int worst = 0;
         const auto check = [&](Img R, Img L, int bright, int ox, int oy) {
-            Img O{R.w, R.h, R.bpp, R.rowPixels,
-                  RandomBytes(std::size_t(R.rowPixels) * R.h * R.bpp, rng)};
+            Img O = RandomImg(R.w, R.h, R.bpp, rng);
             const auto want = Expected(R, L, O.bytes, bright, ox, oy,
                                        [&](Px l, Px r) { return Dubois(p, l, r); });
             ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O),

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
-#include "base/PictureBuffer.h"
+#include "OutputTestFiles.h"
 #include "prepare/AreaScale.h"
 
 namespace {
@@ -25,8 +24,7 @@ struct Block {
 Block Noise(int w, int h, std::size_t pad, unsigned seed) {
     Block b(w, h, pad);
     std::mt19937 rng(seed);
-    for (auto& v : b.bytes)
-        v = std::uint8_t(rng());
+    b.bytes = RandomBytes(b.bytes.size(), rng);
     return b;
 }
 
@@ -109,9 +107,8 @@ TEST(AreaScale, PictureBuffersAndUnusableInput) {
     EXPECT_EQ(out.pixel(4, 3), tsy::PictureBuffer::kBlack);
 
     // Scaling a buffer into itself reads the old picture, not the new one.
-    tsy::PictureBuffer pic;
-    const std::uint8_t px[8] = {10, 20, 30, 0, 50, 60, 70, 0};
-    std::copy(px, px + 8, pic.assign(2, 1));
+    tsy::PictureBuffer pic =
+        MakePicture(2, 1, [](int x, int) { return x ? 0x463C32u : 0x1E140Au; });
     tsy::ScalePicture(pic, 1, 1, pic, 2);
     ASSERT_EQ(pic.width(), 1);
     EXPECT_EQ(pic.pixel(0, 0), 0xFF32281Eu);  // R 50, G 40, B 30 and X set

@@ -51,10 +51,8 @@ TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {
 
 namespace {
 
-class FakeSource : public tsy::PerfCounter::Source {
-public:
-    std::int64_t frequency = 1000;
-    std::int64_t now = 0;
+struct FakeSource : tsy::PerfCounter::Source {
+    std::int64_t frequency = 1000, now = 0;
     std::int64_t Frequency() override { return frequency; }
     std::int64_t Count() override { return now; }
 };

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <jerror.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
@@ -6,11 +7,6 @@
 
 #include "OutputTestFiles.h"
 #include "output/JpegWriter.h"
-
-extern "C" {
-#include <jerror.h>
-#include <jpeglib.h>
-}
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "OutputTestFiles.h"
 #include "TestJpeg.h"
 #include "input/ExifOrientation.h"
@@ -15,24 +13,21 @@ tsy::PictureBuffer Numbered(int w, int h) {
     return MakePicture(w, h, [w](int x, int y) { return std::uint32_t(y * w + x + 1); });
 }
 
-std::vector<std::vector<std::uint32_t>> Rows(const tsy::PictureBuffer& b) {
-    std::vector<std::vector<std::uint32_t>> rows(std::size_t(b.height()));
-    for (int y = 0; y < b.height(); ++y)
+std::string Rows(const tsy::PictureBuffer& b) {
+    std::string s;
+    for (int y = 0; y < b.height(); ++y, s += '/')
         for (int x = 0; x < b.width(); ++x)
-            rows[std::size_t(y)].push_back(b.pixel(x, y) & 0xFFFFFF);
-    return rows;
+            s += std::to_string(b.pixel(x, y) & 0xFFFFFF) + ' ';
+    return s;
 }
 
 }  // namespace
 
 TEST(Orientation, EachValueTurnsThePictureUpright) {
     // Stored 3 x 2:  1 2 3 / 4 5 6.
-    using R = std::vector<std::vector<std::uint32_t>>;
-    const R upright[9] = {
-        {{1, 2, 3}, {4, 5, 6}},   {{1, 2, 3}, {4, 5, 6}},   {{3, 2, 1}, {6, 5, 4}},
-        {{6, 5, 4}, {3, 2, 1}},   {{4, 5, 6}, {1, 2, 3}},   {{1, 4}, {2, 5}, {3, 6}},
-        {{4, 1}, {5, 2}, {6, 3}}, {{6, 3}, {5, 2}, {4, 1}}, {{3, 6}, {2, 5}, {1, 4}},
-    };
+    const char* upright[9] = {"1 2 3 /4 5 6 /",  "1 2 3 /4 5 6 /",  "3 2 1 /6 5 4 /",
+                              "6 5 4 /3 2 1 /",  "4 5 6 /1 2 3 /",  "1 4 /2 5 /3 6 /",
+                              "4 1 /5 2 /6 3 /", "6 3 /5 2 /4 1 /", "3 6 /2 5 /1 4 /"};
     for (int o = 0; o <= 9; ++o) {
         tsy::PictureBuffer b = Numbered(3, 2);
         tsy::ApplyOrientation(b, o);

@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <limits>
-#include <random>
 
 #include "OutputTestFiles.h"
 #include "output/BmpWriter.h"

@@ -134,8 +134,7 @@ struct Recorder : tsy::ProgressSink {
     }
 };
 
-template <typename Body>
-void ForEachIsa(Body body) {
+void ForEachIsa(auto body) {
     const Isa saved = tsy::anaglyph::ActiveIsa();
     for (Isa isa : {Isa::Sse2, Isa::Avx2}) {
         if (!tsy::anaglyph::IsaAvailable(isa)) continue;
@@ -243,8 +242,7 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
             tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method, bright, 99, ox, oy}, threads),
             tsy::BlockStatus::Ok);
         ASSERT_TRUE(O.bytes == Reference(R, L, before, method, bright, ox, oy))
-            << R.w << "x" << R.h << " bpp " << R.bpp << " method " << method << " case " << bright
-            << "," << ox << "," << oy << " threads " << threads;
+            << R.w << "x" << R.h << "x" << R.bpp << " m" << method << " " << ox << "," << oy;
     };
     ForEachIsa([&] {
         for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {5, 3}, {37, 11}, {67, 4}, {201, 7}})
@@ -300,8 +298,7 @@ TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
                     tsy::Anaglyph(r, l, out, {method, bright, 0, ox, oy}, quiet, 1 + run++ % 3));
                 ASSERT_TRUE(l.width() == 45 && l.height() == 13);
                 ASSERT_TRUE(FromBuffer(out).bytes == want)
-                    << "left " << lw << "x" << lh << " pictures " << pictures << " method "
-                    << method;
+                    << "left " << lw << "x" << lh << " " << pictures << " m" << method;
             }
 }
 

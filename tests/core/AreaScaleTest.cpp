@@ -13,9 +13,8 @@ struct Block {
     int w = 0, h = 0;
     std::size_t stride = 0;
     std::vector<std::uint8_t> bytes;
-    Block(int w_, int h_, std::size_t pad) : w(w_), h(h_), stride(std::size_t(w_) * 4 + pad) {
-        bytes.assign(stride * std::size_t(h), kPad);
-    }
+    Block(int w_, int h_, std::size_t pad)
+        : w(w_), h(h_), stride(std::size_t(w_) * 4 + pad), bytes(stride * std::size_t(h_), kPad) {}
     std::uint8_t* at(int x, int y, int c = 0) {
         return bytes.data() + std::size_t(y) * stride + std::size_t(x) * 4 + std::size_t(c);
     }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 
@@ -79,14 +79,11 @@ TEST(NumberText, WritesTheShortestTextThatReadsBack) {
 
     std::mt19937_64 rng(5);
     for (int i = 0; i < 20000; ++i) {
-        double v;
-        if (i % 2) {  // everyday sizes
-            v = std::ldexp(double(rng() >> 11), int(rng() % 120) - 93) * (rng() % 2 ? -1 : 1);
-        } else {  // any bit pattern
-            const std::uint64_t bits = rng();
-            std::memcpy(&v, &bits, sizeof v);
-            if (!std::isfinite(v)) continue;
-        }
+        // Everyday sizes, then any bit pattern.
+        const double v =
+            i % 2 ? std::ldexp(double(rng() >> 11), int(rng() % 120) - 93) * (rng() % 2 ? -1 : 1)
+                  : std::bit_cast<double>(rng());
+        if (!std::isfinite(v)) continue;
         ASSERT_EQ(ParseNumber(FormatNumber(v)), v == 0 ? 0.0 : v) << FormatNumber(v);
     }
 }

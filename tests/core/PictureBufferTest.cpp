@@ -13,10 +13,9 @@ std::uint32_t Pattern(int x, int y) {
 // The pattern survives in the top left oldW x oldH, the rest is black.
 void ExpectAnchored(const PictureBuffer& b, int oldW, int oldH) {
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) {
-            const std::uint32_t want = x < oldW && y < oldH ? Pattern(x, y) : PictureBuffer::kBlack;
-            ASSERT_EQ(b.pixel(x, y), want) << "at " << x << "," << y;
-        }
+        for (int x = 0; x < b.width(); ++x)
+            ASSERT_EQ(b.pixel(x, y), x < oldW && y < oldH ? Pattern(x, y) : PictureBuffer::kBlack)
+                << x << "," << y;
 }
 
 }  // namespace

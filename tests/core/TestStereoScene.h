@@ -14,11 +14,8 @@ namespace tsy::test {
 // aligning must find exactly: vertical (px, down), roll (degrees, counter-clockwise on screen)
 // and scale about image 1's centre.
 struct StereoPairSetup {
-    int width = 640;
-    int height = 480;
-    double verticalPx = 0;
-    double rollDeg = 0;
-    double scale = 1;
+    int width = 640, height = 480;
+    double verticalPx = 0, rollDeg = 0, scale = 1;
     double nearDisparity = -0.08;  // of the width, the nearest disc
     int samples = 2;               // per side, for smooth edges like a camera's
 };

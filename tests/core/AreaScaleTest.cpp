@@ -62,7 +62,7 @@ TEST(AreaScale, MatchesTheAreaIntegralRoundedToNearest) {
     for (const auto& [sw, sh, dw, dh] : cases)
         for (int threads : {1, 2}) {
             SCOPED_TRACE(testing::Message()
-                         << sw << "x" << sh << " -> " << dw << "x" << dh << " threads " << threads);
+                         << sw << "x" << sh << ">" << dw << "x" << dh << " " << threads);
             Block src = Noise(sw, sh, 8, unsigned(sw * 131 + sh));
             for (int y = 0; y < sh && sw == 997; ++y)
                 for (int x = 0; x < sw; ++x)
@@ -89,10 +89,8 @@ TEST(AreaScale, SumsOfVeryTallColumnsStayExact) {
     // lower half of the column is a row longer, so the mean is just above 127.5.
     const int h = 16843011;
     Block src(1, h, 0);
-    for (int y = 0; y < h; ++y) {
-        *src.at(0, y, 1) = 255;
-        *src.at(0, y, 2) = y < (h - 1) / 2 ? 0 : 255;
-    }
+    for (int y = 0; y < h; ++y)
+        *src.at(0, y, 1) = 255, *src.at(0, y, 2) = y < (h - 1) / 2 ? 0 : 255;
     Block dst = Scale(src, 1, 1, 1);
     EXPECT_EQ(*dst.at(0, 0, 0), kPad);
     EXPECT_EQ(*dst.at(0, 0, 1), 255);

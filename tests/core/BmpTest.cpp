@@ -98,10 +98,7 @@ TEST(BmpReader, ReadsBothRowOrdersAndBothDepths) {
 }
 
 TEST(BmpReader, RefusesHostileHeadersWithoutReadingPastTheEnd) {
-    const struct {
-        const char* what;
-        void (*apply)(Bytes&);
-    } cases[] = {
+    const std::pair<const char*, void (*)(Bytes&)> cases[] = {
         {"signature", [](Bytes& b) { b[1] = 'X'; }},
         {"negative width", [](Bytes& b) { Put(b, 18, std::uint32_t(-3)); }},
         {"zero height", [](Bytes& b) { Put(b, 22, 0); }},
@@ -122,16 +119,16 @@ TEST(BmpReader, RefusesHostileHeadersWithoutReadingPastTheEnd) {
         {"only headers", [](Bytes& b) { b.resize(54), Put(b, 2, 0); }},
         {"cut header", [](Bytes& b) { b.resize(30); }},
     };
-    for (const auto& d : cases) {
+    for (const auto& [what, apply] : cases) {
         Bytes file = MakeBmp(24, false);
-        d.apply(file);
+        apply(file);
         // Exactly sized heap copy, so the sanitizer sees any over-read.
         const Bytes exact(file.begin(), file.end());
         tsy::RgbImage image;
         std::string error;
-        EXPECT_FALSE(tsy::DecodeBmp(exact.data(), exact.size(), image, error)) << d.what;
-        EXPECT_FALSE(error.empty()) << d.what;
-        EXPECT_TRUE(image.rgb.empty()) << d.what;
+        EXPECT_FALSE(tsy::DecodeBmp(exact.data(), exact.size(), image, error)) << what;
+        EXPECT_FALSE(error.empty()) << what;
+        EXPECT_TRUE(image.rgb.empty()) << what;
     }
     tsy::RgbImage image;
     std::string error;

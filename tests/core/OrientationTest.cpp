@@ -50,10 +50,7 @@ TEST(Orientation, TurnsAcrossBlocksComeBack) {
 
 TEST(Orientation, ReadFromTheExifSegment) {
     const Bytes jpeg = tsy::test::MakeJpeg(8, 8, 1);
-    const struct {
-        Bytes jpeg;
-        int want;
-    } cases[] = {
+    const std::pair<Bytes, int> cases[] = {
         {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 6), 6},
         {tsy::test::WithExif(jpeg, true, 0x0112, 3, 1, 8), 8},
         {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 9), 0},      // out of range
@@ -63,6 +60,6 @@ TEST(Orientation, ReadFromTheExifSegment) {
         {jpeg, 0},
         {Bytes{0xFF, 0xD8, 0xFF}, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(tsy::ExifOrientation(c.jpeg), c.want);
+    for (const auto& [file, want] : cases)
+        EXPECT_EQ(tsy::ExifOrientation(file), want);
 }

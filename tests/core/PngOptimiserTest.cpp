@@ -69,28 +69,22 @@ TEST(PngOptimiser, EveryEffortAndFilterIsLossless) {
         }
 }
 
-// Any grey levels, two, five colours, 300 colours (no palette), one pixel.
+// Any grey levels, two, five colours, 300 colours (no palette), one pixel; type * 100 + depth.
 TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
     using P = std::uint8_t*;
-    const struct {
-        RgbImage image;
-        int colorType, depth;
-    } cases[] = {
-        {Make(33, 9, [](int x, int y, P p) { p[0] = p[1] = p[2] = std::uint8_t(x * 7 + y); }), 0,
-         8},
-        {Make(17, 5, [](int x, int y, P p) { p[0] = p[1] = p[2] = (x + y) % 3 ? 255 : 0; }), 0, 1},
-        {Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9; }), 3, 4},
-        {Make(300, 2, [](int x, int, P p) { p[0] = std::uint8_t(x), p[1] = std::uint8_t(x >> 8); }),
-         2, 8},
-        {Make(1, 1, [](int, int, P p) { p[0] = 1, p[1] = 2, p[2] = 3; }), 3, 1},
+    const std::pair<RgbImage, int> cases[] = {
+        {Make(33, 9, [](int x, int y, P p) { p[0] = p[1] = p[2] = std::uint8_t(x * 7 + y); }), 8},
+        {Make(17, 5, [](int x, int y, P p) { p[0] = p[1] = p[2] = (x + y) % 3 ? 255 : 0; }), 1},
+        {Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)), p[1] = 9; }), 304},
+        {Make(300, 2, [](int x, int, P p) { p[0] = std::uint8_t(x), p[1] = x > 255; }), 208},
+        {Make(1, 1, [](int, int, P p) { p[0] = 1, p[1] = 2, p[2] = 3; }), 301},
     };
-    for (const auto& c : cases)
+    for (const auto& [image, type] : cases)
         for (int effort : {1, 4}) {
-            const Png back = DecodePng(Encode(c.image, {effort, -1, 0}));
-            EXPECT_EQ(back.image.rgb, c.image.rgb) << c.image.width;
+            const Png back = DecodePng(Encode(image, {effort, -1, 0}));
+            EXPECT_EQ(back.image.rgb, image.rgb) << image.width;
             if (effort < 4) continue;  // the thorough search may also pick a palette for grey
-            EXPECT_EQ(back.colorType, c.colorType) << c.image.width;
-            EXPECT_EQ(back.depth, c.depth) << c.image.width;
+            EXPECT_EQ(back.colorType * 100 + back.depth, type) << image.width;
         }
 }
 
@@ -163,10 +157,8 @@ TEST(PngOptimiser, FilesAndTheProgram) {
     EXPECT_FALSE(tsy::OptimiseBmpToPng(dir / "none.bmp", dir / "x.png", {}, true, error));
 
     const std::string pq = "'" + dir.path() + "/p q.png'", r = "'" + dir.path() + "/r.png'";
-    auto run = [&](const std::string& args) {
-        const std::string exe = TSY_PNGOUT;
-        return std::system((exe + " '" + (dir / "in.bmp") + "' " + args + " 2>/dev/null").c_str());
-    };
+    const std::string exe = TSY_PNGOUT " '" + (dir / "in.bmp") + "' ";
+    auto run = [&](std::string a) { return std::system((exe + a + " 2>/dev/null").c_str()); };
     EXPECT_EQ(run(pq + " /S2 /F5 /Y"), 0);
     EXPECT_EQ(DecodePng(ReadAll(dir / "p q.png")).image.rgb, photo.rgb);
     EXPECT_EQ(run(pq + " -s4 -f0"), 1 << 8);  // exists, no /Y

@@ -51,8 +51,7 @@ public:
 
 private:
     struct Disc {
-        double x, y, r, d;
-        int seed;
+        double x, y, r, d, seed;
     };
 
     template <class F>
@@ -119,7 +118,7 @@ private:
     std::uint32_t Sample(double x, double y, double right) const {
         for (const Disc& d : discs_) {
             const double dx = x - d.x - right * d.d, dy = y - d.y;
-            if (dx * dx + dy * dy < d.r * d.r) return Texture(dx, dy, d.seed * 1000);
+            if (dx * dx + dy * dy < d.r * d.r) return Texture(dx, dy, int(d.seed) * 1000);
         }
         // The ground: disparity from 0 at the top to a third of the nearest disc's at the bottom.
         const double ground = right * s_.nearDisparity * s_.width / 3 * (y / s_.height);

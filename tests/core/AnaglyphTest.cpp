@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 #include <map>
-#include <random>
 
+#include "OutputTestFiles.h"
 #include "render/Anaglyph.h"
 #include "render/AnaglyphKernel.h"
 
@@ -89,16 +89,9 @@ const std::vector<int> kMethods = [] {
     return v;
 }();
 
-std::vector<std::uint8_t> Noise(std::size_t n, std::mt19937& rng) {
-    std::vector<std::uint8_t> v(n);
-    for (auto& b : v)
-        b = std::uint8_t(rng());
-    return v;
-}
-
 Img RandomImg(int w, int h, int bpp, std::mt19937& rng) {
     const int rowPixels = tsy::RowPixelsFor(w, bpp);
-    return {w, h, bpp, rowPixels, Noise(std::size_t(rowPixels) * h * bpp, rng)};
+    return {w, h, bpp, rowPixels, RandomBytes(std::size_t(rowPixels) * h * bpp, rng)};
 }
 
 // Every value of every channel, and every green/blue pair of the left view for the mix.
@@ -106,8 +99,7 @@ std::pair<Img, Img> Ramps(int bpp) {
     Img R{256, 256, bpp, 256, std::vector<std::uint8_t>(256 * 256 * bpp)}, L = R;
     for (int i = 0; i < 256 * 256; ++i) {
         const int x = i % 256, y = i / 256;
-        std::uint8_t* r = &R.bytes[i * bpp];
-        std::uint8_t* l = &L.bytes[i * bpp];
+        std::uint8_t *r = &R.bytes[i * bpp], *l = &L.bytes[i * bpp];
         r[0] = std::uint8_t(y), r[1] = std::uint8_t(x), r[2] = std::uint8_t(x ^ y);
         l[0] = std::uint8_t(x), l[1] = std::uint8_t(y), l[2] = std::uint8_t(255 - x);
     }
@@ -125,11 +117,7 @@ Img FromBuffer(const PictureBuffer& b) {
 }
 
 PictureBuffer Filled(int w, int h, Px c) {
-    PictureBuffer p;
-    std::uint8_t* q = p.assign(w, h);
-    for (int i = 0; i < w * h; ++i, q += 4)
-        q[0] = std::uint8_t(c.b), q[1] = std::uint8_t(c.g), q[2] = std::uint8_t(c.r), q[3] = 0xFF;
-    return p;
+    return MakePicture(w, h, [c](int, int) { return 0xFF000000u | c.r << 16 | c.g << 8 | c.b; });
 }
 
 Px At(const PictureBuffer& p, int x, int y) {
@@ -146,9 +134,7 @@ struct Recorder : tsy::ProgressSink {
     }
 };
 
-// Runs body once per instruction set the machine has.
-template <typename Body>
-void ForEachIsa(Body body) {
+void ForEachIsa(auto body) {
     const Isa saved = tsy::anaglyph::ActiveIsa();
     for (Isa isa : {Isa::Sse2, Isa::Avx2}) {
         if (!tsy::anaglyph::IsaAvailable(isa)) continue;
@@ -159,7 +145,6 @@ void ForEachIsa(Body body) {
     tsy::anaglyph::UseIsa(saved);
 }
 
-// One pixel through the buffer entry.
 Px OnePixel(int method, Px left, Px right) {
     PictureBuffer r = Filled(1, 1, right), l = Filled(1, 1, left), out;
     tsy::SilentProgress quiet;
@@ -183,26 +168,6 @@ TEST(Anaglyph, WorkedPixelsRoundHalvesToEven) {
     EXPECT_EQ(OnePixel(20, {0, 1, 36}, {}).g, 11);  // 11.4999..., 11.5 if fused
 }
 
-TEST(Anaglyph, OddAndEvenOffsetsPickColumns) {
-    // Column x of both views carries x + 1; 0 marks a missing sample.
-    PictureBuffer r = Filled(8, 1, {}), l = Filled(8, 1, {});
-    for (int x = 0; x < 8; ++x)
-        r.bits()[x * 4 + 1] = l.bits()[x * 4 + 2] = std::uint8_t(x + 1);
-    const auto columns = [&](int offsetX, bool right) {
-        PictureBuffer out;
-        tsy::SilentProgress quiet;
-        EXPECT_TRUE(tsy::Anaglyph(r, l, out, {3, 0, 0, offsetX, 0}, quiet));
-        std::vector<int> v;
-        for (int x = 0; x < 8; ++x)
-            v.push_back((right ? At(out, x, 0).g : At(out, x, 0).r) - 1);
-        return v;
-    };
-    EXPECT_EQ(columns(2, true), (std::vector<int>{-1, 0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(columns(2, false), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, -1}));
-    EXPECT_EQ(columns(-1, true), (std::vector<int>{0, 2, 2, 4, 4, 6, 6, -1}));
-    EXPECT_EQ(columns(-1, false), (std::vector<int>{0, 0, 2, 2, 4, 4, 6, 6}));
-}
-
 // Written in place, column 1 would read the view's column 0 already overwritten.
 TEST(Anaglyph, ResultMayBeOneOfTheViews) {
     for (const bool intoLeft : {true, false}) {
@@ -222,20 +187,18 @@ TEST(Anaglyph, ProgressCaptionsAndEvents) {
         EXPECT_TRUE(tsy::Anaglyph(r, l, out, {1, 0, 0, 0, 0}, rec, threads));
         return rec.calls;
     };
+    const auto calc = [](int p) { return "Calculating ...  " + std::to_string(p) + "%"; };
     std::vector<std::string> want{"Initializing ..."};
     for (int p = 1; p < 100; ++p) {
         if (p % 5 == 0) want.push_back("events");
-        want.push_back("Calculating ...  " + std::to_string(p) + "%");
+        want.push_back(calc(p));
     }
     EXPECT_EQ(run(400, 1), want);
     EXPECT_EQ(run(400, 3), want);
     EXPECT_EQ(run(1, 1), std::vector<std::string>{"Initializing ..."});
-    // Rows of 8: 12, 25, 37, 50, 62, 75, 87 percent.
-    EXPECT_EQ(run(8, 2),
-              (std::vector<std::string>{"Initializing ...", "Calculating ...  12%", "events",
-                                        "Calculating ...  25%", "Calculating ...  37%", "events",
-                                        "Calculating ...  50%", "Calculating ...  62%", "events",
-                                        "Calculating ...  75%", "Calculating ...  87%"}));
+    EXPECT_EQ(run(8, 2), (std::vector<std::string>{"Initializing ...", calc(12), "events", calc(25),
+                                                   calc(37), "events", calc(50), calc(62), "events",
+                                                   calc(75), calc(87)}));
 }
 
 TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
@@ -273,14 +236,13 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
 TEST(AnaglyphReference, BlocksMatchBitForBit) {
     std::mt19937 rng(11);
     const auto check = [&](Img& R, Img& L, int method, int bright, int ox, int oy, int threads) {
-        const auto before = Noise(std::size_t(R.rowPixels) * R.h * R.bpp + 7, rng);
+        const auto before = RandomBytes(std::size_t(R.rowPixels) * R.h * R.bpp + 7, rng);
         Img O{R.w, R.h, R.bpp, R.rowPixels, before};
         ASSERT_EQ(
             tsy::AnaglyphBlock(Block(R), Block(L), Block(O), {method, bright, 99, ox, oy}, threads),
             tsy::BlockStatus::Ok);
         ASSERT_TRUE(O.bytes == Reference(R, L, before, method, bright, ox, oy))
-            << R.w << "x" << R.h << " bpp " << R.bpp << " method " << method << " case " << bright
-            << "," << ox << "," << oy << " threads " << threads;
+            << R.w << "x" << R.h << "x" << R.bpp << " m" << method << " " << ox << "," << oy;
     };
     ForEachIsa([&] {
         for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {5, 3}, {37, 11}, {67, 4}, {201, 7}})
@@ -312,18 +274,17 @@ TEST(AnaglyphReference, BlocksMatchBitForBit) {
 // Left view and result take the right view's size; a result keeps its X bytes, a new one 0xFF.
 TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
     std::mt19937 rng(5);
-    const auto fill = [&](PictureBuffer& b, int w, int h) {
-        const auto bytes = Noise(std::size_t(w) * h * 4, rng);
-        std::copy(bytes.begin(), bytes.end(), b.assign(w, h));
+    const auto fill = [&](int w, int h) {
+        return MakePicture(w, h, [&](int, int) { return std::uint32_t(rng()); });
     };
     int run = 0;
     for (auto [lw, lh] : {std::pair{45, 13}, {30, 9}, {50, 20}, {0, 0}})
         for (int pictures = 0; pictures < 4; ++pictures)  // right view, result
             for (int method : kMethods) {
                 PictureBuffer r(45, 13), l(lw, lh), out(7, 7);
-                if (pictures & 1) fill(r, 45, 13);
-                if (pictures & 2) fill(out, 45, 13);
-                if (lw > 0) fill(l, lw, lh);
+                if (pictures & 1) r = fill(45, 13);
+                if (pictures & 2) out = fill(45, 13);
+                if (lw > 0) l = fill(lw, lh);
                 // The left view as it reads once cut or widened to 45 x 13.
                 Img L{45, 13, 4, 45, std::vector<std::uint8_t>(45 * 13 * 4)};
                 for (int y = 0; y < std::min(lh, 13); ++y)
@@ -337,8 +298,7 @@ TEST(AnaglyphReference, BuffersOfOtherSizesOrWithoutPicture) {
                     tsy::Anaglyph(r, l, out, {method, bright, 0, ox, oy}, quiet, 1 + run++ % 3));
                 ASSERT_TRUE(l.width() == 45 && l.height() == 13);
                 ASSERT_TRUE(FromBuffer(out).bytes == want)
-                    << "left " << lw << "x" << lh << " pictures " << pictures << " method "
-                    << method;
+                    << "left " << lw << "x" << lh << " " << pictures << " m" << method;
             }
 }
 
@@ -398,7 +358,7 @@ TEST(AnaglyphDubois, WithinAByteOfDoublePrecisionAndMostlyEqual) {
         std::int64_t bytes = 0, equal = 0;
         int worst = 0;
         const auto check = [&](Img R, Img L, int bright, int ox, int oy) {
-            Img O{R.w, R.h, R.bpp, R.rowPixels, Noise(std::size_t(R.rowPixels) * R.h * R.bpp, rng)};
+            Img O = RandomImg(R.w, R.h, R.bpp, rng);
             const auto want = Expected(R, L, O.bytes, bright, ox, oy,
                                        [&](Px l, Px r) { return Dubois(p, l, r); });
             ASSERT_EQ(tsy::AnaglyphBlock(Block(R), Block(L), Block(O),

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
-#include "base/PictureBuffer.h"
+#include "OutputTestFiles.h"
 #include "prepare/AreaScale.h"
 
 namespace {
@@ -14,9 +13,8 @@ struct Block {
     int w = 0, h = 0;
     std::size_t stride = 0;
     std::vector<std::uint8_t> bytes;
-    Block(int w_, int h_, std::size_t pad) : w(w_), h(h_), stride(std::size_t(w_) * 4 + pad) {
-        bytes.assign(stride * std::size_t(h), kPad);
-    }
+    Block(int w_, int h_, std::size_t pad)
+        : w(w_), h(h_), stride(std::size_t(w_) * 4 + pad), bytes(stride * std::size_t(h_), kPad) {}
     std::uint8_t* at(int x, int y, int c = 0) {
         return bytes.data() + std::size_t(y) * stride + std::size_t(x) * 4 + std::size_t(c);
     }
@@ -25,8 +23,7 @@ struct Block {
 Block Noise(int w, int h, std::size_t pad, unsigned seed) {
     Block b(w, h, pad);
     std::mt19937 rng(seed);
-    for (auto& v : b.bytes)
-        v = std::uint8_t(rng());
+    b.bytes = RandomBytes(b.bytes.size(), rng);
     return b;
 }
 
@@ -65,7 +62,7 @@ TEST(AreaScale, MatchesTheAreaIntegralRoundedToNearest) {
     for (const auto& [sw, sh, dw, dh] : cases)
         for (int threads : {1, 2}) {
             SCOPED_TRACE(testing::Message()
-                         << sw << "x" << sh << " -> " << dw << "x" << dh << " threads " << threads);
+                         << sw << "x" << sh << ">" << dw << "x" << dh << " " << threads);
             Block src = Noise(sw, sh, 8, unsigned(sw * 131 + sh));
             for (int y = 0; y < sh && sw == 997; ++y)
                 for (int x = 0; x < sw; ++x)
@@ -92,10 +89,8 @@ TEST(AreaScale, SumsOfVeryTallColumnsStayExact) {
     // lower half of the column is a row longer, so the mean is just above 127.5.
     const int h = 16843011;
     Block src(1, h, 0);
-    for (int y = 0; y < h; ++y) {
-        *src.at(0, y, 1) = 255;
-        *src.at(0, y, 2) = y < (h - 1) / 2 ? 0 : 255;
-    }
+    for (int y = 0; y < h; ++y)
+        *src.at(0, y, 1) = 255, *src.at(0, y, 2) = y < (h - 1) / 2 ? 0 : 255;
     Block dst = Scale(src, 1, 1, 1);
     EXPECT_EQ(*dst.at(0, 0, 0), kPad);
     EXPECT_EQ(*dst.at(0, 0, 1), 255);
@@ -109,9 +104,8 @@ TEST(AreaScale, PictureBuffersAndUnusableInput) {
     EXPECT_EQ(out.pixel(4, 3), tsy::PictureBuffer::kBlack);
 
     // Scaling a buffer into itself reads the old picture, not the new one.
-    tsy::PictureBuffer pic;
-    const std::uint8_t px[8] = {10, 20, 30, 0, 50, 60, 70, 0};
-    std::copy(px, px + 8, pic.assign(2, 1));
+    tsy::PictureBuffer pic =
+        MakePicture(2, 1, [](int x, int) { return x ? 0x463C32u : 0x1E140Au; });
     tsy::ScalePicture(pic, 1, 1, pic, 2);
     ASSERT_EQ(pic.width(), 1);
     EXPECT_EQ(pic.pixel(0, 0), 0xFF32281Eu);  // R 50, G 40, B 30 and X set

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "OutputTestFiles.h"
 #include "base/Progress.h"
 #include "render/BlendPipeline.h"
 #include "render/PerfCounter.h"
@@ -25,13 +26,8 @@ TEST(BlendPipeline, WorkingSizeCutsAndExtendsImageTwo) {
 }
 
 TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
-    // Every channel of a pixel holds x + 20 y.
-    PictureBuffer left, right, out;
-    for (PictureBuffer* p : {&left, &right}) {
-        std::uint8_t* d = p->assign(20, 8);
-        for (int i = 0; i < 160; ++i)
-            std::memset(d + i * 4, i, 3), d[i * 4 + 3] = 0xFF;
-    }
+    const auto ramp = [](int x, int y) { return 0xFF000000u | (x + 20 * y) * 0x010101u; };
+    PictureBuffer left = MakePicture(20, 8, ramp), right = MakePicture(20, 8, ramp), out;
     SilentProgress quiet;
     AnaglyphSettings s;
     s.offsetX = 4;   // image 2 moves by +2 columns, image 1 by -2
@@ -44,11 +40,9 @@ TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
 
 TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {
     EXPECT_EQ(DimensionsText(1200, 800, "."), "1200 x 800  =  1.0 mp");
-    EXPECT_EQ(DimensionsText(640, 480, "."), "640 x 480  =  0.3 mp");
     EXPECT_EQ(DimensionsText(500, 500, ","), "500 x 500  =  0,3 mp");  // 0.25 exactly
     EXPECT_EQ(DimensionsText(6000, 4000, "."), "6000 x 4000  =  24.0 mp");
     EXPECT_EQ(DimensionsText(0, 0, "."), "0 x 0  =  0.0 mp");
-    EXPECT_EQ(ReadyText(0.4237, "."), "Ready!  (0.42s)");
     EXPECT_EQ(ReadyText(0.004, ","), "Ready!  (0,00s)");
     EXPECT_EQ(ReadyText(1.5, "."), "Ready!  (1.50s)");
     EXPECT_EQ(ReadyText(0.125, "."), "Ready!  (0.13s)");
@@ -57,10 +51,8 @@ TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {
 
 namespace {
 
-class FakeSource : public tsy::PerfCounter::Source {
-public:
-    std::int64_t frequency = 1000;
-    std::int64_t now = 0;
+struct FakeSource : tsy::PerfCounter::Source {
+    std::int64_t frequency = 1000, now = 0;
     std::int64_t Frequency() override { return frequency; }
     std::int64_t Count() override { return now; }
 };

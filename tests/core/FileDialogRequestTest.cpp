@@ -26,19 +26,15 @@ TEST(FileDialogRequest, SaveStartsOnTheProposedFile) {
     EXPECT_EQ(r.selectedFilter, 1);
     EXPECT_EQ(Filters(r), "BMP (*.bmp)=*.bmp|PNG (*.png)=*.png|JPEG (*.jpg)=*.jpg,*.jpeg");
 
-    const struct {
-        std::string name, filter;
-        int selected;
-    } picks[] = {{"/p/a.JPG ", kSaveFilter, 2},      // any letter case, blanks dropped
-                 {"a.png", "A|*.png|B|*.png", 1},    // the last match wins
-                 {"a.png", kSaveFilter + "|", 0},    // a filter closed with "|" keeps the first
-                 {"/my.dir/file", kSaveFilter, 0}};  // the dot is the folder's
-    for (const auto& p : picks)
-        EXPECT_EQ(tsy::MakeFileDialogRequest(1, p.name, "", p.filter).selectedFilter, p.selected)
-            << p.name;
+    const std::tuple<std::string, std::string, int> picks[] = {
+        {"/p/a.JPG ", kSaveFilter, 2},      // any letter case, blanks dropped
+        {"a.png", "A|*.png|B|*.png", 1},    // the last match wins
+        {"a.png", kSaveFilter + "|", 0},    // a filter closed with "|" keeps the first
+        {"/my.dir/file", kSaveFilter, 0}};  // the dot is the folder's
+    for (const auto& [name, filter, selected] : picks)
+        EXPECT_EQ(tsy::MakeFileDialogRequest(1, name, "", filter).selectedFilter, selected) << name;
     const auto dotted = tsy::MakeFileDialogRequest(1, "/my.dir/file", "", kSaveFilter);
     EXPECT_EQ(dotted.initialDir + "|" + dotted.defaultSuffix, "/my.dir/|dir/file");
-    EXPECT_EQ(Filters(dotted), Filters(r));
     // Names are cut to 255 bytes, never inside a UTF-8 character.
     std::string longName = "/d/" + std::string(254, 'x') + "\xC3\xA4.png";
     EXPECT_EQ(tsy::MakeFileDialogRequest(1, longName, "", kSaveFilter).initialName,

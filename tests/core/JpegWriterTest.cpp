@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <jerror.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
@@ -7,22 +8,16 @@
 #include "OutputTestFiles.h"
 #include "output/JpegWriter.h"
 
-extern "C" {
-#include <jerror.h>
-#include <jpeglib.h>
-}
-
 namespace {
 
 using tsy::PictureBuffer;
 
 // Smooth, distinct channels, so a swapped channel order shows as a large error.
-void FillGradient(PictureBuffer& pic, int w, int h) {
-    std::uint8_t* p = pic.assign(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x, p += 4)
-            p[0] = std::uint8_t(255 * x / (w - 1)), p[1] = std::uint8_t(255 * y / (h - 1)),
-            p[2] = std::uint8_t(255 - 255 * x / (w - 1)), p[3] = 0xFF;
+PictureBuffer Gradient(int w, int h) {
+    return MakePicture(w, h, [&](int x, int y) {
+        return 0xFF000000u | (255 - 255 * x / (w - 1)) << 16 | 255 * y / (h - 1) << 8 |
+               255 * x / (w - 1);
+    });
 }
 
 struct Decoded {
@@ -46,8 +41,7 @@ Decoded Decode(const std::vector<std::uint8_t>& jpeg) {
 
 TEST(JpegWriter, WritesItsColourOrderInFullChromaAndClampsTheQuality) {
     ScratchDir dir;
-    PictureBuffer pic;
-    FillGradient(pic, 64, 48);
+    const PictureBuffer pic = Gradient(64, 48);
     const ::mode_t old = ::umask(022);
     for (int q : {95, 150, 100, 1, 0, 50})
         ASSERT_EQ(tsy::SaveJpeg(pic, dir / std::to_string(q), q), 0);
@@ -73,17 +67,15 @@ TEST(JpegWriter, WritesItsColourOrderInFullChromaAndClampsTheQuality) {
 
 TEST(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
     ScratchDir dir;
-    PictureBuffer pic, empty;
-    FillGradient(pic, 16, 16);
+    PictureBuffer pic = Gradient(16, 16), empty;
     EXPECT_EQ(tsy::SaveJpeg(pic, dir / "no/such/dir.jpg", 90), tsy::kJpegFileError);
     EXPECT_TRUE(dir.Names().empty());
 
     // An existing name survives an encoder failure and a failed rename.
     WriteAll(dir / "keep.jpg", "precious");
-    PictureBuffer huge(70000, 1);  // wider than JPEG allows; reads as black
-    EXPECT_EQ(tsy::SaveJpeg(huge, dir / "keep.jpg", 90), JERR_IMAGE_TOO_BIG);
-    PictureBuffer tall(8, 70000);  // each strip would fit, the whole must not
-    EXPECT_EQ(tsy::SaveJpeg(tall, dir / "keep.jpg", 90, 4), JERR_IMAGE_TOO_BIG);
+    // Too wide for JPEG, or too tall although each strip would fit; both read as black.
+    EXPECT_EQ(tsy::SaveJpeg(PictureBuffer(70000, 1), dir / "keep.jpg", 90), JERR_IMAGE_TOO_BIG);
+    EXPECT_EQ(tsy::SaveJpeg(PictureBuffer(8, 70000), dir / "keep.jpg", 90, 4), JERR_IMAGE_TOO_BIG);
     EXPECT_EQ(tsy::SaveJpeg(empty, dir / "keep.jpg", 90), JERR_EMPTY_IMAGE);
     ASSERT_EQ(::mkdir((dir / "adir").c_str(), 0755), 0);
     EXPECT_EQ(tsy::SaveJpeg(pic, dir / "adir", 90), tsy::kJpegFileError);

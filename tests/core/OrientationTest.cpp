@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
+#include "OutputTestFiles.h"
 #include "TestJpeg.h"
-#include "base/PictureBuffer.h"
 #include "input/ExifOrientation.h"
 #include "prepare/Orientation.h"
 
@@ -12,31 +10,24 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 tsy::PictureBuffer Numbered(int w, int h) {
-    tsy::PictureBuffer b;
-    auto* p = reinterpret_cast<std::uint32_t*>(b.assign(w, h));
-    for (int i = 0; i < w * h; ++i)
-        p[i] = std::uint32_t(i + 1);
-    return b;
+    return MakePicture(w, h, [w](int x, int y) { return std::uint32_t(y * w + x + 1); });
 }
 
-std::vector<std::vector<std::uint32_t>> Rows(const tsy::PictureBuffer& b) {
-    std::vector<std::vector<std::uint32_t>> rows(std::size_t(b.height()));
-    for (int y = 0; y < b.height(); ++y)
+std::string Rows(const tsy::PictureBuffer& b) {
+    std::string s;
+    for (int y = 0; y < b.height(); ++y, s += '/')
         for (int x = 0; x < b.width(); ++x)
-            rows[std::size_t(y)].push_back(b.pixel(x, y) & 0xFFFFFF);
-    return rows;
+            s += std::to_string(b.pixel(x, y) & 0xFFFFFF) + ' ';
+    return s;
 }
 
 }  // namespace
 
 TEST(Orientation, EachValueTurnsThePictureUpright) {
     // Stored 3 x 2:  1 2 3 / 4 5 6.
-    using R = std::vector<std::vector<std::uint32_t>>;
-    const R upright[9] = {
-        {{1, 2, 3}, {4, 5, 6}},   {{1, 2, 3}, {4, 5, 6}},   {{3, 2, 1}, {6, 5, 4}},
-        {{6, 5, 4}, {3, 2, 1}},   {{4, 5, 6}, {1, 2, 3}},   {{1, 4}, {2, 5}, {3, 6}},
-        {{4, 1}, {5, 2}, {6, 3}}, {{6, 3}, {5, 2}, {4, 1}}, {{3, 6}, {2, 5}, {1, 4}},
-    };
+    const char* upright[9] = {"1 2 3 /4 5 6 /",  "1 2 3 /4 5 6 /",  "3 2 1 /6 5 4 /",
+                              "6 5 4 /3 2 1 /",  "4 5 6 /1 2 3 /",  "1 4 /2 5 /3 6 /",
+                              "4 1 /5 2 /6 3 /", "6 3 /5 2 /4 1 /", "3 6 /2 5 /1 4 /"};
     for (int o = 0; o <= 9; ++o) {
         tsy::PictureBuffer b = Numbered(3, 2);
         tsy::ApplyOrientation(b, o);
@@ -59,10 +50,7 @@ TEST(Orientation, TurnsAcrossBlocksComeBack) {
 
 TEST(Orientation, ReadFromTheExifSegment) {
     const Bytes jpeg = tsy::test::MakeJpeg(8, 8, 1);
-    const struct {
-        Bytes jpeg;
-        int want;
-    } cases[] = {
+    const std::pair<Bytes, int> cases[] = {
         {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 6), 6},
         {tsy::test::WithExif(jpeg, true, 0x0112, 3, 1, 8), 8},
         {tsy::test::WithExif(jpeg, false, 0x0112, 3, 1, 9), 0},      // out of range
@@ -72,6 +60,6 @@ TEST(Orientation, ReadFromTheExifSegment) {
         {jpeg, 0},
         {Bytes{0xFF, 0xD8, 0xFF}, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(tsy::ExifOrientation(c.jpeg), c.want);
+    for (const auto& [file, want] : cases)
+        EXPECT_EQ(tsy::ExifOrientation(file), want);
 }

@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "base/PictureBuffer.h"
 
 // A fresh directory for one test, removed with everything in it afterwards.
 class ScratchDir {
@@ -39,4 +42,23 @@ inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
 
 inline void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::vector<std::uint8_t> RandomBytes(std::size_t n, std::mt19937& rng,
+                                             unsigned range = 256) {
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = std::uint8_t(rng() % range);
+    return v;
+}
+
+// A picture whose pixel (x, y) is f(x, y) as 0xXXRRGGBB.
+template <class F>
+tsy::PictureBuffer MakePicture(int w, int h, F f) {
+    tsy::PictureBuffer b;
+    auto* p = reinterpret_cast<std::uint32_t*>(b.assign(w, h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            *p++ = f(x, y);
+    return b;
 }

@@ -1,43 +1,33 @@
 #include <gtest/gtest.h>
 
-#include "base/PictureBuffer.h"
+#include "OutputTestFiles.h"
 
 using tsy::PictureBuffer;
 
 namespace {
 
-// Every pixel encodes its own position.
 std::uint32_t Pattern(int x, int y) {
     return 0xFF000000u | std::uint32_t(y) << 12 | std::uint32_t(x);
-}
-
-void FillPattern(PictureBuffer& b, int w, int h) {
-    auto* p = reinterpret_cast<std::uint32_t*>(b.assign(w, h));
-    for (int i = 0; i < w * h; ++i)
-        p[i] = Pattern(i % w, i / w);
 }
 
 // The pattern survives in the top left oldW x oldH, the rest is black.
 void ExpectAnchored(const PictureBuffer& b, int oldW, int oldH) {
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) {
-            const std::uint32_t want = x < oldW && y < oldH ? Pattern(x, y) : PictureBuffer::kBlack;
-            ASSERT_EQ(b.pixel(x, y), want) << "at " << x << "," << y;
-        }
+        for (int x = 0; x < b.width(); ++x)
+            ASSERT_EQ(b.pixel(x, y), x < oldW && y < oldH ? Pattern(x, y) : PictureBuffer::kBlack)
+                << x << "," << y;
 }
 
 }  // namespace
 
 TEST(PictureBuffer, ResizeKeepsTopLeftAndFillsBlack) {
     for (auto [w, h] : {std::pair{37, 11}, {5, 80}, {300, 300}, {1, 1}, {64, 3}, {60, 30}}) {
-        PictureBuffer b;
-        FillPattern(b, 40, 30);
+        PictureBuffer b = MakePicture(40, 30, Pattern);
         b.resize(w, h);
         ASSERT_EQ(b.width() * 1000 + b.height(), w * 1000 + h);
         ExpectAnchored(b, std::min(w, 40), std::min(h, 30));
     }
-    PictureBuffer b;
-    FillPattern(b, 100, 50);
+    PictureBuffer b = MakePicture(100, 50, Pattern);
     b.resize(80, 50);
     b.resize(100, 50);  // the cut columns stay gone
     ExpectAnchored(b, 80, 50);
@@ -58,8 +48,7 @@ TEST(PictureBuffer, ClearKeepsTheAllocationAndReadsBlackAtAnySize) {
 }
 
 TEST(PictureBuffer, CopySwapAndGenerations) {
-    PictureBuffer a, b;
-    FillPattern(a, 9, 7);
+    PictureBuffer a = MakePicture(9, 7, Pattern), b;
     const auto genA = a.generation();
     b.copyFrom(a);
     ASSERT_EQ(b.width() * 1000 + b.height(), 9007);
@@ -82,7 +71,7 @@ TEST(PictureBuffer, RefusesAbsurdSizesAndNegatives) {
     EXPECT_FALSE(b.hasImage());
     b.resize(-5, 10);
     EXPECT_EQ(b.width() * 1000 + b.height(), 10);
-    FillPattern(b, 4, 4);
+    b = MakePicture(4, 4, Pattern);
     EXPECT_THROW(b.resize(1 << 20, 1 << 20), std::bad_alloc);
     ASSERT_EQ(b.width() * 1000 + b.height(), 4004);  // unchanged after the refusal
     ExpectAnchored(b, 4, 4);

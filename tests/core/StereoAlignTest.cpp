@@ -42,19 +42,18 @@ TEST(StereoAlign, OffsetComesFromTheCameraWhenAskedOrWhenContentFails) {
     tsy::test::StereoScene({320, 240, 2, 0, 1}).Render(image1, image2);
     flat.assignBlack(320, 240);
     tsy::SilentProgress quiet;
-    struct Row {
+    const struct {
         const tsy::PictureBuffer& second;
         std::optional<double> camera;
         tsy::OffsetSource source;
         std::optional<int> offset;
         bool fromCamera;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {image2, -11.4, tsy::OffsetSource::Camera, -11, true},
         {flat, -11.6, tsy::OffsetSource::Window, -12, true},
         {flat, std::nullopt, tsy::OffsetSource::Camera, std::nullopt, false},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         const tsy::AlignOutcome o =
             tsy::AlignPair(image1, row.second, out, row.camera, row.source, false, quiet);
         EXPECT_EQ(o.offsetX, row.offset);

@@ -9,18 +9,13 @@
 
 namespace tsy::test {
 
-// A made-up stereo pair with known misalignment. The scene is textured like
-// a photograph (noise of several sizes under hard-edged shapes) on a ground
-// whose disparity grows towards the bottom, with textured discs nearer still.
-// Image 2 is the right view moved by the inverse of the given transform, so
-// aligning it must find exactly: vertical (px, positive down), roll (degrees,
-// positive counter-clockwise on screen) and scale about image 1's centre.
+// A made-up stereo pair: photograph-like texture on a ground whose disparity grows downwards,
+// with nearer discs. Image 2 is the right view moved by the inverse of the given transform, so
+// aligning must find exactly: vertical (px, down), roll (degrees, counter-clockwise on screen)
+// and scale about image 1's centre.
 struct StereoPairSetup {
-    int width = 640;
-    int height = 480;
-    double verticalPx = 0;
-    double rollDeg = 0;
-    double scale = 1;
+    int width = 640, height = 480;
+    double verticalPx = 0, rollDeg = 0, scale = 1;
     double nearDisparity = -0.08;  // of the width, the nearest disc
     int samples = 2;               // per side, for smooth edges like a camera's
 };
@@ -39,8 +34,8 @@ public:
         const double c = s_.scale * std::cos(a), sn = s_.scale * std::sin(a);
         image1.assign(s_.width, s_.height), image2.assign(s_.width, s_.height);
         ParallelFor(s_.height, HardwareThreads(), [&](int y) {
-            auto *p1 = reinterpret_cast<std::uint32_t*>(image1.row(y)),
-                 *p2 = reinterpret_cast<std::uint32_t*>(image2.row(y));
+            auto* p1 = reinterpret_cast<std::uint32_t*>(image1.row(y));
+            auto* p2 = reinterpret_cast<std::uint32_t*>(image2.row(y));
             for (int x = 0; x < s_.width; ++x) {
                 p1[x] = Smooth(x, y, [&](double u, double v) { return Sample(u, v, 0.0); });
                 // Image 2's pixel q lands at T(q) once aligned.
@@ -56,8 +51,7 @@ public:
 
 private:
     struct Disc {
-        double x, y, r, d;
-        int seed;
+        double x, y, r, d, seed;
     };
 
     template <class F>
@@ -89,9 +83,7 @@ private:
         const auto iu = std::int64_t(fu), iv = std::int64_t(fv);
         const double tu = (u - fu) * (u - fu) * (3 - 2 * (u - fu)),
                      tv = (v - fv) * (v - fv) * (3 - 2 * (v - fv));
-        auto at = [&](std::int64_t i, std::int64_t j) {
-            return (Hash(i, j, seed) & 0xFFFF) / 65535.0;
-        };
+        auto at = [&](auto i, auto j) { return (Hash(i, j, seed) & 0xFFFF) / 65535.0; };
         const double top = at(iu, iv) + (at(iu + 1, iv) - at(iu, iv)) * tu;
         const double bottom = at(iu, iv + 1) + (at(iu + 1, iv + 1) - at(iu, iv + 1)) * tu;
         return top + (bottom - top) * tv;
@@ -126,7 +118,7 @@ private:
     std::uint32_t Sample(double x, double y, double right) const {
         for (const Disc& d : discs_) {
             const double dx = x - d.x - right * d.d, dy = y - d.y;
-            if (dx * dx + dy * dy < d.r * d.r) return Texture(dx, dy, d.seed * 1000);
+            if (dx * dx + dy * dy < d.r * d.r) return Texture(dx, dy, int(d.seed) * 1000);
         }
         // The ground: disparity from 0 at the top to a third of the nearest disc's at the bottom.
         const double ground = right * s_.nearDisparity * s_.width / 3 * (y / s_.height);

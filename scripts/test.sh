@@ -14,15 +14,17 @@ if command -v ccache >/dev/null; then
     export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 fi
 
-# The benchmarks are not tests and take a fifth of the build.
+# The benchmarks are not tests and took a fifth of the build. Unity files
+# halve the product code's build.
 cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_WERROR=ON \
-    -DTESSALY_BENCH=OFF "${launcher[@]}"
+    -DTESSALY_BENCH=OFF -DCMAKE_UNITY_BUILD=ON "${launcher[@]}"
 cmake --build "$top/build/test" -j "$jobs"
 # The X server tests start real servers; one that dies under a busy machine
 # gets a second try.
 ctest --test-dir "$top/build/test" --output-on-failure -j "$jobs" --repeat until-pass:2
 
 cmake -S "$top" -B "$top/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON -DTESSALY_WERROR=ON "${launcher[@]}"
+    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON -DTESSALY_WERROR=ON -DCMAKE_UNITY_BUILD=ON \
+    "${launcher[@]}"
 cmake --build "$top/build/asan" -j "$jobs"
 ctest --test-dir "$top/build/asan" --output-on-failure -j "$jobs"

@@ -1,12 +1,11 @@
 #include "base/FileType.h"
 
+#include "base/AsciiCase.h"
+
 namespace tsy {
 
 std::string FileTypeOf(std::string_view name) {
-    std::string type(name.substr(name.size() > 4 ? name.size() - 4 : 0));
-    for (char& c : type)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return type;
+    return LowerAscii(name.substr(name.size() > 4 ? name.size() - 4 : 0));
 }
 
 }  // namespace tsy

@@ -11,6 +11,7 @@
 #include "base/PictureBuffer.h"
 #include "batch/Options.h"
 #include "batch/Reporter.h"
+#include "convert/Convert.h"
 
 namespace tsy {
 
@@ -53,18 +54,12 @@ public:
     const std::vector<FileOutcome>& outcomes() const { return outcomes_; }
 
 private:
-    // The pictures a worker keeps from file to file. Same-sized files then
-    // need no fresh memory, whose first touch cost a third of each file.
-    struct Workspace {
-        PictureBuffer image1, image2, result;
-    };
-    FileOutcome Convert(const std::string& input, int threads, Workspace& work) const;
-    bool Build(const std::string& input, int threads, Workspace& work, FileOutcome& outcome) const;
-    bool Save(const PictureBuffer& result, const std::string& output, int threads,
-              std::string& error) const;
+    FileOutcome Convert(const std::string& input, int threads, ConvertWork& work) const;
+    bool Build(const std::string& input, int threads, ConvertWork& work, FileOutcome& outcome) const;
+    // Puts a finished file in place unless the run stopped or the name
+    // became an input meanwhile.
+    bool Commit(FileReplacer& file, const std::string& output, std::string& error) const;
     bool IsInput(const std::string& path) const;
-    bool Align(const std::string& input, int threads, Workspace& work, int& dx,
-               FileOutcome& outcome) const;
     int JobsFor(int cores) const;
 
     BatchOptions options_;

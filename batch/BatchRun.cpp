@@ -100,7 +100,7 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
     int running = jobs;
 
     auto worker = [&] {
-        Workspace work;
+        ConvertWork work;
         for (int i; (i = next.fetch_add(1)) < count;) {
             const std::size_t k = std::size_t(i);
             reporter.Started(k, files[k]);

@@ -5,8 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "output/SaveFormats.h"
-#include "render/BlendPipeline.h"
+#include "base/AsciiCase.h"
 #include "render/Methods.h"
 
 namespace tsy {
@@ -15,41 +14,24 @@ namespace {
 
 constexpr int kMaxJobs = 1024;
 
-bool ParseInt(std::string text, int lo, int hi, int& value) {
-    if (!text.empty() && text[0] == '+') text.erase(0, 1);
-    int v = 0;
-    const char* end = text.data() + text.size();
-    const auto [p, ec] = std::from_chars(text.data(), end, v);
-    if (text.empty() || ec != std::errc() || p != end || v < lo || v > hi) return false;
-    value = v;
-    return true;
+void Replace(std::string& text, std::string_view what, const std::string& with) {
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
+        text.replace(at, what.size(), with);
 }
 
-int IndexOf(const std::vector<std::string>& names, const std::string& text) {
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (text == names[i]) return int(i);
-    return -1;
+// A declaration's help with its range and default filled in.
+std::string HelpOf(const SettingDecl& d) {
+    std::string help(d.help);
+    const std::vector<std::string> names = ChoiceNames(d.id);
+    Replace(help, "{min}", std::to_string(d.min));
+    Replace(help, "{max}", std::to_string(d.max));
+    Replace(help, "{default}",
+            names.empty() ? std::to_string(d.byDefault) : names[std::size_t(d.byDefault)]);
+    return help;
 }
 
-// "a|b|c" for the help, "a, b or c" for a refusal.
-std::string Joined(const std::vector<std::string>& names, bool prose) {
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) text += !prose ? "|" : i + 1 == names.size() ? " or " : ", ";
-        text += names[i];
-    }
-    return text;
-}
-
-template <class Row, std::size_t N>
-std::vector<std::string> NamesOf(const Row (&rows)[N]) {
-    std::vector<std::string> names;
-    for (const Row& row : rows)
-        names.emplace_back(row.name);
-    return names;
-}
-
-// "\n(optimized has no amber-blue form)" for each pair of glasses that lacks a method.
+// "\n(optimized has no amber-blue form: dubois is used)" for each pair of
+// glasses that lacks a method.
 std::string Lacking() {
     std::string text;
     for (const GlassesInfo& g : kGlasses)
@@ -58,31 +40,10 @@ std::string Lacking() {
                 .append(kColourMethods[g.lacks].name)
                 .append(" has no ")
                 .append(g.name)
-                .append(" form)");
+                .append(" form: ")
+                .append(kColourMethods[g.instead].name)
+                .append(" is used)");
     return text;
-}
-
-std::vector<std::string> FormatNames() {
-    std::vector<std::string> names;
-    for (const SaveFormat& f : SaveFormats())
-        names.emplace_back(f.name);
-    return names;
-}
-
-// A whole number in [lo, hi] into field.
-auto Number(int BatchOptions::*field, int lo, int hi, std::string wanted) {
-    return [=](BatchOptions& o, const std::string& v) {
-        return ParseInt(v, lo, hi, o.*field) ? std::string() : wanted;
-    };
-}
-
-auto Choice(int BatchOptions::*field, const std::vector<std::string>& names) {
-    return [=](BatchOptions& o, const std::string& v) {
-        const int i = IndexOf(names, v);
-        if (i < 0) return Joined(names, true);
-        o.*field = i;
-        return std::string();
-    };
 }
 
 auto Flag(bool BatchOptions::*field, bool value) {
@@ -102,119 +63,93 @@ auto Text(std::string BatchOptions::*field, std::string wanted) {
 
 using T = BatchOption::Takes;
 
+BatchOption RowOf(const SettingDecl& d) {
+    BatchOption row;
+    row.name = d.option;
+    row.help = HelpOf(d);
+    const Setting id = d.id;
+    const std::vector<std::string> names = ChoiceNames(id);
+    row.value = names.empty() ? std::string(d.valueName) : JoinedNames(names, false);
+    row.takes = T::Value;
+    row.apply = [id](BatchOptions& o, const std::string& v) { return ParseSetting(id, v, o.recipe); };
+    if (id == Setting::Glasses) row.help += Lacking();
+    if (id == Setting::Swap) {
+        row.takes = T::Nothing;
+        row.apply = [](BatchOptions& o, const std::string&) {
+            o.recipe.Set(Setting::Swap, 1);
+            return std::string();
+        };
+    }
+    if (id == Setting::Align) {
+        row.value = d.valueName;
+        row.takes = T::OptionalValue;
+        row.apply = [](BatchOptions& o, const std::string& v) {
+            if (!v.empty() && !SameIgnoringCase(v, "strict")) return std::string("nothing or strict");
+            o.recipe.Set(Setting::Align, int(v.empty() ? AlignMode::On : AlignMode::Strict));
+            return std::string();
+        };
+    }
+    return row;
+}
+
+// Spellings the command line had before layouts were named.
+void AddLayoutShortcuts(std::vector<BatchOption>& rows) {
+    rows.push_back({.name = "--sbs",
+                    .help = "each FILE holds both views side by side (--layout sbs-lr-half)",
+                    .apply = [](BatchOptions& o, const std::string&) {
+                        return ParseSetting(Setting::Layout, "sbs-lr-half", o.recipe);
+                    }});
+    rows.push_back({.name = "--no-stretch",
+                    .help = "with --sbs: keep each view at half the width (--layout sbs-lr)",
+                    // Read once all options are: it changes what --sbs chose.
+                    .apply = [](BatchOptions&, const std::string&) { return std::string(); }});
+    rows.push_back({.name = "--right",
+                    .value = "FILE",
+                    .takes = T::Value,
+                    .help = "image 2 for the one FILE given",
+                    .apply = Text(&BatchOptions::right, "a file"),
+                    .once = true});
+}
+
 std::vector<BatchOption> MakeTable() {
-    const std::string offset = "a whole number of pixels from -32767 to 32767";
-    const std::vector<std::string> formats = FormatNames();
-    const std::vector<std::string> methods = NamesOf(kColourMethods), glasses = NamesOf(kGlasses);
-    const BatchOptions defaults;
-    return {
-        {.name = "--method",
-         .value = Joined(methods, false),
-         .takes = T::Value,
-         .help =
-             std::string("colour method (default ") + kColourMethods[defaults.method].name + ")",
-         .apply = Choice(&BatchOptions::method, methods)},
-        {.name = "--glasses",
-         .value = Joined(glasses, false),
-         .takes = T::Value,
-         .help =
-             std::string("glasses (default ") + kGlasses[defaults.glasses].name + ")" + Lacking(),
-         .apply = Choice(&BatchOptions::glasses, glasses)},
-        {.name = "--brightness",
-         .value = "N",
-         .takes = T::Value,
-         .help = "-128 to 128 (default 0)",
-         .apply = Number(&BatchOptions::brightness, -128, 128, "a whole number from -128 to 128")},
-        {.name = "--dx",
-         .value = "N",
-         .takes = T::Value,
-         .help = "horizontal offset between the views in pixels,\n"
-                 "as the window's X box shows it (default 0); auto: the stereo\n"
-                 "window, the nearest point at the screen; camera: the\n"
-                 "parallax the camera stored in the MPO file",
-         .apply =
-             [offset](BatchOptions& o, const std::string& v) {
-                 if (v == "auto" || v == "camera") {
-                     o.dxFrom = v == "auto" ? BatchOptions::Dx::Auto : BatchOptions::Dx::Camera;
-                     return std::string();
-                 }
-                 o.dxFrom = BatchOptions::Dx::Given;
-                 return Number(&BatchOptions::dx, -kMaxOffset, kMaxOffset,
-                               offset + ", auto or camera")(o, v);
-             }},
-        {.name = "--dy",
-         .value = "N",
-         .takes = T::Value,
-         .help = "vertical offset, as the window's Y box shows it (default 0)",
-         .apply = Number(&BatchOptions::dy, -kMaxOffset, kMaxOffset, offset)},
-        {.name = "--align",
-         .value = "strict",
-         .takes = T::OptionalValue,
-         .help = "align image 2 with image 1 (height, tilt, size) and print\n"
-                 "\"aligned FILE: vertical V px, roll A deg, scale S, window X\n"
-                 "px, residual E px, inliers N\" on standard output; --dx\n"
-                 "defaults to auto. A file that cannot be aligned is\n"
-                 "converted unaligned with a warning, or fails with strict",
-         .apply =
-             [](BatchOptions& o, const std::string& v) {
-                 if (!v.empty() && v != "strict") return std::string("nothing or strict");
-                 o.align = true;
-                 o.alignStrict = v == "strict";
-                 return std::string();
-             }},
-        {.name = "--swap",
-         .help = "exchange the left and right views",
-         .apply = Flag(&BatchOptions::swap, true)},
-        {.name = "--sbs",
-         .help = "each FILE holds both views side by side",
-         .apply = Flag(&BatchOptions::sideBySide, true)},
-        {.name = "--no-stretch",
-         .help = "with --sbs: keep each view at half the width",
-         .apply = Flag(&BatchOptions::stretch, false)},
-        {.name = "--right",
-         .value = "FILE",
-         .takes = T::Value,
-         .help = "image 2 for the one FILE given",
-         .apply = Text(&BatchOptions::right, "a file"),
-         .once = true},
-        {.name = "--format",
-         .value = Joined(formats, false),
-         .takes = T::Value,
-         .help = "output format (default jpg)",
-         .apply =
-             [formats](BatchOptions& o, const std::string& v) {
-                 const std::string name = v == "jpeg" ? "jpg" : v;
-                 if (!SaveFormatByName(name)) return Joined(formats, true);
-                 o.format = name;
-                 return std::string();
-             }},
-        {.name = "--quality",
-         .value = "Q",
-         .takes = T::Value,
-         .help = "JPEG quality, 1 to 100 (default 95)",
-         .apply = Number(&BatchOptions::quality, 1, 100, "a whole number from 1 to 100")},
-        {.name = "--out",
-         .value = "DIR",
-         .takes = T::Value,
-         .help = "write into DIR (made if missing), not beside each input",
-         .apply = Text(&BatchOptions::outDir, "a folder")},
-        {.name = "--jobs",
-         .value = "N",
-         .takes = T::Value,
-         .help = "convert N files at once (default: one per core, but no\n"
-                 "more than the available memory (MemAvailable) holds at\n"
-                 "the first file's working memory, about 16 bytes a pixel:\n"
-                 "0.8 GB at 48 megapixels)",
-         .apply = Number(&BatchOptions::jobs, 1, kMaxJobs, "a number from 1 to 1024")},
-        {.name = "--overwrite",
-         .help = "replace existing output files",
-         .apply = Flag(&BatchOptions::overwrite, true)},
-        {.name = "--skip-existing",
-         .help = "count an existing output as done (to resume a stopped run)",
-         .apply = Flag(&BatchOptions::skipExisting, true)},
-        {.name = "--help", .alias = "-h", .help = "show this help", .command = BatchCommand::Help},
-        {.name = "--version", .help = "show the version", .command = BatchCommand::Version},
-    };
+    std::vector<BatchOption> rows;
+    for (const SettingDecl& d : Declarations()) {
+        if (d.option.empty()) continue;
+        rows.push_back(RowOf(d));
+        if (d.id == Setting::Layout) AddLayoutShortcuts(rows);
+    }
+    rows.push_back({.name = "--out",
+                    .value = "DIR",
+                    .takes = T::Value,
+                    .help = "write into DIR (made if missing), not beside each input",
+                    .apply = Text(&BatchOptions::outDir, "a folder")});
+    rows.push_back({.name = "--jobs",
+                    .value = "N",
+                    .takes = T::Value,
+                    .help = "convert N files at once (default: one per core, but no\n"
+                            "more than the available memory (MemAvailable) holds at\n"
+                            "the first file's working memory, about 16 bytes a pixel:\n"
+                            "0.8 GB at 48 megapixels)",
+                    .apply = [](BatchOptions& o, const std::string& v) {
+                        int n = 0;
+                        const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+                        if (v.empty() || ec != std::errc() || p != v.data() + v.size() || n < 1 ||
+                            n > kMaxJobs)
+                            return std::string("a number from 1 to 1024");
+                        o.jobs = n;
+                        return std::string();
+                    }});
+    rows.push_back({.name = "--overwrite",
+                    .help = "replace existing output files",
+                    .apply = Flag(&BatchOptions::overwrite, true)});
+    rows.push_back({.name = "--skip-existing",
+                    .help = "count an existing output as done (to resume a stopped run)",
+                    .apply = Flag(&BatchOptions::skipExisting, true)});
+    rows.push_back(
+        {.name = "--help", .alias = "-h", .help = "show this help", .command = BatchCommand::Help});
+    rows.push_back(
+        {.name = "--version", .help = "show the version", .command = BatchCommand::Version});
+    return rows;
 }
 
 const BatchOption* Find(const std::string& arg) {
@@ -273,14 +208,21 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
             return UsageError(message, arg + " wants " + wanted + ", not \"" + value + "\"");
     }
 
-    if (MethodNumberFor(o.glasses, o.method) == 0)
-        return UsageError(message, std::string("--method ") + kColourMethods[o.method].name +
-                                       " has no " + kGlasses[o.glasses].name + " form");
-    const bool dxGiven = std::any_of(seen.begin(), seen.end(),
-                                     [](const BatchOption* r) { return r->name == "--dx"; });
-    if (o.align && !dxGiven) o.dxFrom = BatchOptions::Dx::Auto;
+    const auto given = [&seen](std::string_view name) {
+        return std::any_of(seen.begin(), seen.end(),
+                           [name](const BatchOption* r) { return r->name == name; });
+    };
+    Recipe& r = o.recipe;
+    if (r.GiveMethodToGlasses())
+        o.notes.push_back(std::string(kColourMethods[kGlasses[r.glasses()].lacks].name) +
+                          " has no " + kGlasses[r.glasses()].name + " form; " +
+                          kColourMethods[r.method()].name + " is used");
+    if (r.align() != AlignMode::Off && !given("--dx"))
+        r.Set(Setting::OffsetFrom, int(OffsetFrom::Window));
     if (o.files.empty()) return UsageError(message, "no input files");
-    if (!o.right.empty() && o.sideBySide)
+    const bool inOnePicture = r.layout().arrangement == Arrangement::SideBySide ||
+                              r.layout().arrangement == Arrangement::TopBottom;
+    if (!o.right.empty() && inOnePicture)
         return UsageError(message,
                           "--right and --sbs exclude each other: a side-by-side picture holds "
                           "both views");
@@ -289,8 +231,12 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
                                        std::to_string(o.files.size()) + " files were given");
     if (o.overwrite && o.skipExisting)
         return UsageError(message, "--overwrite and --skip-existing exclude each other");
-    if (!o.stretch && !o.sideBySide)
-        return UsageError(message, "--no-stretch applies to side-by-side pictures only (--sbs)");
+    if (given("--no-stretch")) {
+        if (r.layout() != LayoutByName("sbs-lr-half")->layout)
+            return UsageError(message,
+                              "--no-stretch applies to side-by-side pictures only (--sbs)");
+        ParseSetting(Setting::Layout, "sbs-lr", r);
+    }
     options = std::move(o);
     return BatchCommand::Run;
 }

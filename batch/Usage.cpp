@@ -3,6 +3,7 @@
 
 #include "base/ProgVer.h"
 #include "batch/Options.h"
+#include "output/FileFormats.h"
 #include "render/Methods.h"
 
 namespace tsy {
@@ -32,7 +33,9 @@ std::string BatchUsage() {
         "Each FILE is a stereo file from a camera (an MPO, or a JPEG whose index holds\n"
         "a second view; both views are read from it) or, with --sbs, a side-by-side\n"
         "picture. --right pairs one FILE (image 1, left eye) with a second picture\n"
-        "(image 2, right eye). JPEG, MPO, PNG, BMP, GIF, TIFF and WebP are read;\n"
+        "(image 2, right eye). " +
+        ReadableFormatsText() +
+        " are read;\n"
         "pictures are turned upright as their camera orientation asks.\n"
         "\n"
         "Options:\n";

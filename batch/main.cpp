@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
         case tsy::BatchCommand::Run:
             break;
     }
+    for (const std::string& note : options.notes)
+        std::cerr << "tessaly-batch: " << note << "\n";
     // No application object: the picture reader finds its format plugins
     // (GIF) without one, and none of the display machinery is wanted.
     const bool terminal = ::isatty(STDERR_FILENO) == 1;

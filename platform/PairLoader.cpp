@@ -40,4 +40,36 @@ LoadOutcome SecondViewLoad::Wait(const LoadOutcome& image1) {
     return outcome;
 }
 
+namespace {
+
+bool Accept(const LoadOutcome& load, PictureBuffer& out, std::string& error) {
+    if (!load.ok) {
+        error = load.error.toStdString();
+        return false;
+    }
+    if (!load.warning.isEmpty()) {
+        out.clear();
+        error = "damaged picture: " + load.warning.toStdString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ToolkitPairDecoder::Decode(const PairSource& source, int threads, PictureBuffer& image1,
+                                PictureBuffer& image2, std::string& error) {
+    image2.clear();
+    if (source.view2().empty())
+        return Accept(LoadPictureFrom({{}, source.view1()}, image1), image1, error);
+    // The views of one stereo file share image 1's camera orientation.
+    SecondViewLoad load2({{}, source.view2(), source.oneFile()}, image2, threads >= 2);
+    const LoadOutcome one = LoadPictureFrom({{}, source.view1()}, image1);
+    if (!Accept(one, image1, error)) return false;
+    std::string error2;
+    if (Accept(load2.Wait(one), image2, error2)) return true;
+    error = source.secondName() + ": " + error2;
+    return false;
+}
+
 }  // namespace tsy

@@ -5,6 +5,8 @@
 #include <future>
 #include <span>
 
+#include "convert/Convert.h"
+
 namespace tsy {
 
 class PictureBuffer;
@@ -48,6 +50,15 @@ private:
     PictureSource source_;
     PictureBuffer& buffer_;
     std::future<LoadOutcome> job_;
+};
+
+// Decodes a conversion's views with this loader: the second on a thread of
+// its own when there are threads for it. A picture the decoder had to patch
+// up is refused: a batch must not quietly write damaged results.
+class ToolkitPairDecoder final : public PairDecoder {
+public:
+    bool Decode(const PairSource& source, int threads, PictureBuffer& image1,
+                PictureBuffer& image2, std::string& error) override;
 };
 
 }  // namespace tsy

@@ -13,11 +13,11 @@
 #include "input/ExifOrientation.h"
 #include "input/JpegDecoder.h"
 #include "input/MappedFile.h"
+#include "output/FileFormats.h"
 #include "prepare/Orientation.h"
 
 namespace tsy {
 
-const char* const kReadFormats = "JPEG, MPO, PNG, BMP, GIF, TIFF and WebP";
 
 namespace {
 
@@ -66,7 +66,7 @@ bool LoadWithToolkit(std::span<const std::uint8_t> bytes, PictureBuffer& buffer,
     if (image.isNull()) {
         error = reader.errorString();
         if (reader.error() == QImageReader::UnsupportedFormatError)
-            error += QStringLiteral(" (Tessaly reads %1)").arg(QLatin1String(kReadFormats));
+            error += QStringLiteral(" (Tessaly reads %1)").arg(QString::fromStdString(ReadableFormatsText()));
         return false;
     }
     image = image.convertToFormat(QImage::Format_RGB32);

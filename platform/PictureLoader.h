@@ -30,9 +30,6 @@ bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error,
 bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error,
                       QString* warning = nullptr, int* orientation = nullptr);
 
-// The formats LoadPicture reads, as the user knows them.
-extern const char* const kReadFormats;
-
 // Loads the toolkit's format plugins on the calling thread. A program that
 // decodes on worker threads without an application object calls it first on
 // its main thread: plugins first loaded on a worker that has ended since

@@ -1,24 +1,27 @@
 #include "window/CommandLine.h"
 
 #include "base/ProgVer.h"
+#include "output/FileFormats.h"
 
 namespace tsy {
 
 namespace {
 
-const char* const kUsage =
-    "Usage: tessaly [FILE]\n"
-    "       tessaly LEFT RIGHT\n"
-    "       tessaly --sbs FILE\n"
-    "Turns a stereo pair into an anaglyph.\n"
-    "\n"
-    "FILE opens as image 1; an MPO file (or a JPEG holding a second view) fills\n"
-    "both views. LEFT and RIGHT open as a pair of single pictures.\n"
-    "JPEG, MPO, PNG, BMP, GIF, TIFF and WebP are read.\n"
-    "\n"
-    "  --sbs       FILE holds both views side by side\n"
-    "  -h, --help  show this help\n"
-    "  --version   show the version\n";
+std::string Usage() {
+    return "Usage: tessaly [FILE]\n"
+           "       tessaly LEFT RIGHT\n"
+           "       tessaly --sbs FILE\n"
+           "Turns a stereo pair into an anaglyph.\n"
+           "\n"
+           "FILE opens as image 1; an MPO file (or a JPEG holding a second view) fills\n"
+           "both views. LEFT and RIGHT open as a pair of single pictures.\n" +
+           ReadableFormatsText() +
+           " are read.\n"
+           "\n"
+           "  --sbs       FILE holds both views side by side\n"
+           "  -h, --help  show this help\n"
+           "  --version   show the version\n";
+}
 
 }  // namespace
 
@@ -33,7 +36,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (options && a == "--") {
             options = false;
         } else if (options && (a == "-h" || a == "--help")) {
-            return {CommandLine::Action::Help, {}, {}, false, kUsage};
+            return {CommandLine::Action::Help, {}, {}, false, Usage()};
         } else if (options && a == "--version") {
             return {CommandLine::Action::Version, {}, {}, false, "tessaly " + ProgVer() + "\n"};
         } else if (options && a == "--sbs") {

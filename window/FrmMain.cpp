@@ -78,7 +78,7 @@ bool FrmMain::Form_Load() {
     {
         // Remembered, not a click: nothing to align yet, nothing to write.
         const QSignalBlocker quiet(ui.CkAlign);
-        ui.CkAlign->setChecked(ReadSetting("AutoAlign", "0").trimmed() == QStringLiteral("1"));
+        ui.CkAlign->setChecked(ReadSetting(Setting::Align).trimmed() == QStringLiteral("1"));
     }
 
     const int top = ReadPosition("WinTop");

@@ -10,6 +10,7 @@ class QScrollBar;
 
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
+#include "convert/Recipe.h"
 #include "platform/PairLoader.h"
 #include "render/PerfCounter.h"
 #include "window/MainWindowLayout.h"
@@ -47,6 +48,8 @@ public:
     void OpGlass_Click(int index);
     // Disables the colour options the selected glasses have no form of.
     void OfferColourMethods();
+    // The conversion the controls describe.
+    Recipe RecipeOfControls() const;
 
     // Adjustment controls: offset ranges follow image 1, brightness and
     // offsets return to 0; the text boxes take typed values into their bars.
@@ -182,8 +185,9 @@ private:
     // wrote the file; otherwise a beep and "Image NOT saved!".
     void ReportSave(bool written);
     void SaveFailed();
-    QString ReadSetting(const char* key, const char* defaultValue);
-    void WriteSetting(const char* key, const QString& value);
+    // A recipe setting as the settings store keeps it.
+    QString ReadSetting(Setting setting);
+    void WriteSetting(Setting setting, const QString& value);
     int ReadPosition(const char* key);
     QPoint NormalPosition() const;
 

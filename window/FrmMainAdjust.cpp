@@ -9,7 +9,7 @@
 
 #include "window/FrmMain.h"
 #include "prepare/NumberText.h"
-#include "render/BlendPipeline.h"
+#include "convert/Recipe.h"
 
 namespace tsy {
 
@@ -99,10 +99,13 @@ void FrmMain::TextBoxFocus(QLineEdit* box, bool focused) {
 }
 
 void FrmMain::TakeText(QLineEdit* box, QScrollBar* bar) {
-    if (Parse(box) < bar->minimum()) box->setText(QString::number(bar->minimum()));
-    if (Parse(box) > bar->maximum()) box->setText(QString::number(bar->maximum()));
-    // A change of value rebuilds through the bar's change event.
-    bar->setValue(RoundHalfEven(Parse(box), bar->minimum(), bar->maximum()));
+    const double typed = Parse(box);
+    const double value = std::clamp(typed, double(bar->minimum()), double(bar->maximum()));
+    // Beyond the range the box shows the bound itself.
+    if (value != typed) box->setText(QString::number(int(value)));
+    // A change of value rebuilds through the bar's change event, and the
+    // rebuild shows the bar's value in the box: what is left there counts.
+    bar->setValue(RoundHalfEven(value, bar->minimum(), bar->maximum()));
     QString text = QString::fromStdString(FormatNumber(Parse(box)));
     text.replace('.', QLocale().decimalPoint());
     box->setText(text);
@@ -121,8 +124,8 @@ void FrmMain::YoFromText() {
 
 void FrmMain::SetScroll() {
     SuppressUpdates = true;
-    const int w = std::clamp(PicBuf0.width(), 0, kMaxOffset);
-    const int h = std::clamp(PicBuf0.height(), 0, kMaxOffset);
+    const int w = OffsetLimit(PicBuf0.width());
+    const int h = OffsetLimit(PicBuf0.height());
     ui.HS->setRange(-w, w);
     ui.HS->setValue(0);
     ui.VS->setRange(-h, h);

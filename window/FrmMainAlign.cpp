@@ -2,7 +2,7 @@
 #include <QScrollBar>
 #include <new>
 
-#include "input/CameraParallax.h"
+#include "convert/Convert.h"
 #include "input/MappedFile.h"
 #include "prepare/StereoAlign.h"
 #include "window/CaptionButtons.h"
@@ -11,7 +11,7 @@
 namespace tsy {
 
 void FrmMain::CkAlign_Click() {
-    WriteSetting("AutoAlign", ui.CkAlign->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    WriteSetting(Setting::Align, ui.CkAlign->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (!PicBuf0.hasImage() || !PicBuf1.hasImage()) return;
     SetCap(QString());
     EnableButtons(false);
@@ -45,8 +45,7 @@ void FrmMain::AutoAlign() {
         MappedFile file;
         std::string error;
         if (file.open(mpoPairPath_.toStdString(), error))
-            camera = CameraOffsetX(file.bytes(), PicBuf1.width());
-        if (camera && ui.CkSwap->isChecked()) camera = -*camera;
+            camera = CameraOffsetX(file.bytes(), PicBuf1.width(), ui.CkSwap->isChecked());
     }
 
     // Aligned into the buffer that held image 2, which is kept as loaded.

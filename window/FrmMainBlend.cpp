@@ -60,6 +60,22 @@ void FrmMain::OpGlass_Click(int index) {
     Blend();
 }
 
+Recipe FrmMain::RecipeOfControls() const {
+    Recipe r;
+    r.Set(Setting::Glasses, ui.OpGlassGroup->checkedId());
+    r.Set(Setting::Method, ui.OpColorGroup->checkedId());
+    r.Set(Setting::Brightness, ui.HSB->value());
+    r.Set(Setting::OffsetX, ui.HS->value());
+    r.Set(Setting::OffsetY, ui.VS->value());
+    r.Set(Setting::Swap, ui.CkSwap->isChecked());
+    r.Set(Setting::Align, int(ui.CkAlign->isChecked() ? AlignMode::On : AlignMode::Off));
+    const char* layout = !ui.CkSBS->isChecked()     ? "auto"
+                         : ui.CkStretch->isChecked() ? "sbs-lr-half"
+                                                     : "sbs-lr";
+    ParseSetting(Setting::Layout, layout, r);
+    return r;
+}
+
 void FrmMain::OfferColourMethods() {
     const int glasses = ui.OpGlassGroup->checkedId();
     for (int i = 0; i < kColourMethodCount; ++i)
@@ -90,13 +106,13 @@ void FrmMain::PicBlend() {
     bool viewsDrawn = PicAspectCopy(PicBuf0, *ui.PicView0, 1.0f);
     viewsDrawn = PicAspectCopy(PicBuf1, *ui.PicView1, 1.0f) && viewsDrawn;
 
+    const Recipe recipe = RecipeOfControls();
     AnaglyphSettings settings;
-    settings.methodNumber =
-        MethodNumberFor(ui.OpGlassGroup->checkedId(), ui.OpColorGroup->checkedId());
-    settings.brightness = ui.HSB->value();
+    settings.methodNumber = recipe.MethodNumber();
+    settings.brightness = recipe.brightness();
     settings.contrast = ui.HSC->value();
-    settings.offsetX = ui.HS->value();
-    settings.offsetY = ui.VS->value();
+    settings.offsetX = recipe.offsetX();
+    settings.offsetY = recipe.offsetY();
     BuildAnaglyph(PicBuf0, PicBuf1, PicBuf2, settings, progress_);
 
     viewsDrawn = PicAspectCopy(PicBuf2, *ui.PicView2, 1.0f) && viewsDrawn;

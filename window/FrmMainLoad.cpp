@@ -12,6 +12,7 @@
 #include "base/Exists.h"
 #include "input/FileDialogRequest.h"
 #include "input/MpoReader.h"
+#include "output/FileFormats.h"
 #include "base/SysTempDir.h"
 #include "platform/PairLoader.h"
 #include "platform/Platform.h"
@@ -20,17 +21,6 @@
 namespace tsy {
 
 namespace {
-
-const char* const kOpen1Filter =
-    "Images (*.bmp, *.jpg, *.jpeg, *.mpo, *.gif, *.png, *.tif, *.tiff, *.webp)|"
-    "*.bmp;*.jpg;*.jpeg;*.mpo;*.gif;*.png;*.tif;*.tiff;*.webp|"
-    "BMP (*.bmp)|*.bmp|JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|Multi-JPG (*.mpo)|*.mpo|"
-    "GIF (*.gif)|*.gif|PNG (*.png)|*.png|TIFF (*.tif, *.tiff)|*.tif;*.tiff|WebP (*.webp)|*.webp";
-const char* const kOpen2Filter =
-    "Images (*.bmp, *.jpg, *.jpeg, *.gif, *.png, *.tif, *.tiff, *.webp)|"
-    "*.bmp;*.jpg;*.jpeg;*.gif;*.png;*.tif;*.tiff;*.webp|BMP (*.bmp)|*.bmp|"
-    "JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|GIF (*.gif)|*.gif|PNG (*.png)|*.png|"
-    "TIFF (*.tif, *.tiff)|*.tif;*.tiff|WebP (*.webp)|*.webp";
 
 bool Usable(const QString& path) {
     return Exists(path.toStdString()) > 0;
@@ -194,7 +184,7 @@ void FrmMain::FinishLoad(bool untickSwap) {
 void FrmMain::cOpen1_Click() {
     SetCap(QString());
     const QString path = TrimBlanks(platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(0, "*.*", "Open Image 1 ...", kOpen1Filter)));
+        this, MakeFileDialogRequest(0, "*.*", "Open Image 1 ...", OpenDialogFilter(1))));
     if (!Usable(path)) return;
     OpenImage1(path, QString(), false);
 }
@@ -228,7 +218,7 @@ void FrmMain::OpenFromCommandLine(const QString& image1Path, const QString& imag
 void FrmMain::cOpen2_Click() {
     SetCap(QString());
     const QString path = platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(0, "*.*", "Open Image 2 ...", kOpen2Filter));
+        this, MakeFileDialogRequest(0, "*.*", "Open Image 2 ...", OpenDialogFilter(2)));
     if (!Usable(path)) return;
     SetCap(QStringLiteral("Loading Image 2 ..."));
     ui.PicView1->clearPicture();

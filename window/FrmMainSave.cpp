@@ -1,7 +1,10 @@
 #include <QButtonGroup>
 #include <QLocale>
 #include <QPushButton>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 
 #include "base/Exists.h"
 #include "base/SysTempDir.h"
@@ -10,7 +13,7 @@
 #include "output/JpegWriter.h"
 #include "output/PngScript.h"
 #include "output/SaveCheck.h"
-#include "output/SaveFormats.h"
+#include "output/FileFormats.h"
 #include "output/SaveName.h"
 #include "platform/Platform.h"
 #include "platform/Resource.h"
@@ -22,6 +25,10 @@ namespace tsy {
 
 namespace {
 
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
 QString LocaleNumber(double v) {
     QString text = QString::fromStdString(FormatNumber(v));
     text.replace('.', QLocale().decimalPoint());
@@ -30,19 +37,21 @@ QString LocaleNumber(double v) {
 
 }  // namespace
 
-QString FrmMain::ReadSetting(const char* key, const char* defaultValue) {
-    return platform_.settings.Read(SettingsAppName, ProgramTitle, QString::fromLatin1(key),
-                                   QString::fromLatin1(defaultValue));
+QString FrmMain::ReadSetting(Setting setting) {
+    const SettingDecl& d = Declaration(setting);
+    return platform_.settings.Read(SettingsAppName, ProgramTitle, Latin1(d.storedKey),
+                                   Latin1(d.storedDefault));
 }
 
-void FrmMain::WriteSetting(const char* key, const QString& value) {
-    platform_.settings.Write(SettingsAppName, ProgramTitle, QString::fromLatin1(key), value);
+void FrmMain::WriteSetting(Setting setting, const QString& value) {
+    platform_.settings.Write(SettingsAppName, ProgramTitle, Latin1(Declaration(setting).storedKey),
+                             value);
 }
 
 void FrmMain::cSave_Click() {
     SetCap(QString());
     EnableButtons(false);
-    saveFormat_ = ReadSetting("SaveFormat", ".png");
+    saveFormat_ = ReadSetting(Setting::Format);
     const std::string proposal = ProposedSaveName(Image1Path.toStdString(),
                                                   kGlasses[ui.OpGlassGroup->checkedId()].saveSuffix,
                                                   saveFormat_.toStdString());
@@ -53,19 +62,25 @@ void FrmMain::cSave_Click() {
         EnableButtons(true);
         return;
     }
-    const SaveFormat* format = SaveFormatBySuffix(FileTypeOf(name.toStdString()));
-    if (!format) {
-        // A name this program cannot write (".jpeg", ".gif", none) must not
-        // end in silence as if something had happened.
+    // The window's own routes for the formats it has always written (the
+    // PNG one through the carried optimiser); a name this program cannot
+    // write (".jpeg", ".gif", none) must not end in silence as if something
+    // had happened.
+    static constexpr struct {
+        std::string_view format;
+        void (FrmMain::*save)(const QString&);
+    } kRoutes[] = {{"bmp", &FrmMain::SaveBmpImage},
+                   {"png", &FrmMain::SavePngImage},
+                   {"jpg", &FrmMain::SaveJpgImage}};
+    const FileFormat* format = SaveFormatBySuffix(FileTypeOf(name.toStdString()));
+    const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes), [format](const auto& r) {
+        return format && r.format == format->name;
+    });
+    if (route == std::end(kRoutes))
         ReportSave(false);
-    } else if (format->id == SaveFormatId::Bmp) {
-        SaveBmpImage(name);
-    } else if (format->id == SaveFormatId::Png) {
-        SavePngImage(name);
-    } else {
-        SaveJpgImage(name);
-    }
-    WriteSetting("SaveFormat", saveFormat_);
+    else
+        (this->*route->save)(name);
+    WriteSetting(Setting::Format, saveFormat_);
     EnableButtons(true);
 }
 
@@ -84,7 +99,9 @@ void FrmMain::SaveBmpImage(const QString& name) {
     const std::string path = name.toStdString();
     const FileStamp before = StampOf(path);
     std::string error;
-    SavePicture(*SaveFormatBySuffix(".bmp"), PicBuf2, path, {}, true, error);
+    SaveInput input;
+    input.anaglyph = &PicBuf2;
+    SavePicture(*SaveFormatByName("bmp"), input, path, {}, true, error);
     ReportSave(WrittenSince(before, path));
 }
 
@@ -136,7 +153,7 @@ void FrmMain::SavePngImage(const QString& name) {
 
 void FrmMain::SaveJpgImage(const QString& name) {
     saveFormat_ = QStringLiteral(".jpg");
-    double quality = ParseNumber(ReadSetting("JPG.Quality", "95").toStdString());
+    double quality = ParseNumber(ReadSetting(Setting::Quality).toStdString());
     const QString entry = platform_.dialogs.InputBox(
         this, QStringLiteral("  Set JPEG Quality Level  (1-100, Default=95):"),
         QStringLiteral(" Saving JPG Image ..."), LocaleNumber(quality),
@@ -146,12 +163,13 @@ void FrmMain::SaveJpgImage(const QString& name) {
         platform_.dialogs.Beep();
         return;
     }
-    quality = std::min(quality, 100.0);
+    const SettingDecl& range = Declaration(Setting::Quality);
+    quality = std::min(quality, double(range.max));
     SetCap(QStringLiteral("Saving JPG Image ..."));
-    WriteSetting("JPG.Quality", QString::fromStdString(FormatNumber(quality)));
+    WriteSetting(Setting::Quality, QString::fromStdString(FormatNumber(quality)));
     const std::string path = name.toStdString();
     const FileStamp before = StampOf(path);
-    const int code = SaveJpeg(PicBuf2, path, RoundHalfEven(quality, 0, 100));
+    const int code = SaveJpeg(PicBuf2, path, RoundHalfEven(quality, 0, range.max));
     if (code != 0)
         platform_.dialogs.MessageBox(this, MessageIcon::Critical, ProgramTitle,
                                      QString::fromStdString(JpegFailureText(code)));

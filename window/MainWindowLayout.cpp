@@ -1,5 +1,7 @@
 #include "window/MainWindowLayout.h"
 
+#include "convert/Recipe.h"
+
 #include <QButtonGroup>
 #include <QFrame>
 #include <QLabel>
@@ -171,7 +173,7 @@ void MainWindowLayout::setupUi(QWidget* w) {
                   {(kGlassWidth - 1) * i, 0, kGlassWidth, 39}, g.toolTip);
         OpGlassGroup->addButton(OpGlass[size_t(i)], i);
     }
-    OpGlass[0]->setChecked(true);
+    OpGlass[size_t(Declaration(Setting::Glasses).byDefault)]->setChecked(true);
     x += FrameGlasses->width() + kGap;
 
     FrameColor = MakeFrame(w, "FrameColor",
@@ -191,15 +193,17 @@ void MainWindowLayout::setupUi(QWidget* w) {
             OpColor[size_t(i)]->setFont(SmallFont());
             OpColorGroup->addButton(OpColor[size_t(i)], i);
         }
-    OpColor[2]->setChecked(true);
+    OpColor[size_t(Declaration(Setting::Method).byDefault)]->setChecked(true);
 
     cSave = Place(new QPushButton(QStringLiteral("&Save Img."), w), "cSave", {636, 4, 59, 39},
                   " Save 3D-Image ... ");
     for (QFrame* frame : {FrameImages, FrameGlasses, FrameColor})
         InsetChildren(frame, 2);
 
-    HSB = MakeScrollBar(w, Qt::Horizontal, "HSB", {4, 388, 217, 17}, -128, 128, 8);
-    HSC = MakeScrollBar(w, Qt::Horizontal, "HSC", {106, 388, 117, 17}, -128, 128, 8);
+    // Contrast has no effect on the pixels; it shares brightness's range.
+    const SettingDecl& brightness = Declaration(Setting::Brightness);
+    HSB = MakeScrollBar(w, Qt::Horizontal, "HSB", {4, 388, 217, 17}, brightness.min, brightness.max, 8);
+    HSC = MakeScrollBar(w, Qt::Horizontal, "HSC", {106, 388, 117, 17}, brightness.min, brightness.max, 8);
     HSC->hide();
     HS = MakeScrollBar(w, Qt::Horizontal, "HS", {228, 388, 445, 17}, 0, 0, 5);
     cReset = Place(new QPushButton(QStringLiteral("&R"), w), "cReset", {678, 388, 17, 17},

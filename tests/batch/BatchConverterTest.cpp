@@ -133,25 +133,33 @@ TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
         Words("--method optimized --glasses=green-magenta --brightness -128 --dx -12 --dy=+3 "
               "--swap --sbs --no-stretch --format png --quality 1 --out o --jobs=3 --overwrite "
               "-- --odd.mpo"));
-    EXPECT_EQ(std::tie(o.method, o.glasses, o.brightness, o.dx, o.dy, o.quality, o.jobs),
+    const Recipe& r = o.recipe;
+    EXPECT_EQ(std::make_tuple(r.method(), r.glasses(), r.brightness(), r.offsetX(), r.offsetY(),
+                              r.quality(), o.jobs),
               std::make_tuple(3, 1, -128, -12, 3, 1, 3));
-    EXPECT_TRUE(o.swap && o.sideBySide && o.overwrite && !o.stretch);
-    EXPECT_EQ(std::tie(o.format, o.outDir, o.files),
+    EXPECT_TRUE(r.swap() && o.overwrite);
+    EXPECT_EQ(r.layout(), (ViewLayout{Arrangement::SideBySide, false, false}));
+    EXPECT_EQ(std::make_tuple(std::string(r.format().name), o.outDir, o.files),
               std::make_tuple(std::string("png"), std::string("o"), Args{"--odd.mpo"}));
-    EXPECT_EQ(Parse({"--method", "gray", "x"}).method, 0);
+    EXPECT_EQ(Parse({"--method", "GRAY", "x"}).recipe.method(), 0);
     EXPECT_EQ(Parse({"--method", "half", "--right", "r.jpg", "x"}).right, "r.jpg");
+    // Glasses without a form of the method take their stand-in, and say so.
+    const BatchOptions ab = Parse(Words("--glasses amber-blue --method optimized a.mpo"));
+    EXPECT_EQ(ab.recipe.MethodNumber(), 37);
+    EXPECT_EQ(ab.notes.size(), 1u);
 
-    using Dx = BatchOptions::Dx;
-    for (const auto& [line, align, strict, dx, given] :
-         {std::tuple{"a.mpo", false, false, Dx::Given, 0},
-          {"--align a.mpo", true, false, Dx::Auto, 0},
-          {"--align=strict a.mpo", true, true, Dx::Auto, 0},
-          {"--align --dx 5 a.mpo", true, false, Dx::Given, 5},
-          {"--dx camera --align a.mpo", true, false, Dx::Camera, 0},
-          {"--dx=auto a.mpo", false, false, Dx::Auto, 0}}) {
-        const BatchOptions o = Parse(Words(line));
-        EXPECT_EQ(std::tie(o.align, o.alignStrict, o.dxFrom, o.dx),
-                  std::tie(align, strict, dx, given))
+    using F = OffsetFrom;
+    using A = AlignMode;
+    for (const auto& [line, align, from, given] :
+         {std::tuple{"a.mpo", A::Off, F::Given, 0},
+          {"--align a.mpo", A::On, F::Window, 0},
+          {"--align=strict a.mpo", A::Strict, F::Window, 0},
+          {"--align --dx 5 a.mpo", A::On, F::Given, 5},
+          {"--dx camera --align a.mpo", A::On, F::Camera, 0},
+          {"--dx=auto a.mpo", A::Off, F::Window, 0}}) {
+        const Recipe p = Parse(Words(line)).recipe;
+        EXPECT_EQ(std::make_tuple(p.align(), p.offsetFrom(), p.offsetX()),
+                  std::make_tuple(align, from, given))
             << line;
     }
 }
@@ -164,7 +172,7 @@ TEST(BatchArguments, UsageErrorsAreNamed) {
           "--quality 9x a.mpo", "--brightness 129 a.mpo", "--dx 40000 a.mpo",
           "--method colour a.mpo", "--glasses blue a.mpo", "--format gif a.mpo", "--jobs 0 a.mpo",
           "--right r.jpg a.jpg b.jpg", "--right r.jpg --sbs a.jpg", "--no-stretch a.mpo",
-          "--glasses amber-blue --method optimized a.mpo", "--right r.jpg --right s.jpg a.jpg",
+          "--right r.jpg --right s.jpg a.jpg",
           "--overwrite --skip-existing a.mpo"}) {
         EXPECT_EQ(ParseBatchArguments(Words(line), o, message), BatchCommand::UsageError) << line;
         EXPECT_FALSE(std::exchange(message, "").empty()) << line;

@@ -33,19 +33,20 @@ class BatchWindowTest : public QObject {
         BatchOptions o;
         o.files = {t.w.image1Path().toStdString()};
         o.right = right.toStdString();
-        o.sideBySide = t.c.CkSBS->isChecked();
-        o.swap = t.c.CkSwap->isChecked();
-        o.glasses = t.c.OpGlassGroup->checkedId();
-        o.method = t.c.OpColorGroup->checkedId();
-        o.brightness = t.c.tBr->text().toInt();
-        o.dx = t.c.tXo->text().toInt();
-        o.dy = t.c.tYo->text().toInt();
-        o.format = "bmp";
+        Recipe& r = o.recipe;
+        if (t.c.CkSBS->isChecked()) ParseSetting(Setting::Layout, "sbs-lr-half", r);
+        r.Set(Setting::Swap, t.c.CkSwap->isChecked());
+        r.Set(Setting::Glasses, t.c.OpGlassGroup->checkedId());
+        r.Set(Setting::Method, t.c.OpColorGroup->checkedId());
+        r.Set(Setting::Brightness, t.c.tBr->text().toInt());
+        r.Set(Setting::OffsetX, t.c.tXo->text().toInt());
+        r.Set(Setting::OffsetY, t.c.tYo->text().toInt());
+        ParseSetting(Setting::Format, "bmp", r);
         o.outDir = dir_.path().toStdString();
         o.overwrite = true;
-        const FileOutcome r = BatchConverter(o).ConvertFile(o.files[0], 2);
-        QVERIFY2(r.ok(), r.error.c_str());
-        const QImage written(QString::fromStdString(r.output), "BMP");
+        const FileOutcome done = BatchConverter(o).ConvertFile(o.files[0], 2);
+        QVERIFY2(done.ok(), done.error.c_str());
+        const QImage written(QString::fromStdString(done.output), "BMP");
         QCOMPARE(written.convertToFormat(QImage::Format_RGB32), Picture(t.w.anaglyph()));
     }
 

@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """Fails when a file includes a layer above its own.
 
-Layers, bottom up: base, input, prepare, render, output (all Qt-free), then
+Layers, bottom up: base, input, prepare, render, output, convert (all Qt-free), then
 platform (the only door to Qt), then window and batch side by side.
 """
 import pathlib
 import re
 import sys
 
-STAGES = ["base", "input", "prepare", "render", "output"]
+STAGES = ["base", "input", "prepare", "render", "output", "convert"]
 RANK = {name: i for i, name in enumerate(STAGES)}
 RANK["platform"] = len(STAGES)
 RANK["window"] = RANK["batch"] = len(STAGES) + 1

@@ -1,0 +1,197 @@
+#include "convert/Convert.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <tuple>
+
+#include "base/Progress.h"
+#include "input/CameraParallax.h"
+#include "input/MpoReader.h"
+#include "prepare/SideBySide.h"
+#include "render/BlendPipeline.h"
+
+namespace tsy {
+
+namespace {
+
+// The reader puts the path in front of its message; the programs name the
+// file already.
+std::string WithoutPath(std::string message, const std::string& path) {
+    if (message.rfind(path + ": ", 0) == 0) message.erase(0, path.size() + 2);
+    return message;
+}
+
+bool OpenInput(const std::string& path, MappedFile& file, std::string& error) {
+    if (!file.open(path, error)) {
+        error = WithoutPath(error, path);
+        return false;
+    }
+    if (file.size() == 0) {
+        error = "the file is empty";
+        return false;
+    }
+    return true;
+}
+
+bool InOnePicture(const ViewLayout& layout) {
+    return layout.arrangement == Arrangement::SideBySide ||
+           layout.arrangement == Arrangement::TopBottom;
+}
+
+std::string SizeText(const PictureBuffer& p) {
+    return std::to_string(p.width()) + " x " + std::to_string(p.height());
+}
+
+// Engine failures arrive as error reports; the captions mean nothing here.
+class QuietSink final : public ProgressSink {
+public:
+    void SetCap(const std::string&) override {}
+    void ReportError(int number, const std::string& message) override {
+        error = message + " (error " + std::to_string(number) + ")";
+    }
+    std::string error;
+};
+
+}  // namespace
+
+bool PairSource::Open(const Recipe& recipe, const std::string& input, const std::string& right,
+                      std::vector<std::string>& warnings, std::string& error) {
+    if (!OpenInput(input, first_, error)) return false;
+    view1_ = first_.bytes();
+    SilentProgress quiet;
+    if (InOnePicture(recipe.layout())) {
+        if (!LocateMpoImage2(input, first_.bytes(), quiet).empty())
+            warnings.push_back(
+                "the file holds two views (an MPO file); --sbs splits view 1 in half, "
+                "without --sbs both views are used");
+        return true;
+    }
+    if (!right.empty()) {
+        if (!OpenInput(right, second_, error)) {
+            error = right + ": " + error;
+            return false;
+        }
+        view2_ = second_.bytes();
+        right_ = right;
+        return true;
+    }
+    view2_ = LocateMpoImage2(input, first_.bytes(), quiet);
+    oneFile_ = !view2_.empty();
+    if (oneFile_ || HasMpoName(input)) return true;
+    error = "not an MPO file (.mpo); use --sbs for side-by-side pictures or --right for a pair";
+    return false;
+}
+
+std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swapped) {
+    if (stereoFile.empty()) return std::nullopt;
+    std::optional<double> camera = CameraOffsetX(stereoFile, width);
+    if (camera && swapped) camera = -*camera;
+    return camera;
+}
+
+namespace {
+
+// Aligns image 2 (with the result as room) and picks the X offset as asked.
+bool Align(const Recipe& recipe, const PairSource& source, int threads, ConvertWork& work,
+           ConvertReport& report, std::string& error) {
+    PictureBuffer &image1 = work.image1, &image2 = work.image2, &scratch = work.result;
+    const std::optional<double> camera =
+        CameraOffsetX(source.stereoFile(), image2.width(), recipe.swap());
+    const bool fromCamera = recipe.offsetFrom() == OffsetFrom::Camera;
+    const bool align = recipe.align() != AlignMode::Off;
+    if (fromCamera && !align) {
+        if (camera)
+            report.offsetX = int(std::lround(*camera));
+        else
+            report.warnings.push_back("no camera parallax in this file; --dx 0 used");
+        return true;
+    }
+    SilentProgress quiet;
+    const AlignOutcome a =
+        AlignPair(image1, image2, scratch, camera,
+                  fromCamera ? OffsetSource::Camera : OffsetSource::Window, align, quiet, threads);
+    if (!a.result.aligned && recipe.align() == AlignMode::Strict) {
+        error = "could not align: " + a.result.failure;
+        return false;
+    }
+    if (recipe.offsetFrom() != OffsetFrom::Given) report.offsetX = a.offsetX.value_or(0);
+    if (!a.result.aligned)
+        report.warnings.push_back("could not align: " + a.result.failure +
+                                  (a.fromCamera ? "; the camera's parallax used (--dx " +
+                                                      std::to_string(report.offsetX) + ")"
+                                                : "; left as it is"));
+    else if (fromCamera && !a.fromCamera)
+        report.warnings.push_back("no camera parallax in this file; the stereo window used");
+    if (!align || !a.result.aligned) return true;
+    image2.swap(scratch);
+    report.alignment = a;
+    return true;
+}
+
+}  // namespace
+
+bool Convert(const Recipe& recipe, const std::string& input, const std::string& right,
+             PairDecoder& decoder, int threads, ConvertWork& work, FileReplacer& out,
+             ConvertReport& report, std::string& error) {
+    PairSource source;
+    if (!source.Open(recipe, input, right, report.warnings, error)) return false;
+    PictureBuffer &image1 = work.image1, &image2 = work.image2, &result = work.result;
+    if (!decoder.Decode(source, threads, image1, image2, error)) return false;
+    const ViewLayout layout = recipe.layout();
+    const bool split = InOnePicture(layout);
+    if (!split && source.view2().empty()) {
+        // Something that is no picture at all says so better than "no view".
+        error = "no second view found in this MPO file";
+        return false;
+    }
+    if (!split && (image1.width() != image2.width() || image1.height() != image2.height()))
+        report.warnings.push_back("the views differ in size (image 1 " + SizeText(image1) +
+                                  ", image 2 " + SizeText(image2) +
+                                  " pixels); image 2 is cut or filled with black to match");
+    const int picW = image1.width();
+    const int picH = image1.height();
+    const bool stretch = !split || layout.half;
+    if (split) SplitSideBySide(image1, picW, picH, stretch, image1, image2);
+    if (recipe.swap()) image1.swap(image2);
+    SizeWorkingBuffers(image1, image2, result, picW, picH, stretch);
+    report.offsetX = recipe.offsetX();
+    if ((recipe.align() != AlignMode::Off || recipe.offsetFrom() != OffsetFrom::Given) &&
+        !Align(recipe, source, threads, work, report, error))
+        return false;
+    // Views moved a whole picture apart no longer overlap: nothing to write.
+    for (const auto& [name, offset, side] :
+         {std::tuple{"--dx", report.offsetX, image1.width()},
+          std::tuple{"--dy", recipe.offsetY(), image1.height()}})
+        if (std::abs(offset) >= side) {
+            error = std::string(name) + " " + std::to_string(offset) + " is not smaller than the " +
+                    (name[3] == 'x' ? "width" : "height") + " of the picture (" +
+                    std::to_string(side) + " pixels)";
+            return false;
+        }
+
+    AnaglyphSettings settings;
+    settings.methodNumber = recipe.MethodNumber();
+    settings.brightness = recipe.brightness();
+    settings.offsetX = report.offsetX;
+    settings.offsetY = recipe.offsetY();
+    // As in the window, the engine starts from a result without picture.
+    result.clear();
+    QuietSink sink;
+    if (!BuildAnaglyph(image1, image2, result, settings, sink, threads)) {
+        error = "the anaglyph could not be built: " + sink.error;
+        return false;
+    }
+    // A PNG takes seconds to code and needs room for its RGB rows: the
+    // views go back to the system, whose fresh pages then cost the next
+    // file a fraction of a per cent. JPEG keeps them.
+    if (recipe.format().name == "png") image1 = PictureBuffer(), image2 = PictureBuffer();
+    SaveSettings save;
+    save.quality = recipe.quality();
+    save.threads = threads;
+    SaveInput what;
+    what.anaglyph = &result;
+    return recipe.format().write(what, save, out, error);
+}
+
+}  // namespace tsy

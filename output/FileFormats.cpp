@@ -1,0 +1,143 @@
+#include "output/FileFormats.h"
+
+#include <algorithm>
+
+#include "base/AsciiCase.h"
+#include "output/AnaglyphWriters.h"
+
+namespace tsy {
+
+namespace {
+
+using A = Arrangement;
+
+constexpr LayoutInfo kLayouts[] = {
+    {"auto", "a stereo file's two views (MPO), else a pair (--right)", {A::Auto, false, false}},
+    {"sbs-lr-half",
+     "side by side, left view first, each squeezed to half the width\n(stretched back; as --sbs)",
+     {A::SideBySide, false, true}},
+    {"sbs-lr", "side by side, left view first, each view whole\n(as --sbs --no-stretch)",
+     {A::SideBySide, false, false}},
+};
+
+constexpr unsigned kBoth = kReadsImage1 | kReadsImage2;
+
+constexpr FileFormat kFormats[] = {
+    {"bmp", "BMP", "BMP", "*.bmp", "image/bmp", kBoth | kWrites, "BMP (*.bmp),  uncompressed|*.bmp", 2,
+     Written::Anaglyph, WriteBmpAnaglyph},
+    {"jpg", "JPEG", "JPEG", "*.jpg;*.jpeg", "image/jpeg", kBoth | kWrites,
+     "JPEG (*.jpg),  lossy compression|*.jpg", 0, Written::Anaglyph, WriteJpegAnaglyph},
+    // Image 2 of a pair is a single picture: a stereo file opens as image 1.
+    {"mpo", "MPO", "Multi-JPG", "*.mpo", "image/x-mpo", kReadsImage1},
+    {"gif", "GIF", "GIF", "*.gif", "image/gif", kBoth},
+    {"png", "PNG", "PNG", "*.png", "image/png", kBoth | kWrites, "PNG (*.png),  lossless compression|*.png",
+     1, Written::Anaglyph, WritePngAnaglyph},
+    {"tif", "TIFF", "TIFF", "*.tif;*.tiff", "image/tiff", kBoth},
+    {"webp", "WebP", "WebP", "*.webp", "image/webp", kBoth},
+};
+
+// "*.a;*.b" -> "*.a, *.b"
+std::string Listed(std::string_view patterns) {
+    std::string text(patterns);
+    for (std::size_t at = 0; (at = text.find(';', at)) != std::string::npos; at += 2)
+        text.replace(at, 1, ", ");
+    return text;
+}
+
+bool ReadsSlot(const FileFormat& f, int slot) {
+    return (f.capabilities & (slot == 1 ? kReadsImage1 : kReadsImage2)) != 0;
+}
+
+}  // namespace
+
+std::span<const LayoutInfo> Layouts() {
+    return kLayouts;
+}
+
+const LayoutInfo* LayoutByName(std::string_view name) {
+    for (const LayoutInfo& row : kLayouts)
+        if (SameIgnoringCase(row.name, name)) return &row;
+    return nullptr;
+}
+
+const LayoutInfo* LayoutRowOf(const ViewLayout& layout) {
+    for (const LayoutInfo& row : kLayouts)
+        if (row.layout == layout) return &row;
+    return nullptr;
+}
+
+std::string FileFormat::Suffix() const {
+    const std::string_view first = patterns.substr(0, patterns.find(';'));
+    return std::string(first.substr(first.find('.')));
+}
+
+std::span<const FileFormat> FileFormats() {
+    return kFormats;
+}
+
+std::vector<const FileFormat*> SaveFormats() {
+    std::vector<const FileFormat*> rows;
+    for (const FileFormat& f : kFormats)
+        if (f.Writes()) rows.push_back(&f);
+    std::sort(rows.begin(), rows.end(),
+              [](const FileFormat* a, const FileFormat* b) { return a->saveRank < b->saveRank; });
+    return rows;
+}
+
+const FileFormat* SaveFormatByName(std::string_view name) {
+    if (SameIgnoringCase(name, "jpeg")) name = "jpg";
+    for (const FileFormat* f : SaveFormats())
+        if (SameIgnoringCase(f->name, name)) return f;
+    return nullptr;
+}
+
+const FileFormat* SaveFormatBySuffix(std::string_view suffix) {
+    for (const FileFormat* f : SaveFormats())
+        if (f->Suffix() == suffix) return f;
+    return nullptr;
+}
+
+std::string OpenDialogFilter(int slot) {
+    std::string all, rows;
+    for (const FileFormat& f : kFormats) {
+        if (!ReadsSlot(f, slot)) continue;
+        all.append(all.empty() ? "" : ";").append(f.patterns);
+        rows.append("|").append(f.caption).append(" (").append(Listed(f.patterns)).append(")|");
+        rows.append(f.patterns);
+    }
+    return "Images (" + Listed(all) + ")|" + all + rows;
+}
+
+std::string SaveDialogFilter() {
+    std::string filter;
+    for (const FileFormat* f : SaveFormats())
+        filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
+    return filter;
+}
+
+std::string ReadableFormatsText() {
+    std::vector<std::string_view> words;
+    for (const FileFormat& f : kFormats)
+        if (f.Reads()) words.push_back(f.word);
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        text.append(i == 0 ? "" : i + 1 == words.size() ? " and " : ", ").append(words[i]);
+    return text;
+}
+
+std::vector<std::string> ReadableMimeTypes() {
+    std::vector<std::string> types;
+    for (const FileFormat& f : kFormats)
+        if (f.Reads() && std::find(types.begin(), types.end(), f.mimeType) == types.end())
+            types.emplace_back(f.mimeType);
+    return types;
+}
+
+bool SavePicture(const FileFormat& format, const SaveInput& input, const std::string& path,
+                 const SaveSettings& settings, bool replace, std::string& error) {
+    FileReplacer file(path);
+    return file.Open(error) && format.write(input, settings, file, error) &&
+           file.Commit(error, replace);
+}
+
+}  // namespace tsy

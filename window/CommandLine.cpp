@@ -6,16 +6,18 @@ namespace tsy {
 
 namespace {
 
+// In the usual layout ("or:" lines, "Options:") that the man page is made from.
 const char* const kUsage =
     "Usage: tessaly [FILE]\n"
-    "       tessaly LEFT RIGHT\n"
-    "       tessaly --sbs FILE\n"
+    "  or:  tessaly LEFT RIGHT\n"
+    "  or:  tessaly --sbs FILE\n"
     "Turns a stereo pair into an anaglyph.\n"
     "\n"
     "FILE opens as image 1; an MPO file (or a JPEG holding a second view) fills\n"
     "both views. LEFT and RIGHT open as a pair of single pictures.\n"
     "JPEG, MPO, PNG, BMP, GIF, TIFF and WebP are read.\n"
     "\n"
+    "Options:\n"
     "  --sbs       FILE holds both views side by side\n"
     "  -h, --help  show this help\n"
     "  --version   show the version\n";

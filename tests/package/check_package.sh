@@ -46,7 +46,7 @@ grep -qa "usage: tsy-pngout" "$root/usr/bin/tessaly" || fail "tessaly does not c
 
 lintian --fail-on error --display-level ">=warning" "$deb" | tee "$work/lintian.txt" ||
     fail "lintian found errors"
-appstreamcli validate --no-net "$root/$metainfo" || fail "appstreamcli validate"
+LC_ALL=C.UTF-8 appstreamcli validate --no-net "$root/$metainfo" || fail "appstreamcli validate"
 desktop-file-validate "$root/usr/share/applications/tessaly.desktop" || fail "desktop-file-validate"
 for type in $(sed -n 's/^MimeType=//p' "$root/usr/share/applications/tessaly.desktop" | tr ';' ' '); do
     grep -q "<mediatype>$type</mediatype>" "$root/$metainfo" || fail "the AppStream data does not offer $type"

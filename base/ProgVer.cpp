@@ -2,6 +2,8 @@
 
 namespace tsy {
 
+const ProgramVersion kProgramVersion{TSY_VERSION_MAJOR, TSY_VERSION_MINOR, TSY_VERSION_PATCH};
+
 namespace {
 
 std::string Numbered(const char* word, int revision, int base) {

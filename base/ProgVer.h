@@ -5,12 +5,14 @@
 namespace tsy {
 
 struct ProgramVersion {
-    int major = 1;
-    int minor = 34;
+    int major = 0;
+    int minor = 0;
     int revision = 0;
 };
 
-inline constexpr ProgramVersion kProgramVersion{1, 34, 0};
+// The version CMake's project() declares (its third number is the revision),
+// so that the programs, the man pages and the package say the same.
+extern const ProgramVersion kProgramVersion;
 
 // "1.34": major, "." and the minor as two digits, then a suffix chosen by the
 // revision: 1..26 a letter, 100..199 and 2000..2999 " Beta", 1000..1999

@@ -17,6 +17,9 @@ packages=(
     # tests and benchmarks
     libgtest-dev libbenchmark-dev
     xvfb xauth x11-utils python3 python3-xlib python3-pil desktop-file-utils shared-mime-info
+    # the package (scripts/package.sh) and its test: man pages from --help,
+    # shlibdeps, lintian, AppStream, rendering man pages, trying the completion
+    help2man dpkg-dev file lintian appstream man-db groff-base bsdextrautils bash-completion
 )
 
 missing=()

@@ -7,10 +7,11 @@ namespace tsy {
 
 namespace {
 
+// In the usual layout ("or:" lines, "Options:") that the man page is made from.
 std::string Usage() {
     return "Usage: tessaly [FILE]\n"
-           "       tessaly LEFT RIGHT\n"
-           "       tessaly --sbs FILE\n"
+           "  or:  tessaly LEFT RIGHT\n"
+           "  or:  tessaly --sbs FILE\n"
            "Turns a stereo pair into an anaglyph.\n"
            "\n"
            "FILE opens as image 1; an MPO file (or a JPEG holding a second view) fills\n"
@@ -18,6 +19,7 @@ std::string Usage() {
            ReadableFormatsText() +
            " are read.\n"
            "\n"
+           "Options:\n"
            "  --sbs       FILE holds both views side by side\n"
            "  -h, --help  show this help\n"
            "  --version   show the version\n";

@@ -13,21 +13,32 @@ namespace tsy {
 
 void ResampleView(const PictureBuffer& source, const AlignTransform& t, PictureBuffer& out,
                   int threads) {
-    align::UsePoolThreadsOnly();
     const int w = source.width(), h = source.height();
     if (!source.hasImage() || w == 0 || h == 0) {
         out.resize(w, h);
         out.clear();
         return;
     }
+    ResampleViewPart(source, t, 0, 0, w, h, out, threads);
+}
+
+bool ResampleViewPart(const PictureBuffer& source, const AlignTransform& t, int x, int y, int w,
+                      int h, PictureBuffer& out, int threads) {
+    if (!source.hasImage() || w <= 0 || h <= 0 || x < 0 || y < 0 || x > source.width() - w ||
+        y > source.height() - h)
+        return false;
+    align::UsePoolThreadsOnly();
     std::uint8_t* dst = out.assign(w, h);
     // Output q comes from p = c + R^T (q - c - (0, v)) / s.
     const double a = t.rollDeg * align::kPi / 180;
     const double cs = std::cos(a) / t.scale, sn = std::sin(a) / t.scale;
     const double m00 = cs, m01 = -sn, m10 = sn, m11 = cs;
     const double qx = t.cx, qy = t.cy + t.verticalPx;
-    const double tx = t.cx - (m00 * qx + m01 * qy), ty = t.cy - (m10 * qx + m11 * qy);
-    const cv::Mat src(h, w, CV_8UC4, const_cast<std::uint8_t*>(source.bits()));
+    // The part's (0, 0) is the whole's (x, y).
+    const double tx = t.cx - (m00 * qx + m01 * qy) + m00 * x + m01 * y,
+                 ty = t.cy - (m10 * qx + m11 * qy) + m10 * x + m11 * y;
+    const cv::Mat src(source.height(), source.width(), CV_8UC4,
+                      const_cast<std::uint8_t*>(source.bits()));
     const cv::Mat all(h, w, CV_8UC4, dst);
     const int bands = std::max(1, std::min(h, 8 * threads));
     align::TaskFailure failure;
@@ -43,6 +54,7 @@ void ResampleView(const PictureBuffer& source, const AlignTransform& t, PictureB
     });
     out.touch();
     failure.Rethrow();
+    return true;
 }
 
 }  // namespace tsy

@@ -57,6 +57,12 @@ AlignResult MeasureAlignment(const PictureBuffer& image1, const PictureBuffer& i
 void ResampleView(const PictureBuffer& source, const AlignTransform& t, PictureBuffer& out,
                   int threads = HardwareThreads());
 
+// Columns [x, x + width) and rows [y, y + height) of what ResampleView
+// gives, alone: a crop without resampling the rest. False, out untouched,
+// when the part reaches past source.
+bool ResampleViewPart(const PictureBuffer& source, const AlignTransform& t, int x, int y, int width,
+                      int height, PictureBuffer& out, int threads = HardwareThreads());
+
 // Where the horizontal offset comes from when a pair is aligned.
 enum class OffsetSource { Window, Camera };
 

@@ -13,35 +13,23 @@ namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180;
 
-// Where the engine takes a view's pixel for output index i along one axis:
-// i + a, or for an odd offset (i + a) rounded down to even, which is
-// i -/+ offset / 2 rounded to nearest, ties to even (render/Anaglyph.cpp).
+// Where each view's pixel for output index i along one axis comes from once
+// cut: i + a. The views move apart by exactly the offset, image 2 by +offset/2
+// and image 1 by -offset/2 as in the engine; an odd offset's half pixel goes
+// to image 2 where the engine would show every other column twice.
 struct Source {
     std::int64_t a = 0;
-    bool odd = false;
-    std::int64_t At(std::int64_t i) const { return odd ? (i + a) & ~std::int64_t(1) : i + a; }
+    std::int64_t At(std::int64_t i) const { return i + a; }
     // Output indices in [0, n) whose source lies in [lo, hi]: [first, last].
     std::array<std::int64_t, 2> Within(std::int64_t lo, std::int64_t hi, std::int64_t n) const {
-        return {FirstAtLeast(lo, n), FirstAtLeast(hi + 1, n) - 1};
-    }
-    std::int64_t FirstAtLeast(std::int64_t v, std::int64_t n) const {
-        std::int64_t lo = 0, hi = n;
-        while (lo < hi) {
-            const std::int64_t mid = lo + (hi - lo) / 2;
-            if (At(mid) >= v)
-                hi = mid;
-            else
-                lo = mid + 1;
-        }
-        return lo;
+        return {std::max<std::int64_t>(0, lo - a), std::min(n - 1, hi - a)};
     }
 };
 
-// The engine is given -offset; image 2 is its right view, image 1 its left.
+// Image 1's source, then image 2's.
 std::array<Source, 2> Sources(int offset) {
-    const std::int64_t e = -std::int64_t(offset), k = e >> 1;
-    const bool odd = (e & 1) != 0;
-    return {Source{k + (odd ? 1 : 0), odd}, Source{-k, odd}};
+    const std::int64_t half = std::int64_t(offset) >> 1, odd = offset & 1;
+    return {Source{-half}, Source{half + odd}};
 }
 
 struct Corner {
@@ -145,48 +133,44 @@ CropPlan PlanCrop(int width, int height, const AlignResult* alignment, int offse
     return plan;
 }
 
+ViewParts PartsFor(const CropRect& r, int offsetX, int offsetY) {
+    const auto cols = Sources(offsetX), rows = Sources(offsetY);
+    ViewParts p;
+    for (int v = 0; v < 2; ++v)
+        (v ? p.image2 : p.image1) = {int(cols[std::size_t(v)].At(r.x)),
+                                     int(rows[std::size_t(v)].At(r.y)), r.width, r.height};
+    return p;
+}
+
 namespace {
 
-void CutView(PictureBuffer& view, const CropRect& r, const Source& col, const Source& row,
-             PictureBuffer& scratch, int threads) {
-    std::uint8_t* out = scratch.assign(r.width, r.height);
-    const std::size_t outStride = std::size_t(r.width) * PictureBuffer::kBytesPerPixel;
-    const std::int64_t x0 = col.At(r.x);
-    const int bands = std::max(1, std::min(r.height, 8 * threads));
-    ParallelFor(bands, threads, [&](int band) {
-        for (int y = r.height * band / bands; y < r.height * (band + 1) / bands; ++y) {
-            const std::uint8_t* src = view.row(int(row.At(r.y + y)));
-            std::uint8_t* dst = out + std::size_t(y) * outStride;
-            if (!col.odd) {
-                std::memcpy(dst, src + x0 * PictureBuffer::kBytesPerPixel, outStride);
-                continue;
-            }
-            // An odd offset shows each even column twice, as the engine does.
-            for (int x = 0; x < r.width; ++x)
-                std::memcpy(dst + std::size_t(x) * 4, src + col.At(r.x + x) * 4, 4);
-        }
-    });
-    view.swap(scratch);
-    view.touch();
+bool Inside(const CropRect& r, const PictureBuffer& p) {
+    return r.width > 0 && r.height > 0 && r.x >= 0 && r.y >= 0 && r.x <= p.width() - r.width &&
+           r.y <= p.height() - r.height;
 }
 
 }  // namespace
 
-bool CropViews(PictureBuffer& image1, PictureBuffer& image2, const CropRect& r, int offsetX,
-               int offsetY, PictureBuffer& scratch, int threads) {
-    const int w = image1.width(), h = image1.height();
-    if (!image1.hasImage() || !image2.hasImage() || image2.width() != w || image2.height() != h ||
-        r.width <= 0 || r.height <= 0 || r.x < 0 || r.y < 0)
+bool CropViews(PictureBuffer& image1, PictureBuffer& image2, const CropRect& rect, int offsetX,
+               int offsetY) {
+    const ViewParts p = PartsFor(rect, offsetX, offsetY);
+    if (!image1.hasImage() || !image2.hasImage() || !Inside(p.image1, image1) ||
+        !Inside(p.image2, image2))
         return false;
-    const auto cols = Sources(offsetX), rows = Sources(offsetY);
-    const std::int64_t right = std::int64_t(r.x) + r.width - 1,
-                       bottom = std::int64_t(r.y) + r.height - 1;
-    for (int v = 0; v < 2; ++v)
-        if (cols[v].At(r.x) < 0 || cols[v].At(right) >= w || rows[v].At(r.y) < 0 ||
-            rows[v].At(bottom) >= h)
-            return false;
-    CutView(image1, r, cols[0], rows[0], scratch, threads);
-    CutView(image2, r, cols[1], rows[1], scratch, threads);
+    image1.crop(p.image1.x, p.image1.y, p.image1.width, p.image1.height);
+    image2.crop(p.image2.x, p.image2.y, p.image2.width, p.image2.height);
+    return true;
+}
+
+bool ResampleAndCrop(PictureBuffer& image1, const PictureBuffer& unaligned2,
+                     const AlignTransform& t, const CropRect& rect, int offsetX, int offsetY,
+                     PictureBuffer& image2, int threads) {
+    const ViewParts p = PartsFor(rect, offsetX, offsetY);
+    if (!image1.hasImage() || !Inside(p.image1, image1) || !Inside(p.image2, unaligned2) ||
+        !ResampleViewPart(unaligned2, t, p.image2.x, p.image2.y, p.image2.width, p.image2.height,
+                          image2, threads))
+        return false;
+    image1.crop(p.image1.x, p.image1.y, p.image1.width, p.image1.height);
     return true;
 }
 

@@ -17,9 +17,9 @@ struct CropRect {
 // The rectangle of largest area in which both views have picture, in a
 // width x height result: image 1 whole, image 2 resampled by `resampled`
 // (ResampleView: black where it has no picture; null when image 2 is whole),
-// the views placed by the X and Y offsets as the engine places them. From the
-// geometry alone, so cheap; pixels whose resampling would blend in black are
-// left out. Empty when the views share no pixel.
+// the views moved apart by the X and Y offsets as CropViews moves them. From
+// the geometry alone, so cheap; pixels whose resampling would blend in black
+// are left out. Empty when the views share no pixel.
 CropRect CommonPicture(int width, int height, const AlignTransform* resampled, int offsetX,
                        int offsetY);
 
@@ -34,11 +34,26 @@ struct CropPlan {
 // nor one that would keep less than a quarter of its picture.
 CropPlan PlanCrop(int width, int height, const AlignResult* alignment, int offsetX, int offsetY);
 
-// Cuts both views (same size) to rect of the result the offsets give; they
-// then hold the offsets, so the engine takes them with offsets 0 and shows
-// exactly that part of what it showed before. scratch keeps its memory
-// between calls. False, views untouched, when rect reaches past either view.
+// The part of each view that shows rect of the result.
+struct ViewParts {
+    CropRect image1, image2;
+};
+
+// Image 2 moves by +offset/2 and image 1 by -offset/2 on each axis, as in
+// the engine; an odd offset's extra pixel goes to image 2 (where the engine
+// would show every other column twice).
+ViewParts PartsFor(const CropRect& rect, int offsetX, int offsetY);
+
+// Cuts both views in place to their parts for rect: they then hold the
+// offsets, and the engine takes them with offsets 0. False, views untouched,
+// when a part reaches past its view.
 bool CropViews(PictureBuffer& image1, PictureBuffer& image2, const CropRect& rect, int offsetX,
-               int offsetY, PictureBuffer& scratch, int threads = HardwareThreads());
+               int offsetY);
+
+// As ResampleView of unaligned2 into image2 and then CropViews, resampling
+// only the part that is kept.
+bool ResampleAndCrop(PictureBuffer& image1, const PictureBuffer& unaligned2,
+                     const AlignTransform& t, const CropRect& rect, int offsetX, int offsetY,
+                     PictureBuffer& image2, int threads = HardwareThreads());
 
 }  // namespace tsy

@@ -89,7 +89,7 @@ CropRect CommonPicture(int width, int height, const AlignTransform* resampled, i
         left[std::size_t(j)] = std::max(cols1[0], cols2[0]);
         right[std::size_t(j)] = std::min(cols1[1], cols2[1]);
     }
-    // The picture is convex in each view and the engine's placing keeps
+    // The picture is convex in each view and the offsets keep the
     // order, so a rectangle has picture wherever its corners have: its top
     // and bottom rows decide. Largest area wins, the first found on a tie.
     std::int64_t best = 0;

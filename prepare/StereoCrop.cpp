@@ -13,10 +13,8 @@ namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180;
 
-// Where each view's pixel for output index i along one axis comes from once
-// cut: i + a. The views move apart by exactly the offset, image 2 by +offset/2
-// and image 1 by -offset/2 as in the engine; an odd offset's half pixel goes
-// to image 2 where the engine would show every other column twice.
+// Where a view's pixel for output index i along one axis comes from once
+// cut: i + a (see PartsFor).
 struct Source {
     std::int64_t a = 0;
     std::int64_t At(std::int64_t i) const { return i + a; }

@@ -39,9 +39,10 @@ struct ViewParts {
     CropRect image1, image2;
 };
 
-// Image 2 moves by +offset/2 and image 1 by -offset/2 on each axis, as in
-// the engine; an odd offset's extra pixel goes to image 2 (where the engine
-// would show every other column twice).
+// Result column x shows image 2's column x + offsetX/2 and image 1's column
+// x - offsetX/2, rows likewise, as in the engine; halves are rounded up, so
+// the views stay exactly the offset apart (where the engine, for an odd
+// offset, shows every other column twice).
 ViewParts PartsFor(const CropRect& rect, int offsetX, int offsetY);
 
 // Cuts both views in place to their parts for rect: they then hold the

@@ -188,6 +188,22 @@ void PictureBuffer::copyFrom(const PictureBuffer& other) {
     std::memcpy(p, other.data_.get(), other.byteCount());
 }
 
+bool PictureBuffer::crop(int x, int y, int width, int height) noexcept {
+    if (!hasImage_ || width <= 0 || height <= 0 || x < 0 || y < 0 || x > width_ - width ||
+        y > height_ - height)
+        return false;
+    // Every row moves towards the start, never over one still to be read.
+    const std::size_t oldStride = stride(), newStride = std::size_t(width) * kBytesPerPixel;
+    std::uint8_t* d = data_.get();
+    for (int r = 0; r < height; ++r)
+        std::memmove(d + r * newStride, d + (r + std::size_t(y)) * oldStride + std::size_t(x) * 4,
+                     newStride);
+    width_ = width;
+    height_ = height;
+    touch();
+    return true;
+}
+
 void PictureBuffer::swap(PictureBuffer& o) noexcept {
     using std::swap;
     swap(data_, o.data_);

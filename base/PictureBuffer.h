@@ -68,6 +68,11 @@ public:
 
     void swap(PictureBuffer& other) noexcept;
 
+    // Keeps only the given rectangle of the picture, moved to the top-left,
+    // in place and without allocating. False, nothing changed, when the
+    // rectangle is empty or reaches past the picture.
+    bool crop(int x, int y, int width, int height) noexcept;
+
     // Counts every change of size or content made through this class; callers
     // that cache something derived from the picture compare it. Writers through
     // bits() that change content call touch().

@@ -14,20 +14,22 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-// Where the values come from and what they mean:
+// Where the values come from and what they mean (X-Offset o moves the right
+// view by -o/2 and the left by +o/2, taking o from the disparity x2 - x1):
 // - Nintendo's maker note: tag 0x1101 holds a little-endian block starting
-//   "3DS1" with a float at 0x28, the distance (pixels of the 640-pixel view)
-//   the right view moves to bring the subject into focus; values run from
-//   about -52 to 54 (3dbrew, "MPO"; ExifTool's Nintendo tags). Negative is
-//   the usual case, as near subjects of parallel cameras have negative
-//   x2 - x1, so the value is taken as that disparity: X-Offset = value
-//   scaled to the view's width.
+//   "3DS1" with a float at 0x28 (ExifTool's Nintendo tags), described as the
+//   distance the right view moves to bring the subject into focus (3dbrew,
+//   "MPO"), in pixels of the 640-pixel view. It is each view's move, the left
+//   one going the other way: on files from the console the value is about
+//   minus half the subject's disparity (-44.8 where the nearest points lie
+//   93 pixels apart), so X-Offset = -2 * value, scaled to the view's width.
 // - Fujifilm's maker note (image 2) tag 0xB211, a signed rational, "only
-//   found in MPImage2 of MPO images" (ExifTool's FujiFilm tags); it is a
-//   percentage of the picture width by which the left view is cut on the
-//   left and the right view on the right (the usual recipe for these files),
-//   so X-Offset = -value * width / 100. Some writers put the same tag in
-//   image 2's MP attribute IFD; it is read there too.
+//   found in MPImage2 of MPO images" (ExifTool's FujiFilm tags, which also
+//   note that the camera shows -0.5 times it: the camera counts each view's
+//   move, the file the whole). It is the right view's move against the left
+//   in per cent of the width, the same sense as Nintendo's, so X-Offset =
+//   -value * width / 100. Some writers put the same tag in image 2's MP
+//   attribute IFD; it is read there too.
 constexpr std::uint32_t kNintendoInfo = 0x1101;
 constexpr std::uint32_t kFujiParallax = 0xB211;
 
@@ -125,7 +127,7 @@ std::optional<double> Nintendo(const Tiff& t, Bytes note, std::uint64_t noteAt, 
         bits |= std::uint32_t(block[0x28 + std::size_t(i)]) << (8 * i);
     const float value = std::bit_cast<float>(bits);
     if (!std::isfinite(value) || std::abs(value) > 640) return std::nullopt;
-    return double(value) * width / 640.0;
+    return -2.0 * double(value) * width / 640.0;
 }
 
 std::optional<double> Fuji(Bytes note, int width) {

@@ -76,3 +76,25 @@ TEST(PictureBuffer, RefusesAbsurdSizesAndNegatives) {
     ASSERT_EQ(b.width() * 1000 + b.height(), 4004);  // unchanged after the refusal
     ExpectAnchored(b, 4, 4);
 }
+
+TEST(PictureBuffer, CropKeepsTheRectangleInPlace) {
+    const struct {
+        int x, y, w, h;
+        bool done;
+    } rows[] = {{3, 2, 30, 20, true},  {0, 0, 40, 30, true}, {39, 29, 1, 1, true},
+                {11, 0, 30, 5, false}, {0, 0, 0, 5, false},  {-1, 0, 5, 5, false}};
+    for (const auto& r : rows) {
+        PictureBuffer b = MakePicture(40, 30, Pattern);
+        const std::uint8_t* block = b.bits();
+        ASSERT_EQ(b.crop(r.x, r.y, r.w, r.h), r.done) << r.x << "," << r.w;
+        EXPECT_EQ(b.bits(), block);
+        if (!r.done) {
+            ExpectAnchored(b, 40, 30);
+            continue;
+        }
+        ASSERT_EQ(b.width() * 1000 + b.height(), r.w * 1000 + r.h);
+        for (int y = 0; y < r.h; ++y)
+            for (int x = 0; x < r.w; ++x)
+                ASSERT_EQ(b.pixel(x, y), Pattern(r.x + x, r.y + y));
+    }
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestStereoScene.h"
+#include "prepare/DepthBudget.h"
 #include "prepare/StereoAlign.h"
 
 namespace {
@@ -34,6 +35,47 @@ TEST(StereoAlign, FindsTheAppliedTransform) {
             EXPECT_NEAR(t.rollDeg, want.rollDeg, 0.05);
             EXPECT_NEAR(t.scale, want.scale, 0.001);
         }
+    }
+}
+
+// Image 2 20 px low, turned 1.5 degrees counter-clockwise and 2 % larger
+// needs the correction (-19.61 px, -1.50 deg, 0.9804); users read what is wrong.
+TEST(StereoAlign, ReportsTheMisalignmentFoundInImage2) {
+    tsy::PictureBuffer image1, image2;
+    tsy::test::StereoScene({640, 480, -19.61, -1.5, 0.9804}).Render(image1, image2);
+    const tsy::AlignResult r = tsy::MeasureAlignment(image1, image2);
+    ASSERT_TRUE(r.aligned) << r.failure;
+    EXPECT_NEAR(r.transform.verticalPx, -19.61, 0.25);
+    EXPECT_NEAR(r.found.verticalPx, 20.0, 0.25);
+    EXPECT_NEAR(r.found.rollDeg, 1.5, 0.05);
+    EXPECT_NEAR(r.found.scale, 1.02, 0.001);
+}
+
+// The scene's discs stand in front of a ground that recedes to 0 disparity
+// at its top: in front of the screen reads negative.
+TEST(StereoAlign, DepthBudgetFollowsTheOffset) {
+    const struct {
+        double nearDisparity;
+        std::optional<int> offsetX;  // none: the stereo window
+        double nearPct, farPct;
+        bool tooDeep, diverges;
+    } rows[] = {
+        {-0.08, 0, -8, 0, true, false},
+        {-0.08, std::nullopt, 0, 8, true, true},
+        {-0.02, std::nullopt, 0, 2, false, false},
+        {-0.02, -40, 4.25, 6.25, false, true},
+    };
+    for (const auto& row : rows) {
+        tsy::PictureBuffer image1, image2;
+        tsy::test::StereoScene({640, 480, 3, 0.5, 1, row.nearDisparity}).Render(image1, image2);
+        const tsy::AlignResult r = tsy::MeasureAlignment(image1, image2);
+        ASSERT_TRUE(r.aligned) << r.failure;
+        const tsy::DepthBudget d = tsy::DepthOf(r, row.offsetX.value_or(r.windowOffset), 640);
+        EXPECT_NEAR(d.nearPct, row.nearPct, 0.3) << row.nearDisparity;
+        EXPECT_NEAR(d.farPct, row.farPct, 0.3) << row.nearDisparity;
+        EXPECT_EQ(d.tooDeep, row.tooDeep);
+        EXPECT_EQ(d.diverges, row.diverges);
+        EXPECT_EQ(d.warning.empty(), !row.tooDeep && !row.diverges);
     }
 }
 

@@ -11,8 +11,8 @@ class QScrollBar;
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
 #include "platform/PairLoader.h"
-#include "render/PerfCounter.h"
 #include "window/MainWindowLayout.h"
+#include "window/rules/PerfCounter.h"
 
 namespace tsy {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "window/FrmMain.h"
-#include "prepare/NumberText.h"
+#include "window/rules/NumberText.h"
 #include "render/BlendPipeline.h"
 
 namespace tsy {

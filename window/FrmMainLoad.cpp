@@ -10,7 +10,7 @@
 #include "window/FrmMain.h"
 #include "window/PictureView.h"
 #include "base/Exists.h"
-#include "input/FileDialogRequest.h"
+#include "window/rules/FileDialogRequest.h"
 #include "input/MpoReader.h"
 #include "base/SysTempDir.h"
 #include "platform/PairLoader.h"

@@ -5,18 +5,18 @@
 
 #include "base/Exists.h"
 #include "base/SysTempDir.h"
-#include "input/FileDialogRequest.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
-#include "output/PngScript.h"
-#include "output/SaveCheck.h"
 #include "output/SaveFormats.h"
 #include "output/SaveName.h"
 #include "platform/Platform.h"
 #include "platform/Resource.h"
-#include "prepare/NumberText.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/rules/FileDialogRequest.h"
+#include "window/rules/NumberText.h"
+#include "window/rules/PngScript.h"
+#include "window/rules/SaveCheck.h"
 
 namespace tsy {
 

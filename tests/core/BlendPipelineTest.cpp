@@ -6,7 +6,7 @@
 #include "OutputTestFiles.h"
 #include "base/Progress.h"
 #include "render/BlendPipeline.h"
-#include "render/PerfCounter.h"
+#include "window/rules/PerfCounter.h"
 
 using namespace tsy;
 

@@ -1,4 +1,4 @@
-#include "input/FileDialogRequest.h"
+#include "window/rules/FileDialogRequest.h"
 
 #include <cstddef>
 

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "base/Exists.h"
+#include "base/FixedText.h"
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
 #include "base/ReplaceFile.h"

@@ -7,6 +7,7 @@
 #include "prepare/StereoAlign.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/rules/StatusText.h"
 
 namespace tsy {
 

@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 #include "window/ShowFitted.h"
 #include "render/BlendPipeline.h"
+#include "window/rules/StatusText.h"
 
 namespace tsy {
 

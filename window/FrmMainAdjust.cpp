@@ -2,12 +2,12 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
 
 #include "window/FrmMain.h"
+#include "window/LocaleText.h"
 #include "window/rules/NumberText.h"
 #include "render/BlendPipeline.h"
 
@@ -103,9 +103,7 @@ void FrmMain::TakeText(QLineEdit* box, QScrollBar* bar) {
     if (Parse(box) > bar->maximum()) box->setText(QString::number(bar->maximum()));
     // A change of value rebuilds through the bar's change event.
     bar->setValue(RoundHalfEven(Parse(box), bar->minimum(), bar->maximum()));
-    QString text = QString::fromStdString(FormatNumber(Parse(box)));
-    text.replace('.', QLocale().decimalPoint());
-    box->setText(text);
+    box->setText(LocaleNumber(Parse(box)));
     box->setSelection(0, int(box->text().size()));
 }
 

@@ -1,5 +1,4 @@
 #include <QButtonGroup>
-#include <QLocale>
 #include <QPushButton>
 #include <cstdio>
 
@@ -13,22 +12,13 @@
 #include "platform/Resource.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/LocaleText.h"
 #include "window/rules/FileDialogRequest.h"
 #include "window/rules/NumberText.h"
 #include "window/rules/PngScript.h"
 #include "window/rules/SaveCheck.h"
 
 namespace tsy {
-
-namespace {
-
-QString LocaleNumber(double v) {
-    QString text = QString::fromStdString(FormatNumber(v));
-    text.replace('.', QLocale().decimalPoint());
-    return text;
-}
-
-}  // namespace
 
 QString FrmMain::ReadSetting(const char* key, const char* defaultValue) {
     return platform_.settings.Read(SettingsAppName, ProgramTitle, QString::fromLatin1(key),

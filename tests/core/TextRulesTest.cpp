@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "base/FixedText.h"
+#include "window/rules/Blanks.h"
 #include "window/rules/StatusText.h"
 
 using namespace tsy;
@@ -43,4 +44,12 @@ TEST(FixedText, SignedValuesKeepTheirSignUnlessAllDigitsAreZero) {
         {-1.5, 0, ".", "-2"},    {1.0, 3, ".", "1.000"}, {-12.5, 1, ".", "-12.5"}};
     for (const auto& [value, decimals, point, text] : cases)
         EXPECT_EQ(FormatFixed(value, decimals, point), text) << value;
+}
+
+TEST(Blanks, OnlyLeadingAndTrailingBlanksGo) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"  a b  ", "a b"}, {"\ta\t ", "\ta\t"}, {"   ", ""}, {"", ""}, {"x", "x"}};
+    for (const auto& [text, kept] : cases)
+        EXPECT_EQ(TrimBlanks<char>(text), kept) << '"' << text << '"';
+    EXPECT_EQ(TrimBlanks<char16_t>(u" \u00E4 "), u"\u00E4");
 }

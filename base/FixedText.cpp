@@ -33,4 +33,11 @@ std::string FixedText(double v, int decimals, const std::string& decimalPoint) {
     return FixedText(units, decimals, decimalPoint);
 }
 
+std::string FormatFixed(double value, int decimals, const std::string& decimalPoint) {
+    const std::string magnitude = FixedText(std::abs(value), decimals, decimalPoint);
+    // No "-0.00": a sign only where a digit shows.
+    const bool zero = magnitude.find_first_not_of("0" + decimalPoint) == std::string::npos;
+    return (value < 0 && !zero ? "-" : "") + magnitude;
+}
+
 }  // namespace tsy

@@ -12,4 +12,7 @@ std::string FixedText(std::int64_t units, int decimals, const std::string& decim
 // v with the given number of decimals, halves rounded up; below 0 counts as 0.
 std::string FixedText(double v, int decimals, const std::string& decimalPoint = ".");
 
+// value with this many decimals and its sign, halves away from zero; no "-0".
+std::string FormatFixed(double value, int decimals, const std::string& decimalPoint = ".");
+
 }  // namespace tsy

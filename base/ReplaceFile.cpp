@@ -21,6 +21,11 @@ std::string SysError(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
 }
 
+// Why a link to a name that must not exist yet failed.
+std::string LinkError(const std::string& path) {
+    return errno == EEXIST ? path + " exists already" : SysError("cannot create", path);
+}
+
 // Distinct per attempt even for two saves in the same clock tick.
 std::string TempSuffix() {
     static std::atomic<unsigned> counter{0};
@@ -178,10 +183,13 @@ bool FileReplacer::LinkInPlace(std::string& error, bool replace) {
     };
     if (!replace) {
         if (link(target_)) return true;
-        error = errno == EEXIST ? target_ + " exists already" : SysError("cannot create", target_);
+        error = LinkError(target_);
         return false;
     }
-    if (!CreateReserved(link, "cannot create", error)) return false;
+    return CreateReserved(link, "cannot create", error) && RenameOverTarget(error);
+}
+
+bool FileReplacer::RenameOverTarget(std::string& error) {
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         error = SysError("cannot replace", target_);
         return false;
@@ -218,22 +226,16 @@ bool FileReplacer::Commit(std::string& error, bool replace) {
     if (!replace) {
         // link() refuses an existing name, where rename() would replace it.
         if (::link(temp_.c_str(), target_.c_str()) != 0) {
-            error =
-                errno == EEXIST ? target_ + " exists already" : SysError("cannot create", target_);
+            error = LinkError(target_);
             Discard();
             return false;
         }
         Discard();
         return true;
     }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        error = SysError("cannot replace", target_);
-        Discard();
-        return false;
-    }
-    Forget(temp_);
-    temp_.clear();
-    return true;
+    if (RenameOverTarget(error)) return true;
+    Discard();
+    return false;
 }
 
 bool ReplaceFileWith(const std::string& path, const void* data, std::size_t size,

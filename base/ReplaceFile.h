@@ -31,6 +31,8 @@ public:
 private:
     bool OpenNamed(std::string& error);
     bool LinkInPlace(std::string& error, bool replace);
+    // The reserved name renamed over the target; it is then no longer pending.
+    bool RenameOverTarget(std::string& error);
     bool ReserveName(std::string& name, std::string& error);
     bool CreateReserved(const std::function<bool(const std::string&)>& create, const char* failure,
                         std::string& error);

@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-#include "input/FileDialogRequest.h"
+#include "window/rules/FileDialogRequest.h"
 
 namespace tsy {
 

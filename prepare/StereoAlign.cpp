@@ -4,7 +4,6 @@
 #include <cmath>
 #include <future>
 
-#include "base/FixedText.h"
 
 namespace tsy {
 
@@ -29,29 +28,6 @@ AlignOutcome AlignPair(const PictureBuffer& image1, const PictureBuffer& unalign
         o.fromCamera = true;
     }
     return o;
-}
-
-std::string FormatFixed(double value, int decimals, const std::string& decimalPoint) {
-    const std::string magnitude = FixedText(std::abs(value), decimals, decimalPoint);
-    // No "-0.00": a sign only where a digit shows.
-    const bool zero = magnitude.find_first_not_of("0" + decimalPoint) == std::string::npos;
-    return (value < 0 && !zero ? "-" : "") + magnitude;
-}
-
-std::string AlignStatusText(const AlignOutcome& o, const std::string& point) {
-    std::string text;
-    if (o.result.aligned) {
-        const AlignTransform& t = o.result.transform;
-        text = "Aligned: vertical " + FormatFixed(t.verticalPx, 1, point) + " px, roll " +
-               FormatFixed(t.rollDeg, 2, point) + "\u00B0, scale " +
-               FormatFixed(t.scale, 3, point) + ", residual " +
-               FormatFixed(o.result.residualPx, 1, point) + " px";
-    } else {
-        text = "Could not align: " + o.result.failure;
-        if (o.fromCamera && o.offsetX)
-            text += "; the camera's parallax used (X-Offset " + std::to_string(*o.offsetX) + ")";
-    }
-    return text;
 }
 
 }  // namespace tsy

@@ -84,11 +84,4 @@ AlignOutcome AlignPair(const PictureBuffer& image1, const PictureBuffer& unalign
                        OffsetSource source, bool resample, ProgressSink& progress,
                        int threads = HardwareThreads());
 
-// "Aligned: vertical 1.9 px, roll 0.12°, scale 1.000, residual 0.4 px" or
-// "Could not align: only 12 matching points", for the window's status.
-// value with this many decimals and its sign, halves away from zero; no "-0".
-std::string FormatFixed(double value, int decimals, const std::string& decimalPoint = ".");
-
-std::string AlignStatusText(const AlignOutcome& outcome, const std::string& decimalPoint);
-
 }  // namespace tsy

@@ -34,10 +34,4 @@ bool BuildAnaglyph(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& 
                    const AnaglyphSettings& settings, ProgressSink& progress,
                    int threads = HardwareThreads());
 
-// "1200 x 800  =  1.0 mp": megapixels with one decimal, halves rounded up.
-std::string DimensionsText(int width, int height, const std::string& decimalPoint);
-
-// "Ready!  (0.42s)": seconds with two decimals, halves rounded up.
-std::string ReadyText(double seconds, const std::string& decimalPoint);
-
 }  // namespace tsy

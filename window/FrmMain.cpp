@@ -17,6 +17,7 @@
 #include "base/ProgVer.h"
 #include "window/FrmPreView.h"
 #include "platform/Platform.h"
+#include "window/rules/Blanks.h"
 
 namespace tsy {
 
@@ -50,12 +51,9 @@ FrmMain::FrmMain(Platform& platform, QWidget* parent) : QWidget(parent), platfor
 FrmMain::~FrmMain() = default;
 
 QString FrmMain::TrimBlanks(QString text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == ' ')
-        ++begin;
-    while (end > begin && text[end - 1] == ' ')
-        --end;
-    return text.mid(begin, end - begin);
+    const std::u16string all = text.toStdU16String();
+    const std::u16string_view kept = tsy::TrimBlanks<char16_t>(all);
+    return text.mid(kept.data() - all.data(), qsizetype(kept.size()));
 }
 
 bool FrmMain::Form_Load() {

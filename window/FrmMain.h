@@ -12,8 +12,8 @@ class QScrollBar;
 #include "base/Progress.h"
 #include "convert/Recipe.h"
 #include "platform/PairLoader.h"
-#include "render/PerfCounter.h"
 #include "window/MainWindowLayout.h"
+#include "window/rules/PerfCounter.h"
 
 namespace tsy {
 

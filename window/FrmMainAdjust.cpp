@@ -2,14 +2,14 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
 
 #include "window/FrmMain.h"
-#include "prepare/NumberText.h"
 #include "convert/Recipe.h"
+#include "window/LocaleText.h"
+#include "window/rules/NumberText.h"
 
 namespace tsy {
 
@@ -106,9 +106,7 @@ void FrmMain::TakeText(QLineEdit* box, QScrollBar* bar) {
     // A change of value rebuilds through the bar's change event, and the
     // rebuild shows the bar's value in the box: what is left there counts.
     bar->setValue(RoundHalfEven(value, bar->minimum(), bar->maximum()));
-    QString text = QString::fromStdString(FormatNumber(Parse(box)));
-    text.replace('.', QLocale().decimalPoint());
-    box->setText(text);
+    box->setText(LocaleNumber(Parse(box)));
     box->setSelection(0, int(box->text().size()));
 }
 

@@ -1,4 +1,3 @@
-#include <QLocale>
 #include <QScrollBar>
 #include <new>
 
@@ -7,6 +6,8 @@
 #include "prepare/StereoAlign.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/LocaleText.h"
+#include "window/rules/StatusText.h"
 
 namespace tsy {
 
@@ -70,8 +71,7 @@ void FrmMain::AutoAlign() {
     if (o.result.aligned) ui.VS->setValue(0);
     if (o.offsetX) ui.HS->setValue(*o.offsetX);
     SuppressUpdates = false;
-    alignStatus_ =
-        QString::fromStdString(AlignStatusText(o, QLocale().decimalPoint().toStdString()));
+    alignStatus_ = QString::fromStdString(AlignStatusText(o, DecimalPoint()));
 }
 
 }  // namespace tsy

@@ -2,27 +2,20 @@
 #include <QButtonGroup>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <new>
 
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/LocaleText.h"
 #include "window/PictureView.h"
 #include "platform/Platform.h"
 #include "window/ShowFitted.h"
 #include "render/BlendPipeline.h"
+#include "window/rules/StatusText.h"
 
 namespace tsy {
-
-namespace {
-
-std::string DecimalPoint() {
-    return QLocale().decimalPoint().toStdString();
-}
-
-}  // namespace
 
 void FrmMain::WindowProgress::SetCap(const std::string& text) {
     window_.SetCap(QString::fromStdString(text));

@@ -10,7 +10,7 @@
 #include "window/FrmMain.h"
 #include "window/PictureView.h"
 #include "base/Exists.h"
-#include "input/FileDialogRequest.h"
+#include "window/rules/FileDialogRequest.h"
 #include "input/MpoReader.h"
 #include "output/FileFormats.h"
 #include "base/SysTempDir.h"
@@ -42,18 +42,16 @@ void FrmMain::ConnectLoading() {
     connect(ui.cOpen2, &QPushButton::clicked, this, &FrmMain::cOpen2_Click);
     // The drop is handled once the drag has ended, so the program the files
     // came from is not kept waiting while they load.
-    connect(ui.PicView0, &PictureView::dropped, this, [this](const QMimeData* data) {
-        auto [paths, isList] = FilesOf(data);
-        QMetaObject::invokeMethod(
-            this, [this, paths = paths, isList = isList] { PicView0_Drop(paths, isList); },
-            Qt::QueuedConnection);
-    });
-    connect(ui.PicView1, &PictureView::dropped, this, [this](const QMimeData* data) {
-        auto [paths, isList] = FilesOf(data);
-        QMetaObject::invokeMethod(
-            this, [this, paths = paths, isList = isList] { PicView1_Drop(paths, isList); },
-            Qt::QueuedConnection);
-    });
+    for (const auto& [view, drop] : {std::pair{ui.PicView0, &FrmMain::PicView0_Drop},
+                                     std::pair{ui.PicView1, &FrmMain::PicView1_Drop}}) {
+        connect(view, &PictureView::dropped, this, [this, drop = drop](const QMimeData* data) {
+            auto [paths, isList] = FilesOf(data);
+            QMetaObject::invokeMethod(
+                this,
+                [this, drop, paths = paths, isList = isList] { (this->*drop)(paths, isList); },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 void FrmMain::LetEventsRun() {

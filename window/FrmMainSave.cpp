@@ -1,5 +1,4 @@
 #include <QButtonGroup>
-#include <QLocale>
 #include <QPushButton>
 #include <algorithm>
 #include <cstdio>
@@ -8,18 +7,19 @@
 
 #include "base/Exists.h"
 #include "base/SysTempDir.h"
-#include "input/FileDialogRequest.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
-#include "output/PngScript.h"
-#include "output/SaveCheck.h"
 #include "output/FileFormats.h"
 #include "output/SaveName.h"
 #include "platform/Platform.h"
 #include "platform/Resource.h"
-#include "prepare/NumberText.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
+#include "window/LocaleText.h"
+#include "window/rules/FileDialogRequest.h"
+#include "window/rules/NumberText.h"
+#include "window/rules/PngScript.h"
+#include "window/rules/SaveCheck.h"
 
 namespace tsy {
 
@@ -27,12 +27,6 @@ namespace {
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
-QString LocaleNumber(double v) {
-    QString text = QString::fromStdString(FormatNumber(v));
-    text.replace('.', QLocale().decimalPoint());
-    return text;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "OutputTestFiles.h"
 #include "base/Progress.h"
 #include "render/BlendPipeline.h"
-#include "render/PerfCounter.h"
+#include "window/rules/PerfCounter.h"
 
 using namespace tsy;
 
@@ -36,17 +36,6 @@ TEST(BlendPipeline, ControlOffsetsMoveTheViewsApart) {
     const std::uint32_t p = out.pixel(10, 4);
     EXPECT_EQ((p >> 16) & 0xFF, 8u + 20 * 5);  // red from image 1 at (10 - 2, 4 + 1)
     EXPECT_EQ((p >> 8) & 0xFF, 12u + 20 * 3);  // green from image 2 at (10 + 2, 4 - 1)
-}
-
-TEST(BlendPipeline, TextsRoundHalvesUpWithTheGivenSeparator) {
-    EXPECT_EQ(DimensionsText(1200, 800, "."), "1200 x 800  =  1.0 mp");
-    EXPECT_EQ(DimensionsText(500, 500, ","), "500 x 500  =  0,3 mp");  // 0.25 exactly
-    EXPECT_EQ(DimensionsText(6000, 4000, "."), "6000 x 4000  =  24.0 mp");
-    EXPECT_EQ(DimensionsText(0, 0, "."), "0 x 0  =  0.0 mp");
-    EXPECT_EQ(ReadyText(0.004, ","), "Ready!  (0,00s)");
-    EXPECT_EQ(ReadyText(1.5, "."), "Ready!  (1.50s)");
-    EXPECT_EQ(ReadyText(0.125, "."), "Ready!  (0.13s)");
-    EXPECT_EQ(ReadyText(123.456, "."), "Ready!  (123.46s)");
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "input/FileDialogRequest.h"
+#include "window/rules/FileDialogRequest.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "OutputTestFiles.h"
 #include "base/Exists.h"
 #include "base/ReplaceFile.h"
-#include "output/SaveCheck.h"
 #include "output/SaveName.h"
+#include "window/rules/SaveCheck.h"
 
 TEST(SaveCheck, OnlyAFileThisSaveWroteCounts) {
     ScratchDir dir;

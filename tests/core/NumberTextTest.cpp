@@ -5,7 +5,7 @@
 #include <limits>
 #include <random>
 
-#include "prepare/NumberText.h"
+#include "window/rules/NumberText.h"
 
 using tsy::FormatNumber;
 using tsy::ParseNumber;

@@ -9,8 +9,8 @@
 #include "OutputTestFiles.h"
 #include "output/BmpWriter.h"
 #include "output/PngOptimiser.h"
-#include "output/PngScript.h"
 #include "output/png/Coders.h"
+#include "window/rules/PngScript.h"
 
 namespace {
 

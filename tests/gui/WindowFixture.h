@@ -9,11 +9,11 @@
 #include <functional>
 #include <memory>
 
-#include "input/FileDialogRequest.h"
 #include "platform/Platform.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
 #include "window/PictureView.h"
+#include "window/rules/FileDialogRequest.h"
 
 namespace tsy::test {
 

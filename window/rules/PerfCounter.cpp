@@ -1,4 +1,4 @@
-#include "render/PerfCounter.h"
+#include "window/rules/PerfCounter.h"
 
 #include <chrono>
 

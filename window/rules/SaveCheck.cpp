@@ -1,4 +1,4 @@
-#include "output/SaveCheck.h"
+#include "window/rules/SaveCheck.h"
 
 #include <sys/stat.h>
 

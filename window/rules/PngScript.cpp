@@ -1,4 +1,4 @@
-#include "output/PngScript.h"
+#include "window/rules/PngScript.h"
 
 namespace tsy {
 

@@ -1,4 +1,4 @@
-#include "prepare/NumberText.h"
+#include "window/rules/NumberText.h"
 
 #include <algorithm>
 #include <charconv>

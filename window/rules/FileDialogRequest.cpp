@@ -1,16 +1,12 @@
-#include "input/FileDialogRequest.h"
+#include "window/rules/FileDialogRequest.h"
 
 #include <cstddef>
+
+#include "window/rules/Blanks.h"
 
 namespace tsy {
 
 namespace {
-
-std::string TrimBlanks(const std::string& s) {
-    const std::size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return "";
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
 
 std::string Upper(std::string s) {
     for (char& c : s)
@@ -51,8 +47,8 @@ std::vector<FileDialogFilter> Entries(const std::string& filter) {
     for (std::size_t i = 0; i + 1 < parts.size() && !parts[i].empty(); i += 2) {
         FileDialogFilter f{parts[i], {}};
         for (const std::string& mask : Split(parts[i + 1], ';')) {
-            const std::string m = TrimBlanks(mask);
-            if (!m.empty()) f.patterns.push_back(m);
+            const std::string_view m = TrimBlanks<char>(mask);
+            if (!m.empty()) f.patterns.emplace_back(m);
         }
         entries.push_back(std::move(f));
     }
@@ -78,12 +74,12 @@ FileDialogRequest MakeFileDialogRequest(int mode, const std::string& name, const
     r.save = mode == 1;
 
     const std::size_t dot = name.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : TrimBlanks(name.substr(dot));
+    const std::string ext(dot == std::string::npos ? "" : TrimBlanks<char>(name.substr(dot)));
     const std::string base = dot == std::string::npos ? "" : name.substr(0, dot);
     const std::size_t slash = name.rfind('/');
     r.initialDir = slash == std::string::npos ? "" : name.substr(0, slash + 1);
 
-    std::string f = TrimBlanks(filter);
+    std::string f(TrimBlanks<char>(filter));
     int index = 0;
     if (!ext.empty() && !f.empty()) {
         if (f.back() != '|') {

@@ -26,6 +26,7 @@
 #include "prepare/SideBySide.h"
 #include "prepare/StereoAlign.h"
 #include "render/BlendPipeline.h"
+#include "render/EngineErrors.h"
 #include "render/Methods.h"
 
 namespace tsy {
@@ -50,8 +51,9 @@ namespace {
 class QuietSink final : public ProgressSink {
 public:
     void SetCap(const std::string&) override {}
-    void ReportError(int number, const std::string& message) override {
-        error = message + " (error " + std::to_string(number) + ")";
+    void ReportError(int number, const std::string& detail) override {
+        error = EngineErrorText(EngineError(number), detail) + " (error " +
+                std::to_string(number) + ")";
     }
     std::string error;
 };

@@ -275,8 +275,8 @@ bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
               const AnaglyphSettings& settings, ProgressSink& progress, int threads) {
     progress.SetCap("Initializing ...");
     if (!IsAnaglyphMethod(settings.methodNumber)) {
-        progress.ReportError(kAnaglyphErrorMethod,
-                             "Invalid colour method " + std::to_string(settings.methodNumber));
+        progress.ReportError(int(EngineError::UnknownMethod),
+                             std::to_string(settings.methodNumber));
         return false;
     }
     const int w = PicR.width(), h = PicR.height();
@@ -292,7 +292,7 @@ bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
             keepX = false;
         }
     } catch (const std::bad_alloc&) {
-        progress.ReportError(kAnaglyphErrorMemory, "Not enough free memory!");
+        progress.ReportError(int(EngineError::OutOfMemory), {});
         return false;
     }
     const PixelBlock r = View(&PicR == &PicOut ? copy : PicR);

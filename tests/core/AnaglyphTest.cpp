@@ -123,8 +123,9 @@ struct Recorder : tsy::ProgressSink {
     std::vector<std::string> calls;
     void SetCap(const std::string& text) override { calls.push_back(text); }
     void LetEventsRun() override { calls.push_back("events"); }
-    void ReportError(int number, const std::string& message) override {
-        calls.push_back("error " + std::to_string(number) + ": " + message);
+    void ReportError(int number, const std::string& detail) override {
+        calls.push_back("error " + std::to_string(number) + ": " +
+                        tsy::EngineErrorText(tsy::EngineError(number), detail));
     }
 };
 

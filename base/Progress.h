@@ -13,10 +13,11 @@ public:
     virtual void SetCap(const std::string& text) = 0;
     // Lets the window repaint and handle queued input.
     virtual void LetEventsRun() {}
-    // A failure that stops the work: number and message as the user sees them.
-    virtual void ReportError(int number, const std::string& message) {
+    // A failure that stops the work: its number and the detail its reason
+    // names; the receiver makes the text.
+    virtual void ReportError(int number, const std::string& detail) {
         (void)number;
-        (void)message;
+        (void)detail;
     }
 };
 

@@ -10,6 +10,7 @@
 #include "input/MpoReader.h"
 #include "prepare/SideBySide.h"
 #include "render/BlendPipeline.h"
+#include "render/EngineErrors.h"
 
 namespace tsy {
 
@@ -47,8 +48,9 @@ std::string SizeText(const PictureBuffer& p) {
 class QuietSink final : public ProgressSink {
 public:
     void SetCap(const std::string&) override {}
-    void ReportError(int number, const std::string& message) override {
-        error = message + " (error " + std::to_string(number) + ")";
+    void ReportError(int number, const std::string& detail) override {
+        error = EngineErrorText(EngineError(number), detail) + " (error " +
+                std::to_string(number) + ")";
     }
     std::string error;
 };

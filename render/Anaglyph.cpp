@@ -204,7 +204,8 @@ bool Overlap(const PixelBlock& a, const PixelBlock& b, std::size_t bytes) {
 // go out before it is computed, in the order row-by-row reporting gives.
 BlockStatus Render(const PixelBlock& R, const PixelBlock& L, const PixelBlock& Out,
                    const AnaglyphSettings& s, int threads, ProgressSink* progress, bool keepX) {
-    if (!IsAnaglyphMethod(s.methodNumber)) return BlockStatus::UnknownMethod;
+    const ChannelRecipe* recipe = RecipeFor(s.methodNumber);
+    if (!recipe) return BlockStatus::UnknownMethod;
     if (!ValidBlock(Out) || !SameGeometry(R, Out) || !SameGeometry(L, Out))
         return BlockStatus::BadBlocks;
     const std::size_t bytes = std::size_t(Out.RowPixels) * Out.BytesPerPixel * Out.H;
@@ -224,9 +225,10 @@ BlockStatus Render(const PixelBlock& R, const PixelBlock& L, const PixelBlock& O
     p.cols = MakeAxis(s.offsetX, p.rowPixels);
     p.rows = MakeAxis(s.offsetY, p.height);
     SplitColumns(p);
-    p.kernel = anaglyph::SelectKernel(s.methodNumber, p.bpp, keepX, p.cols.odd, bright.brightness,
+    p.kernel = anaglyph::SelectKernel(*recipe, p.bpp, keepX, p.cols.odd, bright.brightness,
                                       anaglyph::ActiveIsa());
-    const DuboisTables* dubois = DuboisTablesFor(s.methodNumber);
+    if (!p.kernel.combine) return BlockStatus::UnknownMethod;
+    const DuboisTables* dubois = recipe->weights ? &DuboisTablesFor(*recipe->weights) : nullptr;
     p.ctx = {&SharedLumTables(), &bright, dubois, dubois ? &SharedEncodeConstants() : nullptr};
     threads = std::max(threads, 1);
 
@@ -273,8 +275,8 @@ bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
               const AnaglyphSettings& settings, ProgressSink& progress, int threads) {
     progress.SetCap("Initializing ...");
     if (!IsAnaglyphMethod(settings.methodNumber)) {
-        progress.ReportError(kAnaglyphErrorMethod,
-                             "Invalid colour method " + std::to_string(settings.methodNumber));
+        progress.ReportError(int(EngineError::UnknownMethod),
+                             std::to_string(settings.methodNumber));
         return false;
     }
     const int w = PicR.width(), h = PicR.height();
@@ -290,7 +292,7 @@ bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
             keepX = false;
         }
     } catch (const std::bad_alloc&) {
-        progress.ReportError(kAnaglyphErrorMemory, "Not enough free memory!");
+        progress.ReportError(int(EngineError::OutOfMemory), {});
         return false;
     }
     const PixelBlock r = View(&PicR == &PicOut ? copy : PicR);

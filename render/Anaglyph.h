@@ -5,6 +5,7 @@
 #include "base/PictureBuffer.h"
 #include "base/Progress.h"
 #include "base/WorkerPool.h"
+#include "render/EngineErrors.h"
 #include "render/Methods.h"
 
 namespace tsy {
@@ -50,15 +51,11 @@ BlockStatus AnaglyphBlock(const PixelBlock& R, const PixelBlock& L, const PixelB
                           const AnaglyphSettings& settings, int threads = HardwareThreads(),
                           ProgressSink* progress = nullptr);
 
-// Error numbers reported through ProgressSink::ReportError.
-constexpr int kAnaglyphErrorMemory = 480;
-constexpr int kAnaglyphErrorMethod = 5;
-
 // Builds the anaglyph of PicR (right eye) and PicL (left eye) into PicOut.
 // PicL and PicOut first take PicR's size (top-left content kept). PicOut
 // without picture gets one whose X bytes are 0xFF; otherwise its X bytes stay.
-// A failure is reported once through progress, leaves PicOut's pixels as they
-// were and gives false.
+// A failure is reported once through progress, as an EngineError number and
+// its detail, leaves PicOut's pixels as they were and gives false.
 bool Anaglyph(PictureBuffer& PicR, PictureBuffer& PicL, PictureBuffer& PicOut,
               const AnaglyphSettings& settings, ProgressSink& progress,
               int threads = HardwareThreads());

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "render/AnaglyphTables.h"
+#include "render/Methods.h"
 
 // Row kernels of the anaglyph engine; only Anaglyph.cpp and the tests use them.
 namespace tsy::anaglyph {
@@ -45,11 +46,11 @@ Isa ActiveIsa();
 void UseIsa(Isa isa);
 
 struct RowKernel {
-    RowFn combine = nullptr;        // null for an unknown method
+    RowFn combine = nullptr;        // null for a recipe of no colour-method row
     BrightenFn brighten = nullptr;  // null when combine applies it or brightness is 0
 };
 
-RowKernel SelectKernel(int method, int bytesPerPixel, bool keepX, bool oddX, int brightness,
-                       Isa isa);
+RowKernel SelectKernel(const ChannelRecipe& recipe, int bytesPerPixel, bool keepX, bool oddX,
+                       int brightness, Isa isa);
 
 }  // namespace tsy::anaglyph

@@ -1,8 +1,10 @@
 #include "render/AnaglyphTables.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace tsy {
 
@@ -29,21 +31,7 @@ BrightnessTable::BrightnessTable(int v) : brightness(std::clamp(v, -255, 255)) {
 
 namespace {
 
-// Per output channel (red, green, blue): left red, green, blue, then right.
-using Matrix = double[3][6];
-
-// The revised least-squares set for red/cyan, the LCD sets for the others.
-constexpr Matrix kRedCyan = {{0.437, 0.449, 0.164, -0.011, -0.032, -0.007},
-                             {-0.062, -0.062, -0.024, 0.377, 0.761, 0.009},
-                             {-0.048, -0.050, -0.017, -0.026, -0.093, 1.234}};
-constexpr Matrix kGreenMagenta = {{-0.062, -0.158, -0.039, 0.529, 0.705, 0.024},
-                                  {0.284, 0.668, 0.143, -0.016, -0.015, -0.065},
-                                  {-0.015, -0.027, 0.021, 0.009, 0.075, 0.937}};
-constexpr Matrix kAmberBlue = {{1.062, -0.205, 0.299, -0.016, -0.123, -0.017},
-                               {-0.026, 0.908, 0.068, 0.006, 0.062, -0.017},
-                               {-0.038, -0.173, 0.022, 0.094, 0.185, 0.911}};
-
-void Fill(DuboisTables& t, const Matrix& m) {
+void Fill(DuboisTables& t, const LeastSquares& m) {
     for (int v = 0; v < 256; ++v) {
         const double c = v / 255.0;
         const double lin = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -57,24 +45,17 @@ void Fill(DuboisTables& t, const Matrix& m) {
 
 }  // namespace
 
-const DuboisTables* DuboisTablesFor(int methodNumber) {
-    static const auto tables = [] {
-        std::array<DuboisTables, 3> t;
-        Fill(t[0], kRedCyan);
-        Fill(t[1], kGreenMagenta);
-        Fill(t[2], kAmberBlue);
-        return t;
-    }();
-    switch (methodNumber) {
-        case 5:
-            return &tables[0];
-        case 21:
-            return &tables[1];
-        case 37:
-            return &tables[2];
-        default:
-            return nullptr;
+const DuboisTables& DuboisTablesFor(const LeastSquares& weights) {
+    // Runs on several threads may ask at once; each set is built once.
+    static std::mutex mutex;
+    static std::map<const LeastSquares*, std::unique_ptr<DuboisTables>> built;
+    const std::lock_guard lock(mutex);
+    std::unique_ptr<DuboisTables>& tables = built[&weights];
+    if (!tables) {
+        tables = std::make_unique<DuboisTables>();
+        Fill(*tables, weights);
     }
+    return *tables;
 }
 
 EncodeConstants::EncodeConstants() {

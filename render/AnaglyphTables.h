@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "render/Methods.h"
+
 namespace tsy {
 
 // Channel weights of the grayscale and half-colour methods: entry i is
@@ -36,9 +38,8 @@ struct DuboisTables {
     alignas(16) float in[6][256][4];
 };
 
-// The tables of a least-squares method number, built on first use; null for
-// other numbers.
-const DuboisTables* DuboisTablesFor(int methodNumber);
+// The tables of a recipe's weights, built on first use.
+const DuboisTables& DuboisTablesFor(const LeastSquares& weights);
 
 // The sRGB encode of linear light o in [0, 1] without pow, as a byte plus
 // one half (truncated by the caller): o = 2^e * m with m in [1, 2); m^(1/2.4)

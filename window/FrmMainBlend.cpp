@@ -14,6 +14,7 @@
 #include "window/ShowFitted.h"
 #include "render/BlendPipeline.h"
 #include "window/rules/StatusText.h"
+#include "render/EngineErrors.h"
 
 namespace tsy {
 
@@ -25,8 +26,9 @@ void FrmMain::WindowProgress::LetEventsRun() {
     QApplication::processEvents();
 }
 
-void FrmMain::WindowProgress::ReportError(int number, const std::string& message) {
-    window_.ShowEngineError(number, QString::fromStdString(message));
+void FrmMain::WindowProgress::ReportError(int number, const std::string& detail) {
+    window_.ShowEngineError(number,
+                            QString::fromStdString(EngineErrorText(EngineError(number), detail)));
 }
 
 void FrmMain::ShowEngineError(int number, const QString& message) {
@@ -90,7 +92,8 @@ void FrmMain::PicBlend() {
     try {
         SizeWorkingBuffers(PicBuf0, PicBuf1, PicBuf2, PicW, PicH, ui.CkStretch->isChecked());
     } catch (const std::bad_alloc&) {
-        ShowEngineError(480, QStringLiteral("Not enough free memory!"));
+        ShowEngineError(int(EngineError::OutOfMemory),
+                        QString::fromStdString(EngineErrorText(EngineError::OutOfMemory)));
         SetCap(QStringLiteral("Not enough memory for a %1 x %2 picture!").arg(PicW).arg(PicH));
         emit blendFinished();
         return;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <map>
+#include <string_view>
 
 #include "OutputTestFiles.h"
 #include "render/Anaglyph.h"
@@ -42,12 +42,6 @@ int Mix(Px p) {
     return int(std::nearbyint(g + b));
 }
 
-// Per method, what each output channel (red, green, blue) shows: L/R the
-// view's luminance, l/r the view's own channel, M the mix of the left view.
-const std::map<int, std::string> kRecipes = {{1, "LRR"},  {2, "Lrr"},  {3, "lrr"},  {4, "Mrr"},
-                                             {17, "RLR"}, {18, "rLr"}, {19, "rlr"}, {20, "rMr"},
-                                             {33, "LLR"}, {34, "llR"}, {35, "llr"}};
-
 // Each result pixel from pixel(left, right) of the samples at x +- offset / 2, brightened;
 // out gives the bytes not written (X, and padding past the rows).
 template <class F>
@@ -64,9 +58,10 @@ std::vector<std::uint8_t> Expected(const Img& R, const Img& L, std::vector<std::
     return out;
 }
 
+// A method's recipe read letter by letter (the worked pixels check the letters).
 std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std::uint8_t> out,
                                     int method, int brightness, int ox, int oy) {
-    const std::string& rgb = kRecipes.at(method);
+    const std::string_view rgb = tsy::RecipeFor(method)->channels;
     return Expected(R, L, std::move(out), brightness, ox, oy, [&](Px l, Px r) {
         const int lc[3] = {l.r, l.g, l.b}, rc[3] = {r.r, r.g, r.b};
         std::array<int, 3> v{};
@@ -78,14 +73,13 @@ std::vector<std::uint8_t> Reference(const Img& R, const Img& L, std::vector<std:
     });
 }
 
-const int kDuboisIndex = tsy::IndexByName(tsy::kColourMethods, "dubois");
-
 // Every method offered but the least-squares ones (exact within a byte, checked below).
 const std::vector<int> kMethods = [] {
     std::vector<int> v;
     for (int g = 0; g < tsy::kGlassesCount; ++g)
         for (int c = 0; c < tsy::kColourMethodCount; ++c)
-            if (const int m = tsy::MethodNumberFor(g, c); m && c != kDuboisIndex) v.push_back(m);
+            if (const int m = tsy::MethodNumberFor(g, c); m && tsy::RecipeFor(m)->channels)
+                v.push_back(m);
     return v;
 }();
 
@@ -129,8 +123,9 @@ struct Recorder : tsy::ProgressSink {
     std::vector<std::string> calls;
     void SetCap(const std::string& text) override { calls.push_back(text); }
     void LetEventsRun() override { calls.push_back("events"); }
-    void ReportError(int number, const std::string& message) override {
-        calls.push_back("error " + std::to_string(number) + ": " + message);
+    void ReportError(int number, const std::string& detail) override {
+        calls.push_back("error " + std::to_string(number) + ": " +
+                        tsy::EngineErrorText(tsy::EngineError(number), detail));
     }
 };
 
@@ -207,8 +202,9 @@ TEST(Anaglyph, FailuresAreReportedOnceAndChangeNothing) {
     for (int method : {0, 6, 16, 22, 36, -3}) {
         Recorder rec;
         EXPECT_FALSE(tsy::Anaglyph(r, l, out, {method, 0, 0, 0, 0}, rec));
-        ASSERT_EQ(rec.calls.size(), 2u);
-        EXPECT_EQ(rec.calls[1].rfind("error 5: ", 0), 0u) << rec.calls[1];
+        EXPECT_EQ(rec.calls, (std::vector<std::string>{
+                                 "Initializing ...",
+                                 "error 5: Invalid colour method " + std::to_string(method)}));
     }
     PictureBuffer huge(40000, 40000);  // more pixels than any buffer may hold
     Recorder rec;
@@ -330,7 +326,8 @@ double Linear(int v) {
 }
 
 int MethodOf(const Published& p) {
-    return tsy::MethodNumberFor(tsy::IndexByName(tsy::kGlasses, p.glasses), kDuboisIndex);
+    return tsy::MethodNumberFor(tsy::IndexByName(tsy::kGlasses, p.glasses),
+                                tsy::IndexByName(tsy::kColourMethods, "dubois"));
 }
 
 // One pixel's red, green and blue before brightness.

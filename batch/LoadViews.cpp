@@ -38,16 +38,17 @@ bool Accept(const LoadOutcome& load, PictureBuffer& out, std::string& error) {
     return true;
 }
 
+// Damaged pictures are refused anyway: the decoder stops at the damage.
 bool Decode(Bytes bytes, PictureBuffer& out, std::string& error) {
-    return Accept(LoadPictureFrom({{}, bytes}, out), out, error);
+    return Accept(LoadPictureFrom({{}, bytes, false, true}, out), out, error);
 }
 
 // Both views, the second on its own thread when there is a core for it.
 bool DecodePair(Bytes first, Bytes second, PictureBuffer& image1, PictureBuffer& image2,
                 const std::string& secondName, bool oneFile, bool parallel, std::string& error) {
     // The views of one stereo file share image 1's camera orientation.
-    SecondViewLoad load2({{}, second, oneFile}, image2, parallel);
-    const LoadOutcome one = LoadPictureFrom({{}, first}, image1);
+    SecondViewLoad load2({{}, second, oneFile, true}, image2, parallel);
+    const LoadOutcome one = LoadPictureFrom({{}, first, false, true}, image1);
     if (!Accept(one, image1, error)) return false;
     std::string error2;
     if (Accept(load2.Wait(one), image2, error2)) return true;

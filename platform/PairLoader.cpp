@@ -10,10 +10,11 @@ namespace tsy {
 
 LoadOutcome LoadPictureFrom(const PictureSource& source, PictureBuffer& buffer) {
     LoadOutcome outcome;
-    outcome.ok = source.bytes.empty() ? LoadPicture(source.path, buffer, outcome.error,
-                                                    &outcome.warning, &outcome.orientation)
-                                      : LoadPictureBytes(source.bytes, buffer, outcome.error,
-                                                         &outcome.warning, &outcome.orientation);
+    outcome.ok = source.bytes.empty()
+                     ? LoadPicture(source.path, buffer, outcome.error, &outcome.warning,
+                                   &outcome.orientation, source.refuseDamaged)
+                     : LoadPictureBytes(source.bytes, buffer, outcome.error, &outcome.warning,
+                                        &outcome.orientation, source.refuseDamaged);
     return outcome;
 }
 

@@ -19,6 +19,7 @@
 #include "TestMpo.h"
 #include "TestStereoScene.h"
 #include "batch/BatchConverter.h"
+#include "batch/MemoryBudget.h"
 #include "output/BmpWriter.h"
 #include "platform/PictureLoader.h"
 
@@ -429,13 +430,53 @@ TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
     }
 }
 
-TEST(BatchJobs, DefaultIsOnePerCoreWithinTheAvailableMemory) {
+// Each file is admitted against the memory still free: it waits while the
+// others hold too much, and needing more than the whole it is refused.
+TEST(BatchJobs, EachFileWaitsForTheMemoryItNeedsOrIsRefused) {
     constexpr std::uint64_t G = 1ull << 30;
-    const std::tuple<int, std::uint64_t, std::uint64_t, int> cases[] = {
-        {2, 16 * G, G, 2}, {8, 3 * G, G, 3}, {8, G / 2, G, 1}, {4, 0, G, 4}, {4, G, 0, 4}};
-    for (const auto& [cores, available, perJob, jobs] : cases)
-        EXPECT_EQ(DefaultJobs(cores, available, perJob), jobs)
-            << cores << " " << available << " " << perJob;
+    using A = MemoryBudget::Answer;
+    // The budget, what the other workers hold, what this one holds, what it wants.
+    const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, A> cases[] = {
+        {4 * G, 0, 0, G, A::Granted},      {4 * G, 3 * G, 0, G, A::Granted},
+        {4 * G, 3 * G, 0, 2 * G, A::Wait}, {4 * G, 3 * G, G / 2, G, A::Granted},
+        {4 * G, 0, 2 * G, G, A::Granted},  {4 * G, 0, 0, 5 * G, A::Never},
+        {4 * G, 3 * G, G, 5 * G, A::Never}};
+    for (const auto& [total, others, held, wanted, answer] : cases) {
+        MemoryBudget budget(total);
+        std::uint64_t theirs = 0, mine = 0;
+        ASSERT_EQ(budget.Ask(theirs, others), A::Granted);
+        ASSERT_EQ(budget.Ask(mine, held), A::Granted);
+        EXPECT_EQ(budget.Ask(mine, wanted), answer) << others << " " << held << " " << wanted;
+        EXPECT_EQ(mine, answer == A::Granted ? std::max(held, wanted) : held);
+    }
+    // Not known: no limit.
+    MemoryBudget unknown(0);
+    std::uint64_t held = 0;
+    EXPECT_EQ(unknown.Ask(held, 100 * G), A::Granted);
+}
+
+// With a fake memory figure that holds two small files: the large file is
+// refused before it is read, the small ones all convert, never more at once
+// than the figure.
+TEST(BatchJobs, ARunNeverHoldsMoreThanTheMemoryItHad) {
+    ScratchDir dir("-batch");
+    for (const char* name : {"a.mpo", "b.mpo", "c.mpo"})
+        WriteBytes(dir / name, Mpo());
+    WriteBytes(dir / "big.mpo", JoinAsMpo(MakeJpeg(480, 320, 1), MakeJpeg(480, 320, 2)));
+    const std::uint64_t small = 48 * 32 * 16, limit = small * 5 / 2;
+    BatchConverter c(Parse(Words("--jobs 3 --format bmp a.mpo big.mpo b.mpo c.mpo", dir.path())));
+    c.LimitMemory(limit);
+    std::ostringstream log;
+    EXPECT_FALSE(c.Run(log));
+    EXPECT_NE(
+        c.outcomes()[1].error.find("needs about 3 MB of memory, more than the 1 MB available"),
+        npos)
+        << c.outcomes()[1].error;
+    EXPECT_EQ(NamesIn(dir.path()).count("big_3D-RC.bmp"), 0u);
+    for (const std::string name : {"a", "b", "c"})
+        EXPECT_EQ(ReadAll(dir / (name + "_3D-RC.bmp")).size(), 54u + 48 * 32 * 3) << name;
+    EXPECT_GE(c.memoryPeak(), small);
+    EXPECT_LE(c.memoryPeak(), limit);
 }
 
 // Without a terminal a long file gives a sign of life every 10 s, no more.

@@ -145,7 +145,7 @@ bool FileReplacer::OpenNamed(std::string& error) {
             fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_);
             return fd_ >= 0;
         },
-        "cannot create a file beside", error);
+        "cannot write", error);
 }
 
 bool FileReplacer::Write(const void* data, std::size_t size, std::string& error) {
@@ -178,10 +178,10 @@ bool FileReplacer::LinkInPlace(std::string& error, bool replace) {
     };
     if (!replace) {
         if (link(target_)) return true;
-        error = errno == EEXIST ? target_ + " exists already" : SysError("cannot create", target_);
+        error = errno == EEXIST ? target_ + " exists already" : SysError("cannot write", target_);
         return false;
     }
-    if (!CreateReserved(link, "cannot create", error)) return false;
+    if (!CreateReserved(link, "cannot write", error)) return false;
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         error = SysError("cannot replace", target_);
         return false;
@@ -219,7 +219,7 @@ bool FileReplacer::Commit(std::string& error, bool replace) {
         // link() refuses an existing name, where rename() would replace it.
         if (::link(temp_.c_str(), target_.c_str()) != 0) {
             error =
-                errno == EEXIST ? target_ + " exists already" : SysError("cannot create", target_);
+                errno == EEXIST ? target_ + " exists already" : SysError("cannot write", target_);
             Discard();
             return false;
         }

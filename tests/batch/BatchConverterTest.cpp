@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -416,17 +417,33 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     }
 }
 
-// A full disk (here: a file size limit) is reported with its reason and the
-// output's name, not the hidden file's.
+// A full disk (here: a file size limit, which would end the program with
+// SIGXFSZ unless ignored) or a folder that cannot be written is reported with
+// its reason and the output's name, not the hidden file's.
 TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
     ScratchDir dir("-batch");
     WriteBytes(dir / "a.mpo", JoinAsMpo(MakeJpeg(300, 200, 1), MakeJpeg(300, 200, 5)));
-    const std::string smallFiles = "trap '' XFSZ; ulimit -f 1; exec ";
-    for (const std::string format : {"jpg", "png", "bmp"}) {
-        EXPECT_EQ(RunProgram(dir, "--format " + format + " a.mpo", smallFiles), 1);
-        const std::string said = "cannot write " + (dir / "a_3D-RC.") + format + ": File too large";
+    ::mkdir((dir / "ro").c_str(), 0555);
+    ::chmod(dir.path().c_str(), 0755);
+    // Permissions bind the super-user only once it has given up its rights.
+    const std::string user =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    using Row = std::tuple<std::string, std::string, std::string, std::string>;
+    for (const auto& [prefix, args, output, reason] : {
+             Row{"trap '' XFSZ; ulimit -f 1; exec ", "--format jpg a.mpo", "a_3D-RC.jpg",
+                 "File too large"},
+             {"trap '' XFSZ; ulimit -f 1; exec ", "--format png a.mpo", "a_3D-RC.png",
+              "File too large"},
+             {"trap '' XFSZ; ulimit -f 1; exec ", "--format bmp a.mpo", "a_3D-RC.bmp",
+              "File too large"},
+             {"ulimit -f 1; exec ", "--format bmp a.mpo", "a_3D-RC.bmp", "File too large"},
+             {"exec " + user, "--out ro/ a.mpo", "ro/a_3D-RC.jpg", "Permission denied"},
+         }) {
+        EXPECT_EQ(RunProgram(dir, args, prefix), 1) << prefix << args;
+        const std::string said = "cannot write " + (dir / output) + ": " + reason;
         EXPECT_NE(Text(dir / "e").find(said), npos) << Text(dir / "e");
-        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "e", "o"}));
+        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "e", "o", "ro"}));
+        EXPECT_TRUE(NamesIn(dir / "ro").empty());
     }
 }
 

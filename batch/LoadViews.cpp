@@ -84,6 +84,9 @@ bool LoadViews(const BatchOptions& o, const std::string& input, int threads, Pic
         return Decode(file.bytes(), image1, error);
     }
     if (!o.right.empty()) {
+        if (!LocateMpoImage2(input, file.bytes(), quiet).empty())
+            warnings.push_back("the file holds two views (an MPO file); " + o.right +
+                               " takes the place of view 2, without --right both views are used");
         MappedFile second;
         if (!OpenInput(o.right, second, error)) {
             error = o.right + ": " + error;

@@ -402,6 +402,9 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     using Row = std::tuple<std::string, int, std::string>;
     for (const auto& [args, status, said] : {
              Row{"--sbs a.mpo", 0, "warning " + a + ": the file holds two views"},
+             {"--right l.jpg a.mpo", 0,
+              "warning " + a + ": the file holds two views (an MPO file); " + l +
+                  " takes the place of view 2"},
              {"--dx 48 a.mpo", 1, "--dx 48 is not smaller than the width of the picture (48"},
              {"--dy -32 a.mpo", 1, "--dy -32 is not smaller than the height"},
              {"--sbs --no-stretch --dx 24 a.mpo", 1, "(24 pixels)"},

@@ -225,11 +225,11 @@ bool BatchConverter::Align(const std::string& input, int threads, Workspace& wor
     if (!o.align || !a.result.aligned) return true;
     image2.swap(scratch);
     const AlignResult& r = a.result;
-    outcome.aligned = "aligned " + input + ": vertical " + FormatFixed(r.transform.verticalPx, 2) +
-                      " px, roll " + FormatFixed(r.transform.rollDeg, 2) + " deg, scale " +
-                      FormatFixed(r.transform.scale, 4) + ", window " + FormatFixed(dx, 2) +
-                      " px, residual " + FormatFixed(r.residualPx, 2) + " px, inliers " +
-                      std::to_string(r.inliers);
+    outcome.aligned =
+        "aligned " + OneLine(input) + ": vertical " + FormatFixed(r.transform.verticalPx, 2) +
+        " px, roll " + FormatFixed(r.transform.rollDeg, 2) + " deg, scale " +
+        FormatFixed(r.transform.scale, 4) + ", window " + FormatFixed(dx, 2) + " px, residual " +
+        FormatFixed(r.residualPx, 2) + " px, inliers " + std::to_string(r.inliers);
     return true;
 }
 

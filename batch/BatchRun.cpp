@@ -93,7 +93,7 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
         std::error_code ec;
         fs::create_directories(options_.outDir, ec);
         if (ec || !fs::is_directory(options_.outDir)) {
-            log << "tessaly-batch: cannot make the folder " << options_.outDir << ": "
+            log << "tessaly-batch: cannot make the folder " << OneLine(options_.outDir) << ": "
                 << (ec ? ec.message() : "a file of that name is in the way") << "\n";
             for (std::size_t i = 0; i < files.size(); ++i)
                 outcomes_[i] = {files[i], OutputPathFor(files[i]), "no output folder", 0};

@@ -332,22 +332,28 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
 
 // Alignment failures are warned about or fail the file with --align=strict
 // (see the refusals); an aligned file gives its line on standard output.
+// A line break in a name is written \n there and on the ok line, so each
+// stays one line.
 TEST(BatchAlign, PrintsOneLinePerAlignedFile) {
     ScratchDir dir("-batch");
     PictureBuffer left, right;
     StereoScene({480, 360, 6.5, 1.5, 1.02}).Render(left, right);
     std::string error;
-    ASSERT_TRUE(SaveBmp(left, dir / "l.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
-    BatchConverter c(Parse(Words("--align --right r.bmp l.bmp", dir.path())));
+    ASSERT_TRUE(SaveBmp(left, dir / "l\n.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
+    BatchConverter c(Parse({"--align", "--right", dir / "r.bmp", dir / "l\n.bmp"}));
     std::ostringstream log, results;
     ASSERT_TRUE(c.Run(log, false, 80, &results)) << log.str();
     const std::string out = results.str();
+    EXPECT_NE(log.str().find("ok      " + dir.path() + "/l\\n.bmp -> " + dir.path() + "/l\\n_3D"),
+              npos)
+        << log.str();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     double v, a, s, x;
     int n;
     const char* format =
         "aligned %*[^:]: vertical %lf px, roll %lf deg, scale %lf, window %lf px, "
         "residual %*f px, inliers %d\n";
-    ASSERT_EQ(out.rfind("aligned " + (dir / "l.bmp") + ": ", 0), 0u) << out;
+    ASSERT_EQ(out.rfind("aligned " + dir.path() + "/l\\n.bmp: ", 0), 0u) << out;
     ASSERT_EQ(std::sscanf(out.c_str(), format, &v, &a, &s, &x, &n), 5) << out;
     for (const auto& [got, want, within] :
          {std::tuple{v, 6.5, 0.25}, {a, 1.5, 0.05}, {s, 1.02, 0.001}, {x, -0.08 * 480, 2.0}})

@@ -1,6 +1,7 @@
 #include "batch/Options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <string_view>
 #include <system_error>
@@ -176,7 +177,8 @@ std::vector<BatchOption> MakeTable() {
          .takes = T::Value,
          .help = "image 2 for the one FILE given",
          .apply = Text(&BatchOptions::right, "a file"),
-         .once = true},
+         .once = true,
+         .path = true},
         {.name = "--format",
          .value = Joined(formats, false),
          .takes = T::Value,
@@ -197,7 +199,8 @@ std::vector<BatchOption> MakeTable() {
          .value = "DIR",
          .takes = T::Value,
          .help = "write into DIR (made if missing), not beside each input",
-         .apply = Text(&BatchOptions::outDir, "a folder")},
+         .apply = Text(&BatchOptions::outDir, "a folder"),
+         .path = true},
         {.name = "--jobs",
          .value = "N",
          .takes = T::Value,
@@ -271,8 +274,13 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
         if (row->once && std::find(seen.begin(), seen.end(), row) != seen.end())
             return UsageError(message, arg + " may be given once only");
         seen.push_back(row);
+        // Names of methods, glasses and formats count in any case.
+        const std::string given = value;
+        if (!row->path)
+            for (char& c : value)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
         if (const std::string wanted = row->apply(o, value); !wanted.empty())
-            return UsageError(message, arg + " wants " + wanted + ", not \"" + value + "\"");
+            return UsageError(message, arg + " wants " + wanted + ", not \"" + given + "\"");
     }
 
     if (MethodNumberFor(o.glasses, o.method) == 0)

@@ -51,6 +51,7 @@ struct BatchOption {
     std::function<std::string(BatchOptions&, const std::string& value)> apply{};
     BatchCommand command = BatchCommand::Run;  // Help and Version end the parsing
     bool once = false;                         // given twice is a usage error
+    bool path = false;                         // the value names a file or folder: its case counts
 };
 
 const std::vector<BatchOption>& BatchOptionTable();

@@ -130,18 +130,20 @@ Bytes Mpo(int seed = 1) {
 
 }  // namespace
 
+// Names of methods, glasses and formats count in any case, paths keep theirs.
 TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
     const BatchOptions o = Parse(
-        Words("--method optimized --glasses=green-magenta --brightness -128 --dx -12 --dy=+3 "
-              "--swap --sbs --no-stretch --format png --quality 1 --out o --jobs=3 --overwrite "
+        Words("--method Optimized --glasses=GREEN-magenta --brightness -128 --dx -12 --dy=+3 "
+              "--swap --sbs --no-stretch --format PNG --quality 1 --out O --jobs=3 --overwrite "
               "-- --odd.mpo"));
     EXPECT_EQ(std::tie(o.method, o.glasses, o.brightness, o.dx, o.dy, o.quality, o.jobs),
               std::make_tuple(3, 1, -128, -12, 3, 1, 3));
     EXPECT_TRUE(o.swap && o.sideBySide && o.overwrite && !o.stretch);
     EXPECT_EQ(std::tie(o.format, o.outDir, o.files),
-              std::make_tuple(std::string("png"), std::string("o"), Args{"--odd.mpo"}));
+              std::make_tuple(std::string("png"), std::string("O"), Args{"--odd.mpo"}));
     EXPECT_EQ(Parse({"--method", "gray", "x"}).method, 0);
-    EXPECT_EQ(Parse({"--method", "half", "--right", "r.jpg", "x"}).right, "r.jpg");
+    EXPECT_EQ(Parse({"--format", "JPEG", "x"}).format, "jpg");
+    EXPECT_EQ(Parse({"--method", "Half", "--right", "R.jpg", "x"}).right, "R.jpg");
 
     using Dx = BatchOptions::Dx;
     for (const auto& [line, align, strict, dx, given] :
@@ -149,7 +151,7 @@ TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
           {"--align a.mpo", true, false, Dx::Auto, 0},
           {"--align=strict a.mpo", true, true, Dx::Auto, 0},
           {"--align --dx 5 a.mpo", true, false, Dx::Given, 5},
-          {"--dx camera --align a.mpo", true, false, Dx::Camera, 0},
+          {"--dx Camera --align a.mpo", true, false, Dx::Camera, 0},
           {"--dx=auto a.mpo", false, false, Dx::Auto, 0}}) {
         const BatchOptions o = Parse(Words(line));
         EXPECT_EQ(std::tie(o.align, o.alignStrict, o.dxFrom, o.dx),

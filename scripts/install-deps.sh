@@ -7,6 +7,8 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
+    # window tests queue input through the platform interface (qpa)
+    qt6-base-private-dev
     # TIFF and WebP pictures
     qt6-image-formats-plugins
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev

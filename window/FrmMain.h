@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 class QLineEdit;
 class QScrollBar;
@@ -209,6 +210,10 @@ private:
     // True between EnableButtons(false) and (true): focus changes caused by
     // disabling controls are not the user's and validate nothing.
     bool busy_ = false;
+    // The release of a mouse press under way when the window became busy,
+    // kept for the control pressed (FrmMain.cpp).
+    class HeldRelease;
+    std::unique_ptr<HeldRelease> heldRelease_;
     // Why the last load left an image out, shown when the load has ended.
     QPointer<FrmPreView> preview_;
     // Format of the save under way: ".bmp", ".png" or ".jpg".

@@ -94,7 +94,9 @@ public:
         };
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, readLines);
         QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        if (process.state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // Input kept back here would reach the window once it is ready again
+        // and start what the user did while it was busy.
+        if (process.state() != QProcess::NotRunning) loop.exec();
         readLines();
     }
 };

@@ -133,6 +133,23 @@ private slots:
         for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})
             QVERIFY2(!QFile::exists(temp_ + f), f);
     }
+
+    // A tap on an option while the optimiser runs (the caption shows its
+    // percentage) is dropped, not kept and applied once the save is over.
+    void inputDuringAPngSaveIsDiscarded() {
+        Window t = Saving(&QtPlatform().processes);
+        bool tapped = false;
+        QObject::connect(&t.w, &QWidget::windowTitleChanged, &t.w, [&] {
+            if (!tapped && t.Status().endsWith('%')) {
+                tapped = true;
+                QueueTap(t.c.OpColor[1]);
+            }
+        });
+        Save(t, "during.png");
+        QTest::qWait(50);
+        QVERIFY(tapped && t.c.OpColor[2]->isChecked() && t.blends.isEmpty());
+        QCOMPARE(t.Status(), QStringLiteral("Image successfully saved!"));
+    }
 };
 
 TSY_GUI_TEST(SaveTest)

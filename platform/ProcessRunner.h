@@ -16,7 +16,8 @@ public:
     // until it has ended. Returns at once when it cannot be started. With
     // onLine, windows repaint while it runs and take input as usual (a busy
     // window drops it, nothing is kept for later), and onLine gets each line
-    // the program prints; without, its output is passed through.
+    // the program prints, on either output; without, its output is passed
+    // through.
     virtual void ShellWait(const QString& program, const QStringList& arguments,
                            const LineSink& onLine = {}) = 0;
 };

@@ -79,7 +79,7 @@ public:
     void ShellWait(const QString& program, const QStringList& arguments,
                    const LineSink& onLine) override {
         QProcess process;
-        process.setProcessChannelMode(onLine ? QProcess::ForwardedErrorChannel
+        process.setProcessChannelMode(onLine ? QProcess::MergedChannels
                                              : QProcess::ForwardedChannels);
         process.start(program, arguments);
         if (!process.waitForStarted(-1)) return;

@@ -180,8 +180,9 @@ private:
     void SavePngImage(const QString& name);
     void SaveJpgImage(const QString& name);
     // The result of a save: "Image successfully saved!" only when this save
-    // wrote the file; otherwise a beep and "Image NOT saved!".
-    void ReportSave(bool written);
+    // wrote the file; otherwise a beep and "Image NOT saved!", with the reason
+    // when one is known.
+    void ReportSave(bool written, const QString& reason = {});
     void SaveFailed();
     QString ReadSetting(const char* key, const char* defaultValue);
     void WriteSetting(const char* key, const QString& value);

@@ -28,6 +28,26 @@ QString LocaleNumber(double v) {
     return text;
 }
 
+// A writer's message for the caption: the folder is the one just chosen, so
+// the file's own name says enough.
+QString Reason(std::string message, const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    for (std::size_t at; (at = message.find(path)) != std::string::npos;)
+        message.replace(at, path.size(), name);
+    return QString::fromStdString(message);
+}
+
+// "only .jpg, .png and .bmp are written"
+QString WrittenSuffixes() {
+    QString text = QStringLiteral("only ");
+    const auto formats = SaveFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0) text += i + 1 < formats.size() ? ", " : " and ";
+        text += QString::fromUtf8(formats[i].suffix.data(), qsizetype(formats[i].suffix.size()));
+    }
+    return text + " are written";
+}
+
 }  // namespace
 
 QString FrmMain::ReadSetting(const char* key, const char* defaultValue) {
@@ -57,7 +77,7 @@ void FrmMain::cSave_Click() {
     if (!format) {
         // A name this program cannot write (".jpeg", ".gif", none) must not
         // end in silence as if something had happened.
-        ReportSave(false);
+        ReportSave(false, WrittenSuffixes());
     } else if (format->id == SaveFormatId::Bmp) {
         SaveBmpImage(name);
     } else if (format->id == SaveFormatId::Png) {
@@ -69,12 +89,13 @@ void FrmMain::cSave_Click() {
     EnableButtons(true);
 }
 
-void FrmMain::ReportSave(bool written) {
+void FrmMain::ReportSave(bool written, const QString& reason) {
     if (written) {
         SetCap(QStringLiteral("Image successfully saved!"));
     } else {
         platform_.dialogs.Beep();
-        SetCap(QStringLiteral("Image NOT saved!"));
+        SetCap(QStringLiteral("Image NOT saved!") +
+               (reason.isEmpty() ? QString() : "  (" + reason + ")"));
     }
 }
 
@@ -85,7 +106,7 @@ void FrmMain::SaveBmpImage(const QString& name) {
     const FileStamp before = StampOf(path);
     std::string error;
     SavePicture(*SaveFormatBySuffix(".bmp"), PicBuf2, path, {}, true, error);
-    ReportSave(WrittenSince(before, path));
+    ReportSave(WrittenSince(before, path), Reason(error, path));
 }
 
 void FrmMain::SavePngImage(const QString& name) {
@@ -122,16 +143,19 @@ void FrmMain::SavePngImage(const QString& name) {
     const QString compressing = QStringLiteral("Compressing PNG Image, please wait ...");
     SetCap(compressing);
     // The optimiser prints how far it has come; the window stays busy but
-    // repaints and shows it.
+    // repaints and shows it. Its other lines say why it failed.
+    QString failure;
     platform_.processes.ShellWait(
         QStringLiteral("/bin/sh"), {QString::fromStdString(temp.script)},
-        [this, &compressing](const QString& line) {
+        [this, &compressing, &failure](const QString& line) {
             bool number = false;
             const int percent = line.endsWith('%') ? line.chopped(1).toInt(&number) : -1;
             if (number && percent >= 0 && percent <= 100)
                 SetCap(compressing + " " + QString::number(percent) + "%");
+            else if (!line.isEmpty())
+                failure = line.section(QStringLiteral(": "), 1);
         });
-    ReportSave(WrittenSince(before, path));
+    ReportSave(WrittenSince(before, path), Reason(failure.toStdString(), path));
 }
 
 void FrmMain::SaveJpgImage(const QString& name) {

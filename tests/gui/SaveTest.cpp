@@ -84,7 +84,8 @@ private slots:
         t.fp.settings.values[kKey + "SaveFormat"] = ".png";
         for (const char* name : {"x.jpeg", "x.gif", "noextension"}) {
             QVERIFY(!QFile::exists(Save(t, name)));
-            QVERIFY(t.Status() == "Image NOT saved!" && Stored(t, "SaveFormat") == ".png");
+            QCOMPARE(t.Status(), "Image NOT saved!  (only .jpg, .png and .bmp are written)");
+            QCOMPARE(Stored(t, "SaveFormat"), ".png");
         }
         QCOMPARE(t.fp.dialogs.beeps, 3);
         // A failed write shows the writer's own text.
@@ -92,6 +93,15 @@ private slots:
         QCOMPARE(t.fp.dialogs.messages.value(0).text,
                  QStringLiteral("Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000"));
         QVERIFY(t.Status() == "Image NOT saved!" && t.w.isEnabled());
+        // A folder that cannot be written: the writer's reason follows.
+        Window real = Saving(&QtPlatform().processes);
+        for (auto [w, name] : {std::pair{&t, "out.bmp"}, {&real, "out.png"}}) {
+            Save(*w, QStringLiteral("missing folder/") + name);
+            QCOMPARE(
+                w->Status(),
+                QStringLiteral("Image NOT saved!  (cannot write %1: No such file or directory)")
+                    .arg(name));
+        }
         const QString bmp = Save(t, "out.BMP");
         QVERIFY(t.Status() == "Image successfully saved!" && Stored(t, "SaveFormat") == ".bmp");
         QCOMPARE(QImage(bmp).convertToFormat(QImage::Format_RGB32), Picture(t.w.anaglyph()));

@@ -71,6 +71,7 @@ FrmMain::FrmMain(Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tessaly"));
     ui.setupUi(this);
+    chosenColour_ = ui.OpColorGroup->checkedId();
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
     ConnectAdjustments();

@@ -215,6 +215,9 @@ private:
     // kept for the control pressed (FrmMain.cpp).
     class HeldRelease;
     std::unique_ptr<HeldRelease> heldRelease_;
+    // The colour method the user chose last; glasses that lack it show a
+    // stand-in until glasses that have it come back.
+    int chosenColour_ = -1;
     // Why the last load left an image out, shown when the load has ended.
     QPointer<FrmPreView> preview_;
     // Format of the save under way: ".bmp", ".png" or ".jpg".

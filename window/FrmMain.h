@@ -13,6 +13,7 @@ class QScrollBar;
 #include "base/Progress.h"
 #include "platform/PairLoader.h"
 #include "render/PerfCounter.h"
+#include "window/CommandLine.h"
 #include "window/MainWindowLayout.h"
 
 namespace tsy {
@@ -62,9 +63,10 @@ public:
     void cOpen2_Click();
     void PicView0_Drop(const QStringList& paths, bool isFileList);
     void PicView1_Drop(const QStringList& paths, bool isFileList);
-    // Files named on the command line: image 1 (an MPO brings image 2 along),
-    // image 2 or "", and whether image 1 is a side-by-side picture.
-    void OpenFromCommandLine(const QString& image1Path, const QString& image2Path, bool sideBySide);
+    // The files the command line names: image 1 (an MPO brings image 2
+    // along), image 2 or none, whether image 1 is a side-by-side picture;
+    // the status says how many more were left out.
+    void OpenFromCommandLine(const CommandLine& line);
     // The temporary file holding image 2 of an MPO file, or "".
     QString ExtractMpoImage2(const QString& path);
 
@@ -152,8 +154,9 @@ private:
     void TextBoxFocus(QLineEdit* box, bool focused);
     void ConnectLoading();
     // Opens a new image 1 as the Open button does, with image 2 from the
-    // file itself or else from image2Path.
-    void OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
+    // file itself or else from image2Path; true when the load reported no
+    // failure or damage.
+    bool OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
     void ConnectSwitches();
     // Loads image 1 and, when image2Path is usable, image 2 at the same time;
     // shows each in its thumbnail. False when image 1 could not be loaded.
@@ -165,11 +168,12 @@ private:
                      bool oneFile);
     LoadOutcome LoadSlot(int slot, const QString& path);
     void NoteLoadFailure(int slot, const QString& path, const QString& reason);
-    void ReportLoadFailures();
+    bool ReportLoadFailures();  // true when there was nothing to report
     void UntickSwapAndSideBySide();
     void StartDropLoad();
-    // The end of every load: offsets reset, rebuild, ready, failures shown.
-    void FinishLoad(bool untickSwap);
+    // The end of every load: offsets reset, rebuild, ready, failures shown;
+    // true when there were none.
+    bool FinishLoad(bool untickSwap);
     void LetEventsRun();
     // Aligns image 2 with image 1 when the box is ticked and both are there;
     // the outcome is shown once the following rebuild has ended.

@@ -19,6 +19,7 @@ class QScrollBar;
 namespace tsy {
 
 class FrmPreView;
+struct FileDialogRequest;
 struct Platform;
 
 // The main window. It owns the pictures and the controls, and the controls
@@ -157,6 +158,8 @@ private:
     // file itself or else from image2Path; true when the load reported no
     // failure or damage.
     bool OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
+    // An open dialog that starts in the folder of the last picture opened.
+    FileDialogRequest OpenRequest(const char* title, const char* filter) const;
     void ConnectSwitches();
     // Loads image 1 and, when image2Path is usable, image 2 at the same time;
     // shows each in its thumbnail. False when image 1 could not be loaded.
@@ -222,6 +225,8 @@ private:
     // The colour method the user chose last; glasses that lack it show a
     // stand-in until glasses that have it come back.
     int chosenColour_ = -1;
+    // Folder of the last picture opened, with its "/"; where open dialogs start.
+    QString openFolder_;
     // Why the last load left an image out, shown when the load has ended.
     QPointer<FrmPreView> preview_;
     // Format of the save under way: ".bmp", ".png" or ".jpg".

@@ -111,6 +111,7 @@ bool FrmMain::ReportLoadFailures() {
 LoadOutcome FrmMain::LoadSlot(int slot, const QString& path) {
     PictureBuffer& buffer = slot == 1 ? PicBuf0 : PicBuf1;
     PictureView& view = slot == 1 ? *ui.PicView0 : *ui.PicView1;
+    openFolder_ = QFileInfo(path).absolutePath() + '/';
     const LoadOutcome load = LoadPictureFrom({path, {}}, buffer);
     if (!load.ok) {
         NoteLoadFailure(slot, path, load.error);
@@ -192,10 +193,16 @@ bool FrmMain::FinishLoad(bool untickSwap) {
     return ReportLoadFailures();
 }
 
+FileDialogRequest FrmMain::OpenRequest(const char* title, const char* filter) const {
+    FileDialogRequest request = MakeFileDialogRequest(0, "*.*", title, filter);
+    request.initialDir = openFolder_.toStdString();
+    return request;
+}
+
 void FrmMain::cOpen1_Click() {
     SetCap(QString());
-    const QString path = TrimBlanks(platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(0, "*.*", "Open Image 1 ...", kOpen1Filter)));
+    const QString path = TrimBlanks(
+        platform_.dialogs.FileDialog(this, OpenRequest("Open Image 1 ...", kOpen1Filter)));
     if (!Usable(path)) return;
     OpenImage1(path, QString(), false);
 }
@@ -234,8 +241,8 @@ void FrmMain::OpenFromCommandLine(const CommandLine& line) {
 
 void FrmMain::cOpen2_Click() {
     SetCap(QString());
-    const QString path = platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(0, "*.*", "Open Image 2 ...", kOpen2Filter));
+    const QString path =
+        platform_.dialogs.FileDialog(this, OpenRequest("Open Image 2 ...", kOpen2Filter));
     if (!Usable(path)) return;
     SetCap(QStringLiteral("Loading Image 2 ..."));
     ui.PicView1->clearPicture();

@@ -200,6 +200,24 @@ private slots:
         QVERIFY(t.Status() == "Image NOT loaded!" && t.fp.dialogs.beeps == 1);
     }
 
+    // Each open dialog starts where the last picture opened came from,
+    // however it was opened; the name stays "*.*".
+    void openDialogsStartInTheFolderOfTheLastPicture() {
+        Window t;
+        QTemporaryDir other, dropped;
+        t.Open(Write("a.png", Uniform(20, 10, Qt::red), "PNG"));
+        t.Open(WriteFile(other.filePath("b.png"), Encoded(Uniform(20, 10, Qt::red), "PNG")), 2);
+        t.Open(QString());
+        Drop(t.c.PicView0,
+             {WriteFile(dropped.filePath("c.png"), Encoded(Uniform(9, 9, Qt::red), "PNG"))});
+        t.Open(QString(), 2);
+        QStringList folders;
+        for (const FileDialogRequest& r : t.fp.dialogs.fileRequests)
+            folders << QString::fromStdString(r.initialDir);
+        QCOMPARE(folders,
+                 QStringList({"", dir_.path() + "/", other.path() + "/", dropped.path() + "/"}));
+    }
+
     void gifTiffAndWebpLoadAndTheRestAreRefusedByName() {
         // An 8 x 6 green GIF: the toolkit writes none.
         static const char kGif[] =

@@ -19,6 +19,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libbenchmark-dev
     xvfb xauth x11-utils python3 python3-xlib python3-pil desktop-file-utils shared-mime-info
+    # setpriv: a batch test drops root rights to meet a read-only folder
+    util-linux
 )
 
 missing=()

@@ -23,7 +23,7 @@ std::string SysError(const char* what, const std::string& path) {
 
 // Why a link to a name that must not exist yet failed.
 std::string LinkError(const std::string& path) {
-    return errno == EEXIST ? path + " exists already" : SysError("cannot create", path);
+    return errno == EEXIST ? path + " exists already" : SysError("cannot write", path);
 }
 
 // Distinct per attempt even for two saves in the same clock tick.
@@ -150,7 +150,7 @@ bool FileReplacer::OpenNamed(std::string& error) {
             fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_);
             return fd_ >= 0;
         },
-        "cannot create a file beside", error);
+        "cannot write", error);
 }
 
 bool FileReplacer::Write(const void* data, std::size_t size, std::string& error) {
@@ -186,7 +186,7 @@ bool FileReplacer::LinkInPlace(std::string& error, bool replace) {
         error = LinkError(target_);
         return false;
     }
-    return CreateReserved(link, "cannot create", error) && RenameOverTarget(error);
+    return CreateReserved(link, "cannot write", error) && RenameOverTarget(error);
 }
 
 bool FileReplacer::RenameOverTarget(std::string& error) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -16,6 +18,18 @@ int HardwareThreads() noexcept {
 
 namespace {
 
+// One call's tasks. It lives on the caller's stack; the caller leaves only
+// when no helper is inside any more.
+struct Batch {
+    Batch(const std::function<void(int)>& t, int n, int helpers)
+        : task(t), count(n), room(helpers) {}
+    const std::function<void(int)>& task;
+    const int count;
+    std::atomic<int> next{0};
+    int room;        // helpers that may still join
+    int inside = 0;  // helpers working on it
+};
+
 class Pool {
 public:
     static Pool& instance() {
@@ -23,77 +37,93 @@ public:
         return pool;
     }
 
-    void run(int count, int threads, const std::function<void(int)>& task) {
-        std::lock_guard<std::mutex> serial(callMutex_);
-        const int helpers = std::min({threads - 1, count - 1, int(workers_.size())});
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            task_ = &task;
-            count_ = count;
-            next_.store(0, std::memory_order_relaxed);
-            wanted_ = helpers;
-            active_ = helpers;
-            ++round_;
+    void run(Batch& b, bool callerWorks, std::chrono::milliseconds period,
+             const std::function<void()>& waiting) {
+        std::unique_lock lock(mutex_);
+        Grow(b.room);
+        if (available_ == 0) {
+            callerWorks = true;
+            b.room = 0;
         }
-        if (helpers > 0) wake_.notify_all();
-        work();
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [&] { return active_ == 0; });
-        task_ = nullptr;
+        if (b.room > 0) {
+            open_.push_back(&b);
+            wake_.notify_all();
+        }
+        const auto finished = [&b] { return b.next.load() >= b.count && b.inside == 0; };
+        if (callerWorks) {
+            lock.unlock();
+            Work(b);
+            lock.lock();
+        } else {
+            while (!done_.wait_for(lock, period, finished)) {
+                lock.unlock();
+                waiting();
+                lock.lock();
+            }
+        }
+        if (const auto at = std::find(open_.begin(), open_.end(), &b); at != open_.end())
+            open_.erase(at);
+        done_.wait(lock, finished);
     }
 
     ~Pool() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard lock(mutex_);
             stop_ = true;
         }
         wake_.notify_all();
-        for (auto& t : workers_)
+        for (auto& t : threads_)
             t.join();
     }
 
 private:
     Pool() {
-        const int n = HardwareThreads() - 1;
-        for (int i = 0; i < n; ++i)
-            workers_.emplace_back([this] { loop(); });
+        std::lock_guard lock(mutex_);
+        Grow(HardwareThreads() - 1);
     }
 
-    void work() {
-        for (;;) {
-            const int i = next_.fetch_add(1, std::memory_order_relaxed);
-            if (i >= count_) return;
-            (*task_)(i);
-        }
-    }
-
-    void loop() {
-        unsigned long seen = 0;
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || (round_ != seen && wanted_ > 0); });
-                if (stop_) return;
-                seen = round_;
-                --wanted_;
+    // Called with the lock held. A thread that cannot be started leaves the
+    // pool as it is; the calls then share fewer helpers.
+    void Grow(int wanted) {
+        while (available_ < wanted) {
+            try {
+                threads_.emplace_back([this] { Loop(); });
+            } catch (const std::system_error&) {
+                return;
             }
-            work();
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (--active_ == 0) done_.notify_one();
+            ++available_;
         }
     }
 
-    std::mutex callMutex_;
+    static void Work(Batch& b) {
+        for (int i; (i = b.next.fetch_add(1)) < b.count;)
+            b.task(i);
+    }
+
+    void Loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || !open_.empty(); });
+            if (stop_) return;
+            Batch& b = *open_.front();
+            if (--b.room == 0 || b.next.load() >= b.count) open_.pop_front();
+            ++b.inside;
+            --available_;
+            lock.unlock();
+            Work(b);
+            lock.lock();
+            --b.inside;
+            ++available_;
+            done_.notify_all();
+        }
+    }
+
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    std::vector<std::thread> workers_;
-    const std::function<void(int)>* task_ = nullptr;
-    int count_ = 0;
-    std::atomic<int> next_{0};
-    int wanted_ = 0;
-    int active_ = 0;
-    unsigned long round_ = 0;
+    std::vector<std::thread> threads_;
+    std::deque<Batch*> open_;  // calls that take more helpers
+    int available_ = 0;        // threads in no call
     bool stop_ = false;
 };
 
@@ -106,7 +136,16 @@ void ParallelFor(int count, int threads, const std::function<void(int)>& task) {
             task(i);
         return;
     }
-    Pool::instance().run(count, threads, task);
+    Batch b(task, count, std::min(threads, count) - 1);
+    Pool::instance().run(b, true, {}, {});
+}
+
+void ParallelForWhileWaiting(int count, int threads, const std::function<void(int)>& task,
+                             std::chrono::milliseconds period,
+                             const std::function<void()>& waiting) {
+    if (count <= 0) return;
+    Batch b(task, count, std::clamp(std::min(threads, count), 1, count));
+    Pool::instance().run(b, false, period, waiting);
 }
 
 }  // namespace tsy

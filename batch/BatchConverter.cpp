@@ -85,7 +85,7 @@ namespace {
 // "aligned FILE: vertical V px, ...": for scripts, on standard output.
 std::string AlignedLine(const std::string& input, const AlignOutcome& a, int offsetX) {
     const AlignResult& r = a.result;
-    return "aligned " + input + ": vertical " + FormatFixed(r.transform.verticalPx, 2) +
+    return "aligned " + OneLine(input) + ": vertical " + FormatFixed(r.transform.verticalPx, 2) +
            " px, roll " + FormatFixed(r.transform.rollDeg, 2) + " deg, scale " +
            FormatFixed(r.transform.scale, 4) + ", window " + FormatFixed(offsetX, 2) +
            " px, residual " + FormatFixed(r.residualPx, 2) + " px, inliers " +

@@ -15,10 +15,6 @@
 
 namespace tsy {
 
-// Files converted at once when --jobs is not given: one per core, but no more
-// than the available memory holds at perJob bytes each (0: not known).
-int DefaultJobs(int cores, std::uint64_t available, std::uint64_t perJob);
-
 // Turns stereo files into anaglyph files with the window's own pipeline:
 // the same loader, split, swap, buffer sizing and engine, so the pixels
 // equal those of the window's result for the same files and settings.
@@ -38,7 +34,13 @@ public:
     // threads. Never throws; a failure leaves no output file behind.
     FileOutcome ConvertFile(const std::string& input, int threads) const;
 
-    // Converts every file, options().jobs at a time, and reports on log: a
+    // The memory the run may take; by default what the kernel reports as
+    // available when Run() starts.
+    void LimitMemory(std::uint64_t bytes);
+
+    // Converts every file, options().jobs at a time (one per core when not
+    // given) and no more at once than the memory holds, on the shared
+    // worker pool, and reports on log: a
     // bar redrawn in place when log is a terminal of that width, otherwise a
     // line per file. Ends with a summary line. True when no file failed.
     // The lines of aligned files go to results, for scripts.
@@ -52,6 +54,9 @@ public:
 
     // Per input file, in the order given, after Run().
     const std::vector<FileOutcome>& outcomes() const { return outcomes_; }
+    // The most memory the files being converted had at once, by the
+    // estimates they were admitted with, after Run().
+    std::uint64_t memoryPeak() const { return memoryPeak_; }
 
 private:
     FileOutcome Convert(const std::string& input, int threads, ConvertWork& work) const;
@@ -60,11 +65,14 @@ private:
     // became an input meanwhile.
     bool Commit(FileReplacer& file, const std::string& output, std::string& error) const;
     bool IsInput(const std::string& path) const;
-    int JobsFor(int cores) const;
+    // What converting input holds at most, from its pictures' headers.
+    std::uint64_t BytesFor(const std::string& input) const;
 
     BatchOptions options_;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> inputs_;  // device, inode
     std::vector<FileOutcome> outcomes_;
+    std::uint64_t memoryLimit_ = 0;  // 0: what the kernel reports
+    std::uint64_t memoryPeak_ = 0;
     mutable std::mutex commitMutex_;  // held while a file is put in place
     mutable bool stopped_ = false;
     mutable int committed_ = 0;

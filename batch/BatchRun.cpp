@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -11,10 +10,12 @@
 #include <mutex>
 #include <ostream>
 #include <system_error>
-#include <thread>
 
 #include "base/WorkerPool.h"
 #include "batch/LoadViews.h"
+#include "batch/MemoryBudget.h"
+#include "input/JpegDecoder.h"
+#include "input/MappedFile.h"
 #include "platform/PictureLoader.h"
 
 namespace tsy {
@@ -39,18 +40,34 @@ std::uint64_t AvailableMemory() {
     return 0;
 }
 
-}  // namespace
-
-int DefaultJobs(int cores, std::uint64_t available, std::uint64_t perJob) {
-    cores = std::max(cores, 1);
-    if (available == 0 || perJob == 0) return cores;
-    return int(std::clamp<std::uint64_t>(available / perJob, 1, std::uint64_t(cores)));
+// What converting a file holds at most, from the headers of its pictures
+// (0 when they tell nothing): kBytesPerPixel for each pixel, and while the
+// views decode, the coefficients a progressive JPEG keeps of each.
+std::uint64_t BytesToConvert(const std::string& path, int views) {
+    const std::int64_t pixels = PicturePixels(path);
+    MappedFile file;
+    std::string ignored;
+    const std::uint64_t coefficients =
+        file.open(path, ignored) ? JpegDecoderBytes(file.bytes()) : 0;
+    return std::uint64_t(std::max<std::int64_t>(pixels, 0)) * kBytesPerPixel +
+           std::uint64_t(views) * coefficients;
 }
 
-int BatchConverter::JobsFor(int cores) const {
-    if (options_.jobs > 0) return options_.jobs;
-    const std::int64_t pixels = options_.files.empty() ? 0 : PicturePixels(options_.files[0]);
-    return DefaultJobs(cores, AvailableMemory(), std::uint64_t(pixels) * kBytesPerPixel);
+std::string Megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
+}
+
+}  // namespace
+
+void BatchConverter::LimitMemory(std::uint64_t bytes) {
+    memoryLimit_ = bytes;
+}
+
+std::uint64_t BatchConverter::BytesFor(const std::string& input) const {
+    const int views = options_.sideBySide ? 1 : 2;
+    std::uint64_t bytes = BytesToConvert(input, views);
+    if (!options_.right.empty()) bytes = std::max(bytes, BytesToConvert(options_.right, views));
+    return bytes;
 }
 
 bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
@@ -76,7 +93,7 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
         std::error_code ec;
         fs::create_directories(options_.outDir, ec);
         if (ec || !fs::is_directory(options_.outDir)) {
-            log << "tessaly-batch: cannot make the folder " << options_.outDir << ": "
+            log << "tessaly-batch: cannot make the folder " << OneLine(options_.outDir) << ": "
                 << (ec ? ec.message() : "a file of that name is in the way") << "\n";
             for (std::size_t i = 0; i < files.size(); ++i)
                 outcomes_[i] = {files[i], OutputPathFor(files[i]), "no output folder", 0};
@@ -84,9 +101,12 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
         }
     }
 
+    // One job per core unless told; each file is admitted against the memory
+    // still free, so the run never holds more than was available at its start.
     const int cores = HardwareThreads();
-    const int jobs = std::clamp(JobsFor(cores), 1, std::max(count, 1));
+    const int jobs = std::clamp(options_.jobs > 0 ? options_.jobs : cores, 1, std::max(count, 1));
     const int threads = std::max(1, cores / jobs);
+    MemoryBudget budget(memoryLimit_ ? memoryLimit_ : AvailableMemory());
 
     auto shared = std::make_shared<BatchReporter>(log, terminal, terminalWidth, count);
     BatchReporter& reporter = *shared;
@@ -95,54 +115,41 @@ bool BatchConverter::Run(std::ostream& log, bool terminal, int terminalWidth,
         reporter_ = shared;
     }
     std::atomic<int> next{0};
-    std::mutex doneMutex;
-    std::condition_variable doneSignal;
-    int running = jobs;
+    std::mutex resultsMutex;
 
-    auto worker = [&] {
+    const auto worker = [&](int) {
         ConvertWork work;
+        std::uint64_t held = 0;
         for (int i; (i = next.fetch_add(1)) < count;) {
             const std::size_t k = std::size_t(i);
-            reporter.Started(k, files[k]);
             FileOutcome o;
-            if (!preset[k].empty())
+            if (!preset[k].empty()) {
                 o = {files[k], OutputPathFor(files[k]), preset[k], 0};
-            else
-                o = Convert(files[k], threads, work);
+            } else if (const std::uint64_t need = BytesFor(files[k]);
+                       !budget.Take(held, need, [&work] { work = ConvertWork(); })) {
+                o = {files[k], OutputPathFor(files[k]),
+                     "needs about " + Megabytes(need) + " of memory, more than the " +
+                         Megabytes(budget.total()) + " available",
+                     0};
+            }
+            reporter.Started(k, files[k]);
+            if (o.input.empty()) o = Convert(files[k], threads, work);
             if (results && !o.aligned.empty()) {
-                std::lock_guard lock(doneMutex);
+                std::lock_guard lock(resultsMutex);
                 *results << o.aligned << "\n" << std::flush;
             }
             outcomes_[k] = o;
             reporter.Finished(k, o);
         }
-        std::lock_guard lock(doneMutex);
-        if (--running == 0) doneSignal.notify_all();
+        work = ConvertWork();
+        budget.Give(held);
     };
 
     PreparePictureLoading();
-    std::vector<std::thread> workers;
-    for (int j = 0; j < jobs; ++j) {
-        try {
-            workers.emplace_back(worker);
-        } catch (const std::system_error&) {
-            std::lock_guard lock(doneMutex);
-            --running;  // fewer workers; the others take its share
-        }
-    }
-    if (workers.empty()) {
-        running = 1;
-        worker();
-    }
-    {
-        // The time left keeps counting down between finished files.
-        std::unique_lock lock(doneMutex);
-        while (!doneSignal.wait_for(lock, std::chrono::milliseconds(500),
-                                    [&] { return running == 0; }))
-            reporter.Tick();
-    }
-    for (std::thread& t : workers)
-        t.join();
+    // The time left keeps counting down between finished files.
+    ParallelForWhileWaiting(jobs, jobs, worker, std::chrono::milliseconds(500),
+                            [&reporter] { reporter.Tick(); });
+    memoryPeak_ = budget.peak();
     reporter.Summary();
     {
         std::lock_guard lock(reporterMutex_);

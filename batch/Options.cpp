@@ -126,10 +126,12 @@ std::vector<BatchOption> MakeTable() {
     rows.push_back({.name = "--jobs",
                     .value = "N",
                     .takes = T::Value,
-                    .help = "convert N files at once (default: one per core, but no\n"
-                            "more than the available memory (MemAvailable) holds at\n"
-                            "the first file's working memory, about 16 bytes a pixel:\n"
-                            "0.8 GB at 48 megapixels)",
+                    .help = "convert up to N files at once (default: one per core);\n"
+                            "a file waits while the others hold the memory it needs\n"
+                            "(about 16 bytes a pixel as its header tells: 0.8 GB at\n"
+                            "48 megapixels), so the run never takes more than was\n"
+                            "available (MemAvailable) at its start; a file that needs\n"
+                            "more than that fails before it is read",
                     .apply = [](BatchOptions& o, const std::string& v) {
                         int n = 0;
                         const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);

@@ -30,6 +30,35 @@ std::string Clockface(double seconds) {
 
 }  // namespace
 
+std::string OneLine(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F)
+                    out.append("\\x").append(1, kHex[c >> 4]).append(1, kHex[c & 15]);
+                else
+                    out += ch;
+        }
+    }
+    return out;
+}
+
 BatchReporter::BatchReporter(std::ostream& log, bool terminal, int width, int total, Now now)
     : log_(log),
       terminal_(terminal),
@@ -43,7 +72,7 @@ void BatchReporter::Started(std::size_t index, const std::string& input) {
     if (stopped_) return;
     const Clock::time_point now = now_();
     running_[index] = {input, now, now};
-    current_ = std::filesystem::path(input).filename().string();
+    current_ = OneLine(std::filesystem::path(input).filename().string());
     Draw();
 }
 
@@ -80,7 +109,7 @@ void BatchReporter::Tick() {
     for (auto& [index, r] : running_) {
         if (now - r.lastLine < kQuiet) continue;
         r.lastLine = now;
-        log_ << "busy    " << r.input << " ("
+        log_ << "busy    " << OneLine(r.input) << " ("
              << std::chrono::duration_cast<std::chrono::seconds>(now - r.start).count()
              << " s so far)\n";
     }
@@ -119,14 +148,15 @@ double BatchReporter::Elapsed() const {
 }
 
 void BatchReporter::Line(const FileOutcome& o) {
+    const std::string input = OneLine(o.input);
     for (const std::string& w : o.warnings)
-        log_ << "warning " << o.input << ": " << w << "\n";
+        log_ << "warning " << input << ": " << OneLine(w) << "\n";
     if (o.skipped)
-        log_ << "skipped " << o.input << ": " << o.output << " exists";
+        log_ << "skipped " << input << ": " << OneLine(o.output) << " exists";
     else if (o.ok())
-        log_ << "ok      " << o.input << " -> " << o.output;
+        log_ << "ok      " << input << " -> " << OneLine(o.output);
     else
-        log_ << "FAILED  " << o.input << ": " << o.error;
+        log_ << "FAILED  " << input << ": " << OneLine(o.error);
     log_ << " (" << Seconds(o.seconds) << " s)\n";
 }
 

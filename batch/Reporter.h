@@ -22,6 +22,10 @@ struct FileOutcome {
     bool ok() const { return error.empty(); }
 };
 
+// The text with backslashes and control characters written as in C (\\, \n,
+// \t, \r, \xHH), so that a name or message keeps a report line one line.
+std::string OneLine(const std::string& text);
+
 // The bar (on a terminal) or one line per file, and the summary. Called from
 // every worker, so everything happens under one lock.
 class BatchReporter {

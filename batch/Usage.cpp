@@ -62,6 +62,10 @@ std::string BatchUsage() {
         "Interrupted (Ctrl+C), the run keeps the files it finished and leaves no\n"
         "partial ones.\n"
         "\n"
+        "Every report line (ok, FAILED, warning, aligned, ...) is one line: in the\n"
+        "names and messages on it a backslash and control characters are written as\n"
+        "in C (\\\\, \\n, \\t, \\r, \\xHH), so a name holding a line break cannot split it.\n"
+        "\n"
         "Exit status: 0 all files converted (or skipped), 1 some failed, 2 wrong usage,\n"
         "130 or 143 stopped by SIGINT or SIGTERM.\n";
     return text;

@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
         case tsy::BatchCommand::Run:
             break;
     }
+    // A file-size limit (ulimit -f) would end the program with SIGXFSZ and no
+    // summary; ignored, the write fails with EFBIG and its file is reported
+    // like any other that cannot be written.
+    ::signal(SIGXFSZ, SIG_IGN);
     for (const std::string& note : options.notes)
         std::cerr << "tessaly-batch: " << note << "\n";
     // No application object: the picture reader finds its format plugins

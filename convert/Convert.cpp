@@ -70,6 +70,9 @@ bool PairSource::Open(const Recipe& recipe, const std::string& input, const std:
         return true;
     }
     if (!right.empty()) {
+        if (!LocateMpoImage2(input, first_.bytes(), quiet).empty())
+            warnings.push_back("the file holds two views (an MPO file); " + right +
+                               " takes the place of view 2, without --right both views are used");
         if (!OpenInput(right, second_, error)) {
             error = right + ": " + error;
             return false;

@@ -1,8 +1,10 @@
 #include "input/JpegDecoder.h"
 
+#include <jpeglib.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -80,6 +82,45 @@ bool TooShortFor(std::span<const std::uint8_t> data, const Frame& frame) {
     return !frame.arithmetic && data.size() < minBytes;
 }
 
+// What must survive a longjmp out of libjpeg lives here, not in locals of
+// the function that calls setjmp.
+struct HeaderJob {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void HeaderFailed(j_common_ptr cinfo) {
+    std::longjmp(static_cast<HeaderJob*>(cinfo->client_data)->jump, 1);
+}
+
+void HeaderWarning(j_common_ptr, int) {}
+
+std::uint64_t CoefficientBytes(HeaderJob& job, std::span<const std::uint8_t> data) {
+    jpeg_decompress_struct& cinfo = job.cinfo;
+    cinfo.err = jpeg_std_error(&job.err);
+    job.err.error_exit = HeaderFailed;
+    job.err.emit_message = HeaderWarning;
+    cinfo.client_data = &job;
+    if (setjmp(job.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return 0;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+    std::uint64_t bytes = 0;
+    if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK && jpeg_has_multiple_scans(&cinfo))
+        for (int c = 0; c < cinfo.num_components; ++c) {
+            // The decoder's arrays round each component up to whole MCUs.
+            const jpeg_component_info& k = cinfo.comp_info[c];
+            const auto up = [](std::uint64_t n, std::uint64_t m) { return (n + m - 1) / m * m; };
+            bytes += up(k.width_in_blocks, std::uint64_t(k.h_samp_factor)) *
+                     up(k.height_in_blocks, std::uint64_t(k.v_samp_factor)) * sizeof(JBLOCK);
+        }
+    jpeg_destroy_decompress(&cinfo);
+    return bytes;
+}
+
 bool Fail(PictureBuffer& out, std::string& error, std::string text) {
     out.clear();
     error = std::move(text);
@@ -89,7 +130,7 @@ bool Fail(PictureBuffer& out, std::string& error, std::string text) {
 }  // namespace
 
 bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::string& error,
-                std::int64_t maxPixels) {
+                std::int64_t maxPixels, bool refuseDamaged) {
     error.clear();
     if (data.empty()) return Fail(out, error, "No JPEG data");
     // One handle per call: decodes may run on several threads, and a handle
@@ -133,15 +174,26 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::str
     *lastX = 0;
     const int format = cmyk ? TJPF_CMYK : TJPF_BGRA;
     // LIMITSCANS refuses crafted progressive files that would take minutes.
-    const int flags = TJFLAG_LIMITSCANS | (cmyk ? TJFLAG_STOPONWARNING : 0);
+    // Stopping at the first damage spares the rows after it: the decoder
+    // would fill the whole picture in for a file cut short, as large as its
+    // header claims.
+    const bool stop = cmyk || refuseDamaged;
+    const int flags = TJFLAG_LIMITSCANS | (stop ? TJFLAG_STOPONWARNING : 0);
     if (tjDecompress2(tj.get(), data.data(), size, bits, w, 0, h, format, flags) != 0) {
         std::string text = tjGetErrorStr2(tj.get());
-        if (cmyk || *lastX != 0xFF) return Fail(out, error, std::move(text));
+        if (refuseDamaged && tjGetErrorCode(tj.get()) == TJERR_WARNING)
+            text = "damaged picture: " + text;
+        if (stop || *lastX != 0xFF) return Fail(out, error, std::move(text));
         error = std::move(text);
     }
     if (cmyk) CmykToBgrx(bits, std::size_t(w) * std::size_t(h));
     out.touch();
     return true;
+}
+
+std::uint64_t JpegDecoderBytes(std::span<const std::uint8_t> data) {
+    HeaderJob job{};
+    return CoefficientBytes(job, data);
 }
 
 bool ReadJpegSize(std::span<const std::uint8_t> data, int& width, int& height) {

@@ -21,9 +21,16 @@ inline constexpr std::int64_t kDefaultJpegPixelLimit = 200'000'000;
 // shortage. A damaged stream of which every row could still be produced (as a
 // truncated file: the missing part is filled in by the decoder, as common
 // viewers show it) returns true with the decoder's warning in error; a clean
-// decode leaves error empty. CMYK pictures must be clean.
+// decode leaves error empty. CMYK pictures must be clean, and so must every
+// picture with refuseDamaged: the decoder then stops at the first damage
+// ("damaged picture: " and its warning) instead of filling the rest in.
 bool DecodeJpeg(std::span<const std::uint8_t> data, PictureBuffer& out, std::string& error,
-                std::int64_t maxPixels = kDefaultJpegPixelLimit);
+                std::int64_t maxPixels = kDefaultJpegPixelLimit, bool refuseDamaged = false);
+
+// The memory the decoder holds besides the picture while it decodes: the
+// coefficients of the whole picture for a progressive (or other multi-scan)
+// stream, 0 for one that decodes row by row or that cannot be read.
+std::uint64_t JpegDecoderBytes(std::span<const std::uint8_t> data);
 
 // The picture's size from the frame header, without decoding.
 bool ReadJpegSize(std::span<const std::uint8_t> data, int& width, int& height);

@@ -10,10 +10,11 @@ namespace tsy {
 
 LoadOutcome LoadPictureFrom(const PictureSource& source, PictureBuffer& buffer) {
     LoadOutcome outcome;
-    outcome.ok = source.bytes.empty() ? LoadPicture(source.path, buffer, outcome.error,
-                                                    &outcome.warning, &outcome.orientation)
-                                      : LoadPictureBytes(source.bytes, buffer, outcome.error,
-                                                         &outcome.warning, &outcome.orientation);
+    outcome.ok = source.bytes.empty()
+                     ? LoadPicture(source.path, buffer, outcome.error, &outcome.warning,
+                                   &outcome.orientation, source.refuseDamaged)
+                     : LoadPictureBytes(source.bytes, buffer, outcome.error, &outcome.warning,
+                                        &outcome.orientation, source.refuseDamaged);
     return outcome;
 }
 
@@ -60,11 +61,12 @@ bool Accept(const LoadOutcome& load, PictureBuffer& out, std::string& error) {
 bool ToolkitPairDecoder::Decode(const PairSource& source, int threads, PictureBuffer& image1,
                                 PictureBuffer& image2, std::string& error) {
     image2.clear();
+    // Damaged pictures are refused anyway: the decoder stops at the damage.
     if (source.view2().empty())
-        return Accept(LoadPictureFrom({{}, source.view1()}, image1), image1, error);
+        return Accept(LoadPictureFrom({{}, source.view1(), false, true}, image1), image1, error);
     // The views of one stereo file share image 1's camera orientation.
-    SecondViewLoad load2({{}, source.view2(), source.oneFile()}, image2, threads >= 2);
-    const LoadOutcome one = LoadPictureFrom({{}, source.view1()}, image1);
+    SecondViewLoad load2({{}, source.view2(), source.oneFile(), true}, image2, threads >= 2);
+    const LoadOutcome one = LoadPictureFrom({{}, source.view1(), false, true}, image1);
     if (!Accept(one, image1, error)) return false;
     std::string error2;
     if (Accept(load2.Wait(one), image2, error2)) return true;

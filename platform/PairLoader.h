@@ -18,6 +18,9 @@ struct PictureSource {
     // The second view of a stereo file: it takes image 1's camera orientation
     // when it has none of its own, as cameras write only image 1's.
     bool secondViewOfFile = false;
+    // A damaged picture fails instead of loading with a warning; its decoder
+    // stops at the damage.
+    bool refuseDamaged = false;
 };
 
 // How one decode went: error on failure; warning when the decoder had to

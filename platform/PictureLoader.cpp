@@ -92,7 +92,7 @@ void PreparePictureLoading() {
 }
 
 bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QString* warning,
-                 int* orientation) {
+                 int* orientation, bool refuseDamaged) {
     buffer.clear();
     error.clear();
     if (warning) warning->clear();
@@ -102,11 +102,11 @@ bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error, QSt
         error = QString::fromStdString(why);
         return false;
     }
-    return LoadPictureBytes(file.bytes(), buffer, error, warning, orientation);
+    return LoadPictureBytes(file.bytes(), buffer, error, warning, orientation, refuseDamaged);
 }
 
 bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error,
-                      QString* warning, int* orientation) {
+                      QString* warning, int* orientation, bool refuseDamaged) {
     buffer.clear();
     error.clear();
     if (warning) warning->clear();
@@ -116,7 +116,7 @@ bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer
             bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
         if (jpeg) {
             std::string why;
-            const bool ok = DecodeJpeg(bytes, buffer, why, kMaxPicturePixels);
+            const bool ok = DecodeJpeg(bytes, buffer, why, kMaxPicturePixels, refuseDamaged);
             // A decoder warning on a picture it still produced is no failure.
             if (!ok) {
                 error = QString::fromStdString(why);

@@ -21,14 +21,17 @@ inline constexpr std::int64_t kMaxPicturePixels = 200'000'000;
 // could still be read whole (a JPEG cut short: the decoder fills the missing
 // part) loads, and warning, when given, says what was wrong. A JPEG with a
 // camera orientation is turned upright; orientation, when given, receives
-// that Exif value (0 without one). Safe to call from a worker thread.
+// that Exif value (0 without one). With refuseDamaged a damaged JPEG fails
+// instead, as soon as the damage is met. Safe to call from a worker thread.
 bool LoadPicture(const QString& path, PictureBuffer& buffer, QString& error,
-                 QString* warning = nullptr, int* orientation = nullptr);
+                 QString* warning = nullptr, int* orientation = nullptr,
+                 bool refuseDamaged = false);
 
 // The same for a picture already in memory (such as an MPO's second view
 // inside the mapped file).
 bool LoadPictureBytes(std::span<const std::uint8_t> bytes, PictureBuffer& buffer, QString& error,
-                      QString* warning = nullptr, int* orientation = nullptr);
+                      QString* warning = nullptr, int* orientation = nullptr,
+                      bool refuseDamaged = false);
 
 // Loads the toolkit's format plugins on the calling thread. A program that
 // decodes on worker threads without an application object calls it first on

@@ -14,8 +14,10 @@ public:
 
     // Starts the program without a window and waits, without a time limit,
     // until it has ended. Returns at once when it cannot be started. With
-    // onLine, windows repaint while it runs (user input waits) and onLine gets
-    // each line the program prints; without, its output is passed through.
+    // onLine, windows repaint while it runs and take input as usual (a busy
+    // window drops it, nothing is kept for later), and onLine gets each line
+    // the program prints, on either output; without, its output is passed
+    // through.
     virtual void ShellWait(const QString& program, const QStringList& arguments,
                            const LineSink& onLine = {}) = 0;
 };

@@ -79,7 +79,7 @@ public:
     void ShellWait(const QString& program, const QStringList& arguments,
                    const LineSink& onLine) override {
         QProcess process;
-        process.setProcessChannelMode(onLine ? QProcess::ForwardedErrorChannel
+        process.setProcessChannelMode(onLine ? QProcess::MergedChannels
                                              : QProcess::ForwardedChannels);
         process.start(program, arguments);
         if (!process.waitForStarted(-1)) return;
@@ -94,7 +94,9 @@ public:
         };
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, readLines);
         QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        if (process.state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // Input kept back here would reach the window once it is ready again
+        // and start what the user did while it was busy.
+        if (process.state() != QProcess::NotRunning) loop.exec();
         readLines();
     }
 };

@@ -7,6 +7,8 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
+    # window tests queue input through the platform interface (qpa)
+    qt6-base-private-dev
     # TIFF and WebP pictures
     qt6-image-formats-plugins
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
@@ -20,6 +22,8 @@ packages=(
     # the package (scripts/package.sh) and its test: man pages from --help,
     # shlibdeps, lintian, AppStream, rendering man pages, trying the completion
     help2man dpkg-dev file lintian appstream man-db groff-base bsdextrautils bash-completion
+    # setpriv: a batch test drops root rights to meet a read-only folder
+    util-linux
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "window/CommandLine.h"
 
+#include <algorithm>
+
 #include "base/ProgVer.h"
 #include "output/FileFormats.h"
 
@@ -15,7 +17,8 @@ std::string Usage() {
            "Turns a stereo pair into an anaglyph.\n"
            "\n"
            "FILE opens as image 1; an MPO file (or a JPEG holding a second view) fills\n"
-           "both views. LEFT and RIGHT open as a pair of single pictures.\n" +
+           "both views. LEFT and RIGHT open as a pair of single pictures. Further files\n"
+           "(as a file manager passes a selection) are left out; the window says so.\n" +
            ReadableFormatsText() +
            " are read.\n"
            "\n"
@@ -29,7 +32,7 @@ std::string Usage() {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const auto fail = [](std::string message) {
-        return CommandLine{CommandLine::Action::Error, {}, {}, false, std::move(message)};
+        return CommandLine{CommandLine::Action::Error, {}, {}, false, std::move(message), 0};
     };
     CommandLine c;
     std::vector<std::string> files;
@@ -38,9 +41,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (options && a == "--") {
             options = false;
         } else if (options && (a == "-h" || a == "--help")) {
-            return {CommandLine::Action::Help, {}, {}, false, Usage()};
+            return {CommandLine::Action::Help, {}, {}, false, Usage(), 0};
         } else if (options && a == "--version") {
-            return {CommandLine::Action::Version, {}, {}, false, "tessaly " + ProgVer() + "\n"};
+            return {CommandLine::Action::Version, {}, {}, false, "tessaly " + ProgVer() + "\n", 0};
         } else if (options && a == "--sbs") {
             c.sideBySide = true;
         } else if (options && a.size() > 1 && a[0] == '-') {
@@ -49,11 +52,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             files.push_back(a);
         }
     }
-    const std::size_t most = c.sideBySide ? 1 : 2;
-    if (files.size() > most || (c.sideBySide && files.empty()))
-        return fail(c.sideBySide ? "tessaly: --sbs takes one FILE" : "tessaly: at most two FILEs");
-    if (!files.empty()) c.image1 = files[0];
-    if (files.size() == 2) c.image2 = files[1];
+    if (c.sideBySide && files.empty()) return fail("tessaly: --sbs takes one FILE");
+    const std::size_t opened = std::min<std::size_t>(files.size(), c.sideBySide ? 1 : 2);
+    if (opened >= 1) c.image1 = files[0];
+    if (opened == 2) c.image2 = files[1];
+    c.leftOut = int(files.size() - opened);
     return c;
 }
 

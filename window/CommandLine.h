@@ -14,9 +14,11 @@ struct CommandLine {
     std::string image2;
     bool sideBySide = false;
     std::string message;  // the help, version or error text
+    int leftOut = 0;      // FILEs after those opened, which are not
 };
 
 // args without the program name: [--sbs] [FILE [FILE]], --help, --version.
+// Files beyond the two of a pair (the one with --sbs) are left out.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 }  // namespace tsy

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +12,8 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "window/CaptionButtons.h"
 #include "window/PictureView.h"
@@ -29,10 +32,47 @@ constexpr int kDefaultPosition = 16;
 
 }  // namespace
 
-FrmMain::FrmMain(Platform& platform, QWidget* parent) : QWidget(parent), platform_(platform) {
+// A press that becomes busy work (a bar's arrow; a tap that takes the focus
+// from the brightness bar, whose validation rebuilds) has its release come in
+// while the window is disabled, or before the press itself has reached the
+// control tapped: the control would stay pressed and its click be lost. The
+// release is held and delivered once the window is ready again, after the
+// press. Other input during the work is dropped as always.
+class FrmMain::HeldRelease final : public QObject {
+public:
+    explicit HeldRelease(QWidget* window) : window_(window) {}
+
+    void Start() {
+        if (QGuiApplication::mouseButtons() != Qt::NoButton) qApp->installEventFilter(this);
+    }
+    // Posted, so it comes after the press being delivered now, if any.
+    void Deliver() {
+        qApp->removeEventFilter(this);
+        for (auto& [target, release] : held_)
+            if (target) QCoreApplication::postEvent(target, release.release());
+        held_.clear();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType()) return false;
+        auto* target = static_cast<QWidget*>(watched);
+        if (target->window() != window_) return false;
+        held_.emplace_back(target, std::unique_ptr<QEvent>(event->clone()));
+        return true;
+    }
+
+private:
+    QWidget* window_;
+    std::vector<std::pair<QPointer<QWidget>, std::unique_ptr<QEvent>>> held_;
+};
+
+FrmMain::FrmMain(Platform& platform, QWidget* parent)
+    : QWidget(parent), platform_(platform), heldRelease_(std::make_unique<HeldRelease>(this)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tessaly"));
     ui.setupUi(this);
+    chosenColour_ = ui.OpColorGroup->checkedId();
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
     ConnectAdjustments();
@@ -188,7 +228,10 @@ void FrmMain::Timer1_Timer() {
 void FrmMain::EnableButtons(bool enable) {
     if (SuppressUpdates) return;
     if (!enable) {
-        if (!busy_) focusBeforeBusy_ = QApplication::focusWidget();
+        if (!busy_) {
+            focusBeforeBusy_ = QApplication::focusWidget();
+            heldRelease_->Start();
+        }
         busy_ = true;
         setEnabled(false);
     }
@@ -208,6 +251,7 @@ void FrmMain::EnableButtons(bool enable) {
     }
     repaint();
     QApplication::processEvents();
+    if (enable) heldRelease_->Deliver();
 }
 
 }  // namespace tsy

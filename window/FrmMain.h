@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 class QLineEdit;
 class QScrollBar;
@@ -12,12 +13,14 @@ class QScrollBar;
 #include "base/Progress.h"
 #include "convert/Recipe.h"
 #include "platform/PairLoader.h"
+#include "window/CommandLine.h"
 #include "window/MainWindowLayout.h"
 #include "window/rules/PerfCounter.h"
 
 namespace tsy {
 
 class FrmPreView;
+struct FileDialogRequest;
 struct Platform;
 
 // The main window. It owns the pictures and the controls, and the controls
@@ -64,9 +67,10 @@ public:
     void cOpen2_Click();
     void PicView0_Drop(const QStringList& paths, bool isFileList);
     void PicView1_Drop(const QStringList& paths, bool isFileList);
-    // Files named on the command line: image 1 (an MPO brings image 2 along),
-    // image 2 or "", and whether image 1 is a side-by-side picture.
-    void OpenFromCommandLine(const QString& image1Path, const QString& image2Path, bool sideBySide);
+    // The files the command line names: image 1 (an MPO brings image 2
+    // along), image 2 or none, whether image 1 is a side-by-side picture;
+    // the status says how many more were left out.
+    void OpenFromCommandLine(const CommandLine& line);
     // The temporary file holding image 2 of an MPO file, or "".
     QString ExtractMpoImage2(const QString& path);
 
@@ -154,8 +158,11 @@ private:
     void TextBoxFocus(QLineEdit* box, bool focused);
     void ConnectLoading();
     // Opens a new image 1 as the Open button does, with image 2 from the
-    // file itself or else from image2Path.
-    void OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
+    // file itself or else from image2Path; true when the load reported no
+    // failure or damage.
+    bool OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
+    // An open dialog that starts in the folder of the last picture opened.
+    FileDialogRequest OpenRequest(const char* title, const std::string& filter) const;
     void ConnectSwitches();
     // Loads image 1 and, when image2Path is usable, image 2 at the same time;
     // shows each in its thumbnail. False when image 1 could not be loaded.
@@ -167,11 +174,12 @@ private:
                      bool oneFile);
     LoadOutcome LoadSlot(int slot, const QString& path);
     void NoteLoadFailure(int slot, const QString& path, const QString& reason);
-    void ReportLoadFailures();
+    bool ReportLoadFailures();  // true when there was nothing to report
     void UntickSwapAndSideBySide();
     void StartDropLoad();
-    // The end of every load: offsets reset, rebuild, ready, failures shown.
-    void FinishLoad(bool untickSwap);
+    // The end of every load: offsets reset, rebuild, ready, failures shown;
+    // true when there were none.
+    bool FinishLoad(bool untickSwap);
     void LetEventsRun();
     // Aligns image 2 with image 1 when the box is ticked and both are there;
     // the outcome is shown once the following rebuild has ended.
@@ -182,8 +190,9 @@ private:
     void SavePngImage(const QString& name);
     void SaveJpgImage(const QString& name);
     // The result of a save: "Image successfully saved!" only when this save
-    // wrote the file; otherwise a beep and "Image NOT saved!".
-    void ReportSave(bool written);
+    // wrote the file; otherwise a beep and "Image NOT saved!", with the reason
+    // when one is known.
+    void ReportSave(bool written, const QString& reason = {});
     void SaveFailed();
     // A recipe setting as the settings store keeps it.
     QString ReadSetting(Setting setting);
@@ -213,6 +222,15 @@ private:
     // True between EnableButtons(false) and (true): focus changes caused by
     // disabling controls are not the user's and validate nothing.
     bool busy_ = false;
+    // The release of a mouse press under way when the window became busy,
+    // kept for the control pressed (FrmMain.cpp).
+    class HeldRelease;
+    std::unique_ptr<HeldRelease> heldRelease_;
+    // The colour method the user chose last; glasses that lack it show a
+    // stand-in until glasses that have it come back.
+    int chosenColour_ = -1;
+    // Folder of the last picture opened, with its "/"; where open dialogs start.
+    QString openFolder_;
     // Why the last load left an image out, shown when the load has ended.
     QPointer<FrmPreView> preview_;
     // Format of the save under way: ".bmp", ".png" or ".jpg".

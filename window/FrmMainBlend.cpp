@@ -38,18 +38,20 @@ void FrmMain::ShowEngineError(int number, const QString& message) {
 }
 
 // Both groups: the rebuild reads the selected buttons itself.
-void FrmMain::OpColor_Click(int) {
+void FrmMain::OpColor_Click(int index) {
+    chosenColour_ = index;
     SetCap(QString());
     Blend();
 }
 
-// Glasses without a form of the selected method take its stand-in, in the
-// same rebuild.
+// Glasses without a form of the chosen method take its stand-in, in the same
+// rebuild; glasses that have it bring it back.
 void FrmMain::OpGlass_Click(int index) {
     const GlassesInfo& g = kGlasses[index];
-    if (g.lacks >= 0 && ui.OpColor[size_t(g.lacks)]->isChecked()) {
+    const int method = g.lacks == chosenColour_ ? g.instead : chosenColour_;
+    if (method >= 0 && method != ui.OpColorGroup->checkedId()) {
         const QSignalBlocker quiet(ui.OpColorGroup);
-        ui.OpColor[size_t(g.instead)]->setChecked(true);
+        ui.OpColor[size_t(method)]->setChecked(true);
     }
     SetCap(QString());
     Blend();

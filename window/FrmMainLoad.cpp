@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <optional>
+#include <utility>
 
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
@@ -79,12 +80,11 @@ void FrmMain::NoteLoadFailure(int slot, const QString& path, const QString& reas
     loadFailures_ << QStringLiteral("%1:\n%2").arg(QFileInfo(path).fileName(), reason);
 }
 
-void FrmMain::ReportLoadFailures() {
+bool FrmMain::ReportLoadFailures() {
     if (loadFailures_.isEmpty()) {
-        if (loadDamaged_)
-            SetCap(QStringLiteral("Image damaged, shown as far as it could be read!"));
-        loadDamaged_ = false;
-        return;
+        const bool damaged = std::exchange(loadDamaged_, false);
+        if (damaged) SetCap(QStringLiteral("Image damaged, shown as far as it could be read!"));
+        return !damaged;
     }
     loadDamaged_ = false;
     for (int i = 0; i < failedSlots_.size(); ++i)
@@ -93,11 +93,13 @@ void FrmMain::ReportLoadFailures() {
     failedSlots_.clear();
     platform_.dialogs.Beep();
     SetCap(QStringLiteral("Image NOT loaded!"));
+    return false;
 }
 
 LoadOutcome FrmMain::LoadSlot(int slot, const QString& path) {
     PictureBuffer& buffer = slot == 1 ? PicBuf0 : PicBuf1;
     PictureView& view = slot == 1 ? *ui.PicView0 : *ui.PicView1;
+    openFolder_ = QFileInfo(path).absolutePath() + '/';
     const LoadOutcome load = LoadPictureFrom({path, {}}, buffer);
     if (!load.ok) {
         NoteLoadFailure(slot, path, load.error);
@@ -164,7 +166,7 @@ void FrmMain::RecordPictureSize(int width, int height) {
     PicH = height;
 }
 
-void FrmMain::FinishLoad(bool untickSwap) {
+bool FrmMain::FinishLoad(bool untickSwap) {
     if (untickSwap && ui.CkSwap->isChecked()) {
         ui.CkSwap->setChecked(false);
         EnableButtons(false);
@@ -176,18 +178,24 @@ void FrmMain::FinishLoad(bool untickSwap) {
     AutoAlign();
     PicBlend();
     EnableButtons(true);
-    ReportLoadFailures();
+    return ReportLoadFailures();
+}
+
+FileDialogRequest FrmMain::OpenRequest(const char* title, const std::string& filter) const {
+    FileDialogRequest request = MakeFileDialogRequest(0, "*.*", title, filter);
+    request.initialDir = openFolder_.toStdString();
+    return request;
 }
 
 void FrmMain::cOpen1_Click() {
     SetCap(QString());
-    const QString path = TrimBlanks(platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(0, "*.*", "Open Image 1 ...", OpenDialogFilter(1))));
+    const QString path = TrimBlanks(
+        platform_.dialogs.FileDialog(this, OpenRequest("Open Image 1 ...", OpenDialogFilter(1))));
     if (!Usable(path)) return;
     OpenImage1(path, QString(), false);
 }
 
-void FrmMain::OpenImage1(const QString& path, const QString& image2Path, bool sideBySide) {
+bool FrmMain::OpenImage1(const QString& path, const QString& image2Path, bool sideBySide) {
     ui.PicView0->clearPicture();
     ui.PicView1->clearPicture();
     ui.PicView2->clearPicture();
@@ -202,21 +210,27 @@ void FrmMain::OpenImage1(const QString& path, const QString& image2Path, bool si
     // A named image 2 that is not there is a failure to show, not to ignore.
     if (extracted.isEmpty() && !image2Path.isEmpty() && !Usable(image2Path))
         NoteLoadFailure(2, image2Path, QStringLiteral("the file cannot be found"));
-    FinishLoad(false);
+    const bool clean = FinishLoad(false);
     // Ticking runs the split and the rebuild, as a click does.
     if (sideBySide && PicBuf0.hasImage()) ui.CkSBS->setChecked(true);
+    return clean;
 }
 
-void FrmMain::OpenFromCommandLine(const QString& image1Path, const QString& image2Path,
-                                  bool sideBySide) {
+void FrmMain::OpenFromCommandLine(const CommandLine& line) {
     SetCap(QString());
-    OpenImage1(image1Path, image2Path, sideBySide);
+    const bool clean = OpenImage1(QFile::decodeName(line.image1.c_str()),
+                                  QFile::decodeName(line.image2.c_str()), line.sideBySide);
+    // A file manager's "Open with" on a selection passes every file.
+    if (clean && line.leftOut > 0)
+        SetCap(QStringLiteral("%1 more file%2 left out: one stereo pair is opened at a time")
+                   .arg(line.leftOut)
+                   .arg(line.leftOut == 1 ? "" : "s"));
 }
 
 void FrmMain::cOpen2_Click() {
     SetCap(QString());
-    const QString path = platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(0, "*.*", "Open Image 2 ...", OpenDialogFilter(2)));
+    const QString path =
+        platform_.dialogs.FileDialog(this, OpenRequest("Open Image 2 ...", OpenDialogFilter(2)));
     if (!Usable(path)) return;
     SetCap(QStringLiteral("Loading Image 2 ..."));
     ui.PicView1->clearPicture();

@@ -29,6 +29,26 @@ QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
+// A writer's message for the caption: the folder is the one just chosen, so
+// the file's own name says enough.
+QString Reason(std::string message, const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    for (std::size_t at; (at = message.find(path)) != std::string::npos;)
+        message.replace(at, path.size(), name);
+    return QString::fromStdString(message);
+}
+
+// "only .jpg, .png and .bmp are written"
+QString WrittenSuffixes() {
+    QString text = QStringLiteral("only ");
+    const auto formats = SaveFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0) text += i + 1 < formats.size() ? ", " : " and ";
+        text += QString::fromStdString(formats[i]->Suffix());
+    }
+    return text + " are written";
+}
+
 }  // namespace
 
 QString FrmMain::ReadSetting(Setting setting) {
@@ -71,19 +91,20 @@ void FrmMain::cSave_Click() {
         return format && r.format == format->name;
     });
     if (route == std::end(kRoutes))
-        ReportSave(false);
+        ReportSave(false, WrittenSuffixes());
     else
         (this->*route->save)(name);
     WriteSetting(Setting::Format, saveFormat_);
     EnableButtons(true);
 }
 
-void FrmMain::ReportSave(bool written) {
+void FrmMain::ReportSave(bool written, const QString& reason) {
     if (written) {
         SetCap(QStringLiteral("Image successfully saved!"));
     } else {
         platform_.dialogs.Beep();
-        SetCap(QStringLiteral("Image NOT saved!"));
+        SetCap(QStringLiteral("Image NOT saved!") +
+               (reason.isEmpty() ? QString() : "  (" + reason + ")"));
     }
 }
 
@@ -96,7 +117,7 @@ void FrmMain::SaveBmpImage(const QString& name) {
     SaveInput input;
     input.anaglyph = &PicBuf2;
     SavePicture(*SaveFormatByName("bmp"), input, path, {}, true, error);
-    ReportSave(WrittenSince(before, path));
+    ReportSave(WrittenSince(before, path), Reason(error, path));
 }
 
 void FrmMain::SavePngImage(const QString& name) {
@@ -133,16 +154,19 @@ void FrmMain::SavePngImage(const QString& name) {
     const QString compressing = QStringLiteral("Compressing PNG Image, please wait ...");
     SetCap(compressing);
     // The optimiser prints how far it has come; the window stays busy but
-    // repaints and shows it.
+    // repaints and shows it. Its other lines say why it failed.
+    QString failure;
     platform_.processes.ShellWait(
         QStringLiteral("/bin/sh"), {QString::fromStdString(temp.script)},
-        [this, &compressing](const QString& line) {
+        [this, &compressing, &failure](const QString& line) {
             bool number = false;
             const int percent = line.endsWith('%') ? line.chopped(1).toInt(&number) : -1;
             if (number && percent >= 0 && percent <= 100)
                 SetCap(compressing + " " + QString::number(percent) + "%");
+            else if (!line.isEmpty())
+                failure = line.section(QStringLiteral(": "), 1);
         });
-    ReportSave(WrittenSince(before, path));
+    ReportSave(WrittenSince(before, path), Reason(failure.toStdString(), path));
 }
 
 void FrmMain::SaveJpgImage(const QString& name) {

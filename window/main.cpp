@@ -26,9 +26,6 @@ int main(int argc, char* argv[]) {
     if (!window.Form_Load()) return 0;
     if (!line.image1.empty())
         // Once the window is up, so that the load shows its progress in it.
-        QTimer::singleShot(0, &window, [&] {
-            window.OpenFromCommandLine(QFile::decodeName(line.image1.c_str()),
-                                       QFile::decodeName(line.image2.c_str()), line.sideBySide);
-        });
+        QTimer::singleShot(0, &window, [&] { window.OpenFromCommandLine(line); });
     return app.exec();
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "TestMpo.h"
 #include "TestStereoScene.h"
 #include "batch/BatchConverter.h"
+#include "batch/MemoryBudget.h"
 #include "output/BmpWriter.h"
 #include "platform/PictureLoader.h"
 
@@ -128,10 +130,11 @@ Bytes Mpo(int seed = 1) {
 
 }  // namespace
 
+// Names of methods, glasses and formats count in any case, paths keep theirs.
 TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
     const BatchOptions o = Parse(
-        Words("--method optimized --glasses=green-magenta --brightness -128 --dx -12 --dy=+3 "
-              "--swap --sbs --no-stretch --format png --quality 1 --out o --jobs=3 --overwrite "
+        Words("--method Optimized --glasses=GREEN-magenta --brightness -128 --dx -12 --dy=+3 "
+              "--swap --sbs --no-stretch --format PNG --quality 1 --out O --jobs=3 --overwrite "
               "-- --odd.mpo"));
     const Recipe& r = o.recipe;
     EXPECT_EQ(std::make_tuple(r.method(), r.glasses(), r.brightness(), r.offsetX(), r.offsetY(),
@@ -140,9 +143,10 @@ TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
     EXPECT_TRUE(r.swap() && o.overwrite);
     EXPECT_EQ(r.layout(), (ViewLayout{Arrangement::SideBySide, false, false}));
     EXPECT_EQ(std::make_tuple(std::string(r.format().name), o.outDir, o.files),
-              std::make_tuple(std::string("png"), std::string("o"), Args{"--odd.mpo"}));
+              std::make_tuple(std::string("png"), std::string("O"), Args{"--odd.mpo"}));
     EXPECT_EQ(Parse({"--method", "GRAY", "x"}).recipe.method(), 0);
-    EXPECT_EQ(Parse({"--method", "half", "--right", "r.jpg", "x"}).right, "r.jpg");
+    EXPECT_EQ(Parse({"--format", "JPEG", "x"}).recipe.format().name, "jpg");
+    EXPECT_EQ(Parse({"--method", "Half", "--right", "R.jpg", "x"}).right, "R.jpg");
     // Glasses without a form of the method take their stand-in, and say so.
     const BatchOptions ab = Parse(Words("--glasses amber-blue --method optimized a.mpo"));
     EXPECT_EQ(ab.recipe.MethodNumber(), 37);
@@ -155,7 +159,7 @@ TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
           {"--align a.mpo", A::On, F::Window, 0},
           {"--align=strict a.mpo", A::Strict, F::Window, 0},
           {"--align --dx 5 a.mpo", A::On, F::Given, 5},
-          {"--dx camera --align a.mpo", A::On, F::Camera, 0},
+          {"--dx Camera --align a.mpo", A::On, F::Camera, 0},
           {"--dx=auto a.mpo", A::Off, F::Window, 0}}) {
         const Recipe p = Parse(Words(line)).recipe;
         EXPECT_EQ(std::make_tuple(p.align(), p.offsetFrom(), p.offsetX()),
@@ -338,22 +342,28 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
 
 // Alignment failures are warned about or fail the file with --align=strict
 // (see the refusals); an aligned file gives its line on standard output.
+// A line break in a name is written \n there and on the ok line, so each
+// stays one line.
 TEST(BatchAlign, PrintsOneLinePerAlignedFile) {
     ScratchDir dir("-batch");
     PictureBuffer left, right;
     StereoScene({480, 360, 6.5, 1.5, 1.02}).Render(left, right);
     std::string error;
-    ASSERT_TRUE(SaveBmp(left, dir / "l.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
-    BatchConverter c(Parse(Words("--align --right r.bmp l.bmp", dir.path())));
+    ASSERT_TRUE(SaveBmp(left, dir / "l\n.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
+    BatchConverter c(Parse({"--align", "--right", dir / "r.bmp", dir / "l\n.bmp"}));
     std::ostringstream log, results;
     ASSERT_TRUE(c.Run(log, false, 80, &results)) << log.str();
     const std::string out = results.str();
+    EXPECT_NE(log.str().find("ok      " + dir.path() + "/l\\n.bmp -> " + dir.path() + "/l\\n_3D"),
+              npos)
+        << log.str();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     double v, a, s, x;
     int n;
     const char* format =
         "aligned %*[^:]: vertical %lf px, roll %lf deg, scale %lf, window %lf px, "
         "residual %*f px, inliers %d\n";
-    ASSERT_EQ(out.rfind("aligned " + (dir / "l.bmp") + ": ", 0), 0u) << out;
+    ASSERT_EQ(out.rfind("aligned " + dir.path() + "/l\\n.bmp: ", 0), 0u) << out;
     ASSERT_EQ(std::sscanf(out.c_str(), format, &v, &a, &s, &x, &n), 5) << out;
     for (const auto& [got, want, within] :
          {std::tuple{v, 6.5, 0.25}, {a, 1.5, 0.05}, {s, 1.02, 0.001}, {x, -0.08 * 480, 2.0}})
@@ -408,6 +418,9 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     using Row = std::tuple<std::string, int, std::string>;
     for (const auto& [args, status, said] : {
              Row{"--sbs a.mpo", 0, "warning " + a + ": the file holds two views"},
+             {"--right l.jpg a.mpo", 0,
+              "warning " + a + ": the file holds two views (an MPO file); " + l +
+                  " takes the place of view 2"},
              {"--dx 48 a.mpo", 1, "--dx 48 is not smaller than the width of the picture (48"},
              {"--dy -32 a.mpo", 1, "--dy -32 is not smaller than the height"},
              {"--sbs --no-stretch --dx 24 a.mpo", 1, "(24 pixels)"},
@@ -423,27 +436,83 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     }
 }
 
-// A full disk (here: a file size limit) is reported with its reason and the
-// output's name, not the hidden file's.
+// A full disk (here: a file size limit, which would end the program with
+// SIGXFSZ unless ignored) or a folder that cannot be written is reported with
+// its reason and the output's name, not the hidden file's.
 TEST(BatchProgram, WriteFailuresNameTheOutputAndTheReason) {
     ScratchDir dir("-batch");
     WriteBytes(dir / "a.mpo", JoinAsMpo(MakeJpeg(300, 200, 1), MakeJpeg(300, 200, 5)));
-    const std::string smallFiles = "trap '' XFSZ; ulimit -f 1; exec ";
-    for (const std::string format : {"jpg", "png", "bmp"}) {
-        EXPECT_EQ(RunProgram(dir, "--format " + format + " a.mpo", smallFiles), 1);
-        const std::string said = "cannot write " + (dir / "a_3D-RC.") + format + ": File too large";
+    ::mkdir((dir / "ro").c_str(), 0555);
+    ::chmod(dir.path().c_str(), 0755);
+    // Permissions bind the super-user only once it has given up its rights.
+    const std::string user =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    using Row = std::tuple<std::string, std::string, std::string, std::string>;
+    for (const auto& [prefix, args, output, reason] : {
+             Row{"trap '' XFSZ; ulimit -f 1; exec ", "--format jpg a.mpo", "a_3D-RC.jpg",
+                 "File too large"},
+             {"trap '' XFSZ; ulimit -f 1; exec ", "--format png a.mpo", "a_3D-RC.png",
+              "File too large"},
+             {"trap '' XFSZ; ulimit -f 1; exec ", "--format bmp a.mpo", "a_3D-RC.bmp",
+              "File too large"},
+             {"ulimit -f 1; exec ", "--format bmp a.mpo", "a_3D-RC.bmp", "File too large"},
+             {"exec " + user, "--out ro/ a.mpo", "ro/a_3D-RC.jpg", "Permission denied"},
+         }) {
+        EXPECT_EQ(RunProgram(dir, args, prefix), 1) << prefix << args;
+        const std::string said = "cannot write " + (dir / output) + ": " + reason;
         EXPECT_NE(Text(dir / "e").find(said), npos) << Text(dir / "e");
-        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "e", "o"}));
+        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"a.mpo", "e", "o", "ro"}));
+        EXPECT_TRUE(NamesIn(dir / "ro").empty());
     }
 }
 
-TEST(BatchJobs, DefaultIsOnePerCoreWithinTheAvailableMemory) {
+// Each file is admitted against the memory still free: it waits while the
+// others hold too much, and needing more than the whole it is refused.
+TEST(BatchJobs, EachFileWaitsForTheMemoryItNeedsOrIsRefused) {
     constexpr std::uint64_t G = 1ull << 30;
-    const std::tuple<int, std::uint64_t, std::uint64_t, int> cases[] = {
-        {2, 16 * G, G, 2}, {8, 3 * G, G, 3}, {8, G / 2, G, 1}, {4, 0, G, 4}, {4, G, 0, 4}};
-    for (const auto& [cores, available, perJob, jobs] : cases)
-        EXPECT_EQ(DefaultJobs(cores, available, perJob), jobs)
-            << cores << " " << available << " " << perJob;
+    using A = MemoryBudget::Answer;
+    // The budget, what the other workers hold, what this one holds, what it wants.
+    const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, A> cases[] = {
+        {4 * G, 0, 0, G, A::Granted},      {4 * G, 3 * G, 0, G, A::Granted},
+        {4 * G, 3 * G, 0, 2 * G, A::Wait}, {4 * G, 3 * G, G / 2, G, A::Granted},
+        {4 * G, 0, 2 * G, G, A::Granted},  {4 * G, 0, 0, 5 * G, A::Never},
+        {4 * G, 3 * G, G, 5 * G, A::Never}};
+    for (const auto& [total, others, held, wanted, answer] : cases) {
+        MemoryBudget budget(total);
+        std::uint64_t theirs = 0, mine = 0;
+        ASSERT_EQ(budget.Ask(theirs, others), A::Granted);
+        ASSERT_EQ(budget.Ask(mine, held), A::Granted);
+        EXPECT_EQ(budget.Ask(mine, wanted), answer) << others << " " << held << " " << wanted;
+        EXPECT_EQ(mine, answer == A::Granted ? std::max(held, wanted) : held);
+    }
+    // Not known: no limit.
+    MemoryBudget unknown(0);
+    std::uint64_t held = 0;
+    EXPECT_EQ(unknown.Ask(held, 100 * G), A::Granted);
+}
+
+// With a fake memory figure that holds two small files: the large file is
+// refused before it is read, the small ones all convert, never more at once
+// than the figure.
+TEST(BatchJobs, ARunNeverHoldsMoreThanTheMemoryItHad) {
+    ScratchDir dir("-batch");
+    for (const char* name : {"a.mpo", "b.mpo", "c.mpo"})
+        WriteBytes(dir / name, Mpo());
+    WriteBytes(dir / "big.mpo", JoinAsMpo(MakeJpeg(480, 320, 1), MakeJpeg(480, 320, 2)));
+    const std::uint64_t small = 48 * 32 * 16, limit = small * 5 / 2;
+    BatchConverter c(Parse(Words("--jobs 3 --format bmp a.mpo big.mpo b.mpo c.mpo", dir.path())));
+    c.LimitMemory(limit);
+    std::ostringstream log;
+    EXPECT_FALSE(c.Run(log));
+    EXPECT_NE(
+        c.outcomes()[1].error.find("needs about 3 MB of memory, more than the 1 MB available"),
+        npos)
+        << c.outcomes()[1].error;
+    EXPECT_EQ(NamesIn(dir.path()).count("big_3D-RC.bmp"), 0u);
+    for (const std::string name : {"a", "b", "c"})
+        EXPECT_EQ(ReadAll(dir / (name + "_3D-RC.bmp")).size(), 54u + 48 * 32 * 3) << name;
+    EXPECT_GE(c.memoryPeak(), small);
+    EXPECT_LE(c.memoryPeak(), limit);
 }
 
 // Without a terminal a long file gives a sign of life every 10 s, no more.

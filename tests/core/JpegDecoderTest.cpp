@@ -78,6 +78,11 @@ TEST(DecodeJpeg, DamagedDataFailsOrKeepsACompletePicture) {
     EXPECT_EQ(MaxError(pic), 0);
     pic.resize(256, 8);  // the first rows are intact
     EXPECT_LE(MaxError(pic, Pattern(256, 128, 1)), 12);
+    // Asked to refuse damage, the decoder stops there instead.
+    EXPECT_FALSE(tsy::DecodeJpeg(Bytes(big.begin(), big.begin() + big.size() * 3 / 4), pic, error,
+                                 tsy::kDefaultJpegPixelLimit, true));
+    EXPECT_EQ(error.rfind("damaged picture: Premature end", 0), 0u) << error;
+    EXPECT_FALSE(pic.hasImage());
 
     // Every kind of damage ends in one of the two documented outcomes.
     for (int round = 0; round < 300; ++round) {
@@ -115,4 +120,20 @@ TEST(DecodeJpeg, RefusesPicturesAboveThePixelLimitOrTheirData) {
     int w = 0, h = 0;
     ASSERT_TRUE(tsy::ReadJpegSize(jpeg, w, h));
     EXPECT_EQ(std::pair(w, h), std::pair(14000, 14000));
+}
+
+// A progressive picture is held whole as coefficients while it decodes: 128
+// bytes for each block of each whole MCU (4:2:0: 16 x 16 pixels, six blocks;
+// 4:4:4: 8 x 8, three). One decoded row by row holds none.
+TEST(DecodeJpeg, DecoderMemoryOfProgressivePictures) {
+    const int w = 333, h = 177;
+    const Bytes rgb = Pattern(w, h, 2);
+    for (const auto& [subsamp, mcu, blocks] : {std::tuple{TJSAMP_420, 16, 6}, {TJSAMP_444, 8, 3}}) {
+        const std::uint64_t mcus = std::uint64_t((w + mcu - 1) / mcu) * ((h + mcu - 1) / mcu);
+        EXPECT_EQ(
+            tsy::JpegDecoderBytes(Compress(rgb, w, h, TJPF_RGB, subsamp, 90, TJFLAG_PROGRESSIVE)),
+            mcus * blocks * 128);
+        EXPECT_EQ(tsy::JpegDecoderBytes(Compress(rgb, w, h, TJPF_RGB, subsamp, 90)), 0u);
+    }
+    EXPECT_EQ(tsy::JpegDecoderBytes(Bytes{0xFF, 0xD8, 0xFF}), 0u);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "base/WorkerPool.h"
@@ -16,4 +18,27 @@ TEST(WorkerPool, RunsEveryTaskOnceWhateverTheThreadCount) {
             EXPECT_EQ(hits[std::size_t(count)].load(), 0);
         }
     EXPECT_GE(tsy::HardwareThreads(), 1);
+}
+
+// Tasks that call ParallelFor themselves (a batch's files, each with its own
+// parallel work) and a caller that only waits, calling back meanwhile.
+TEST(WorkerPool, NestedCallsAndACallerThatOnlyWaits) {
+    std::atomic<int> inner{0};
+    tsy::ParallelFor(4, 4, [&](int) { tsy::ParallelFor(8, 3, [&](int) { inner++; }); });
+    EXPECT_EQ(inner.load(), 32);
+
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<int> done{0}, onCaller{0};
+    int waits = 0;
+    tsy::ParallelForWhileWaiting(
+        3, 3,
+        [&](int) {
+            if (std::this_thread::get_id() == caller) onCaller++;
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            done++;
+        },
+        std::chrono::milliseconds(5), [&] { ++waits; });
+    EXPECT_EQ(done.load(), 3);
+    EXPECT_EQ(onCaller.load(), 0);
+    EXPECT_GT(waits, 0);
 }

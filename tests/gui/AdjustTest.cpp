@@ -116,6 +116,28 @@ private slots:
             QVERIFY(bar->value() == 0 && box->text() == QStringLiteral("0"));
         QVERIFY(c.HSC->value() == 7 && c.lCo->text() == QStringLiteral("7"));
     }
+
+    // After a click on a bar's arrow, a tap elsewhere: its release comes in
+    // while the window is busy (the press that takes the focus from the
+    // brightness bar rebuilds), yet the control tapped gets its click.
+    void aTapAfterABarsArrowIsNotLost() {
+        Adjusting t;
+        const MainWindowLayout& c = t.c;
+        for (auto [bar, target] : {std::pair<QScrollBar*, QAbstractButton*>{c.HSB, c.OpColor[1]},
+                                   {c.HS, c.OpColor[0]},
+                                   {c.VS, c.OpGlass[1]},
+                                   {c.HSB, c.CkSwap}}) {
+            const bool across = bar->orientation() == Qt::Horizontal;
+            const QPoint arrow = across ? QPoint(bar->width() - 4, bar->height() / 2)
+                                        : QPoint(bar->width() / 2, bar->height() - 4);
+            const int value = bar->value();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, arrow);
+            QVERIFY(bar->value() == value + 1 && bar->hasFocus());
+            QueueTap(target);
+            QTRY_VERIFY2(target->isChecked(), qPrintable(target->objectName()));
+            QVERIFY(!target->isDown() && t.w.isEnabled());
+        }
+    }
 };
 
 TSY_GUI_TEST(AdjustTest)

@@ -40,6 +40,23 @@ private slots:
         QVERIFY(t.c.OpColor[3]->isEnabled());
     }
 
+    // A method the glasses lack gives way to a stand-in until glasses that
+    // have it come back; the last method clicked is the one that comes back.
+    void theChosenMethodComesBackWithGlassesThatHaveIt() {
+        Window t(Uniform(8, 6, QColor(200, 100, 50)), Uniform(8, 6, QColor(30, 60, 90)));
+        const MainWindowLayout& c = t.c;
+        Click(c.OpColor[3]);
+        for (auto [glasses, shown] : {std::pair{2, 4}, {1, 3}, {2, 4}, {0, 3}}) {
+            Click(c.OpGlass[size_t(glasses)]);
+            QVERIFY2(c.OpColor[size_t(shown)]->isChecked(), qPrintable(QString::number(glasses)));
+        }
+        QCOMPARE(Window::At(t.w.anaglyph(), 5, 2), QColor(85, 60, 90));  // optimized red/cyan
+        Click(c.OpGlass[2]);
+        Click(c.OpColor[0]);
+        Click(c.OpGlass[1]);
+        QVERIFY(c.OpColor[0]->isChecked());
+    }
+
     void controlsGiveBrightnessAndOffsetsWithTheirSigns() {
         Window t(Columns(40, 30), Columns(40, 30));
         // HS = 4 moves image 1 by -2 columns, VS = -2 image 2 by +1 row: the result's red

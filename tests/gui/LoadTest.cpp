@@ -149,40 +149,73 @@ private slots:
 
     void commandLineNamesWhatToOpen() {
         using A = CommandLine::Action;
+        // A file manager's "Open with" passes a whole selection: the first
+        // pair (or picture) opens, the rest are counted.
         const struct {
             std::vector<std::string> args;
             A action = A::Error;
             std::string image1 = "", image2 = "";
             bool sbs = false;
+            int leftOut = 0;
         } cases[] = {{{}, A::Run},
                      {{"l.jpg", "r.jpg"}, A::Run, "l.jpg", "r.jpg"},
                      {{"--sbs", "s.jpg"}, A::Run, "s.jpg", "", true},
                      {{"--", "-x.jpg"}, A::Run, "-x.jpg"},
                      {{"a", "--help", "--bad"}, A::Help},
                      {{"--sbs"}},
-                     {{"--sbs", "a", "b"}},
-                     {{"a", "b", "c"}},
+                     {{"--sbs", "a", "b"}, A::Run, "a", "", true, 1},
+                     {{"a", "b", "c", "d"}, A::Run, "a", "b", false, 2},
                      {{"-x"}}};
         for (const auto& c : cases) {
             const CommandLine line = ParseCommandLine(c.args);
             QCOMPARE(line.action, c.action);
             QVERIFY(c.action != A::Run ? !line.message.empty()
                                        : line.image1 == c.image1 && line.image2 == c.image2 &&
-                                             line.sideBySide == c.sbs);
+                                             line.sideBySide == c.sbs && line.leftOut == c.leftOut);
         }
+    }
+
+    void commandLineWithMoreFilesOpensThePairAndSaysSo() {
+        Window t;
+        const QString l = Write("l.png", Uniform(20, 10, Qt::red), "PNG"),
+                      r = Write("r.png", Uniform(20, 10, Qt::blue), "PNG");
+        t.w.OpenFromCommandLine(ParseCommandLine({l.toStdString(), r.toStdString(), "x", "y"}));
+        QVERIFY(Window::At(t.w.image2(), 3, 3) == QColor(Qt::blue) && t.c.cSave->isEnabled());
+        QCOMPARE(t.Status(),
+                 QStringLiteral("2 more files left out: one stereo pair is opened at a time"));
     }
 
     void commandLineSideBySideAndMissingImageTwo() {
         Window t;
-        t.w.OpenFromCommandLine(Write("sbs.png", Columns(80, 30), "PNG"), {}, true);
+        const QString sbs = Write("sbs.png", Columns(80, 30), "PNG");
+        t.w.OpenFromCommandLine(ParseCommandLine({"--sbs", sbs.toStdString()}));
         QVERIFY(t.c.CkSBS->isChecked());
         QCOMPARE(ColumnOf(Window::At(t.w.image1(), 0, 1)), 0);
         QCOMPARE(ColumnOf(Window::At(t.w.image2(), 0, 1)), 40);
 
-        t.w.OpenFromCommandLine(Write("l.png", Uniform(20, 10, Qt::red), "PNG"),
-                                dir_.filePath("missing.png"), false);
+        const QString l = Write("l.png", Uniform(20, 10, Qt::red), "PNG");
+        t.w.OpenFromCommandLine(
+            ParseCommandLine({l.toStdString(), dir_.filePath("missing.png").toStdString(), "x"}));
         QVERIFY(!t.c.CkSBS->isChecked() && t.w.image1().hasImage() && !t.w.image2().hasImage());
         QVERIFY(t.Status() == "Image NOT loaded!" && t.fp.dialogs.beeps == 1);
+    }
+
+    // Each open dialog starts where the last picture opened came from,
+    // however it was opened; the name stays "*.*".
+    void openDialogsStartInTheFolderOfTheLastPicture() {
+        Window t;
+        QTemporaryDir other, dropped;
+        t.Open(Write("a.png", Uniform(20, 10, Qt::red), "PNG"));
+        t.Open(WriteFile(other.filePath("b.png"), Encoded(Uniform(20, 10, Qt::red), "PNG")), 2);
+        t.Open(QString());
+        Drop(t.c.PicView0,
+             {WriteFile(dropped.filePath("c.png"), Encoded(Uniform(9, 9, Qt::red), "PNG"))});
+        t.Open(QString(), 2);
+        QStringList folders;
+        for (const FileDialogRequest& r : t.fp.dialogs.fileRequests)
+            folders << QString::fromStdString(r.initialDir);
+        QCOMPARE(folders,
+                 QStringList({"", dir_.path() + "/", other.path() + "/", dropped.path() + "/"}));
     }
 
     void gifTiffAndWebpLoadAndTheRestAreRefusedByName() {

@@ -84,7 +84,8 @@ private slots:
         t.fp.settings.values[kKey + "SaveFormat"] = ".png";
         for (const char* name : {"x.jpeg", "x.gif", "noextension"}) {
             QVERIFY(!QFile::exists(Save(t, name)));
-            QVERIFY(t.Status() == "Image NOT saved!" && Stored(t, "SaveFormat") == ".png");
+            QCOMPARE(t.Status(), "Image NOT saved!  (only .jpg, .png and .bmp are written)");
+            QCOMPARE(Stored(t, "SaveFormat"), ".png");
         }
         QCOMPARE(t.fp.dialogs.beeps, 3);
         // A failed write shows the writer's own text.
@@ -92,6 +93,15 @@ private slots:
         QCOMPARE(t.fp.dialogs.messages.value(0).text,
                  QStringLiteral("Speicherung des Bildes fehlgeschlagen. GDI+ Error:1000"));
         QVERIFY(t.Status() == "Image NOT saved!" && t.w.isEnabled());
+        // A folder that cannot be written: the writer's reason follows.
+        Window real = Saving(&QtPlatform().processes);
+        for (auto [w, name] : {std::pair{&t, "out.bmp"}, {&real, "out.png"}}) {
+            Save(*w, QStringLiteral("missing folder/") + name);
+            QCOMPARE(
+                w->Status(),
+                QStringLiteral("Image NOT saved!  (cannot write %1: No such file or directory)")
+                    .arg(name));
+        }
         const QString bmp = Save(t, "out.BMP");
         QVERIFY(t.Status() == "Image successfully saved!" && Stored(t, "SaveFormat") == ".bmp");
         QCOMPARE(QImage(bmp).convertToFormat(QImage::Format_RGB32), Picture(t.w.anaglyph()));
@@ -132,6 +142,23 @@ private slots:
                  Picture(t.w.anaglyph()));
         for (const char* f : {"/TSY-PNG.BAT", "/PNGOUT.EXE", "/TSY-TEMP.BMP"})
             QVERIFY2(!QFile::exists(temp_ + f), f);
+    }
+
+    // A tap on an option while the optimiser runs (the caption shows its
+    // percentage) is dropped, not kept and applied once the save is over.
+    void inputDuringAPngSaveIsDiscarded() {
+        Window t = Saving(&QtPlatform().processes);
+        bool tapped = false;
+        QObject::connect(&t.w, &QWidget::windowTitleChanged, &t.w, [&] {
+            if (!tapped && t.Status().endsWith('%')) {
+                tapped = true;
+                QueueTap(t.c.OpColor[1]);
+            }
+        });
+        Save(t, "during.png");
+        QTest::qWait(50);
+        QVERIFY(tapped && t.c.OpColor[2]->isChecked() && t.blends.isEmpty());
+        QCOMPARE(t.Status(), QStringLiteral("Image successfully saved!"));
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <qpa/qwindowsysteminterface.h>
 #include <QBuffer>
 #include <QFile>
 #include <QPushButton>
@@ -104,6 +105,20 @@ inline const QString kKey = QStringLiteral("Brannoc-Software/Tessaly/");
 
 inline void Click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton);
+}
+
+// A tap on w as the window system queues it: press and release wait together
+// until the program next takes input, then come one after the other.
+inline void QueueTap(QWidget* w) {
+    QWidget* top = w->window();
+    const QPointF at = w->mapTo(top, w->rect().center());
+    const QPointF global = top->mapToGlobal(at);
+    using Input = QWindowSystemInterface;
+    for (const auto& [buttons, type] :
+         {std::pair{Qt::MouseButtons(Qt::LeftButton), QEvent::MouseButtonPress},
+          {Qt::MouseButtons(), QEvent::MouseButtonRelease}})
+        Input::handleMouseEvent<Input::AsynchronousDelivery>(top->windowHandle(), at, global,
+                                                             buttons, Qt::LeftButton, type);
 }
 
 // A started main window on fake platform services, fed pictures without files.

@@ -24,12 +24,13 @@ inline Bytes Pattern(int w, int h, int seed) {
 }
 
 // Compresses pixels of the given TurboJPEG format (3 or 4 bytes, or gray).
-inline Bytes Compress(const Bytes& px, int w, int h, int format, int subsamp, int quality = 95) {
+inline Bytes Compress(const Bytes& px, int w, int h, int format, int subsamp, int quality = 95,
+                      int flags = 0) {
     tjhandle tj = tjInitCompress();
     unsigned char* buf = nullptr;
     unsigned long size = 0;
     Bytes out;
-    if (tjCompress2(tj, px.data(), w, 0, h, format, &buf, &size, subsamp, quality, 0) == 0)
+    if (tjCompress2(tj, px.data(), w, 0, h, format, &buf, &size, subsamp, quality, flags) == 0)
         out.assign(buf, buf + size);
     tjFree(buf);
     tjDestroy(tj);

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "base/PictureBuffer.h"
+#include "base/WorkerPool.h"
 #include "prepare/SideBySide.h"
 
 namespace tsy {
@@ -52,7 +54,7 @@ std::string LayoutName(const StereoLayout& l) {
 }
 
 SplitResult SplitStereo(const PictureBuffer& picture, const StereoLayout& layout,
-                        PictureBuffer& left, PictureBuffer& right) {
+                        PictureBuffer& left, PictureBuffer& right, int threads) {
     const bool sbs = layout.arrangement == Arrangement::SideBySide;
     const int extent = sbs ? picture.width() : picture.height();
     const char* side = sbs ? "wide" : "high";
@@ -75,20 +77,28 @@ SplitResult SplitStereo(const PictureBuffer& picture, const StereoLayout& layout
         result.message = "the picture is " + std::to_string(extent) + " pixels " + side +
                          ", an odd number: its middle " + (sbs ? "column" : "row") +
                          " belongs to both views";
-    PictureBuffer& first = layout.leftFirst ? left : right;
-    PictureBuffer& other = layout.leftFirst ? right : left;
     const int out = layout.half ? extent : size;
-    if (sbs && layout.padding == 0) {
-        // The window's split, kept to the byte.
-        SplitSideBySide(picture, picture.width(), picture.height(), layout.half, first, other);
-    } else if (sbs) {
-        CopyColumns(picture, 0, size, out, first);
-        CopyColumns(picture, second, size, out, other);
-    } else {
-        CopyRows(picture, 0, size, out, first);
-        CopyRows(picture, second, size, out, other);
-    }
-    first.touch(), other.touch();
+    // The view on the left (on top) first, each on a thread of its own.
+    PictureBuffer* views[2] = {layout.leftFirst ? &left : &right,
+                               layout.leftFirst ? &right : &left};
+    std::exception_ptr failed[2];  // tasks must not throw: carried out instead
+    ParallelFor(2, threads, [&](int i) {
+        PictureBuffer& view = *views[i];
+        try {
+            if (sbs && layout.padding == 0)  // the window's split, kept to the byte
+                SplitSideBySideView(picture, picture.width(), picture.height(), layout.half, i == 1,
+                                    view);
+            else if (sbs)
+                CopyColumns(picture, i ? second : 0, size, out, view);
+            else
+                CopyRows(picture, i ? second : 0, size, out, view);
+            view.touch();
+        } catch (...) {
+            failed[i] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& e : failed)
+        if (e) std::rethrow_exception(e);
     return result;
 }
 

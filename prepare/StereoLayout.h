@@ -38,9 +38,10 @@ struct SplitResult {
 //
 // Refused, the buffers untouched: no picture, a side of 1 pixel along the
 // split, or padding the width cannot hold. left and right must be two
-// different buffers, neither of them picture. Throws std::bad_alloc like
-// PictureBuffer::assign.
+// different buffers, neither of them picture. The two views are made on up
+// to `threads` threads (ParallelFor: not from inside one of its tasks).
+// Throws std::bad_alloc like PictureBuffer::assign.
 SplitResult SplitStereo(const PictureBuffer& picture, const StereoLayout& layout,
-                        PictureBuffer& left, PictureBuffer& right);
+                        PictureBuffer& left, PictureBuffer& right, int threads = 1);
 
 }  // namespace tsy

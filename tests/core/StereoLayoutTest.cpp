@@ -42,8 +42,9 @@ TEST(StereoLayout, EveryLayoutReadsBackItsViews) {
                     const StereoLayout layout{arr, leftFirst, half, padding};
                     SCOPED_TRACE(tsy::LayoutName(layout) + " padding " + std::to_string(padding));
                     PictureBuffer got[2];
-                    const tsy::SplitResult r = tsy::SplitStereo(
-                        tsy::test::Compose(views[0], views[1], layout), layout, got[0], got[1]);
+                    const tsy::SplitResult r =
+                        tsy::SplitStereo(tsy::test::Compose(views[0], views[1], layout), layout,
+                                         got[0], got[1], leftFirst ? 1 : 2);
                     ASSERT_TRUE(r.ok) << r.message;
                     EXPECT_EQ(r.message, "");
                     for (int v = 0; v < 2; ++v) {

@@ -162,7 +162,7 @@ LayoutGuess DetectLayout(const PictureBuffer& picture) {
     guess.sbsScore = sbs.Score(), guess.tbScore = tb.Score();
     const double best = std::max(guess.sbsScore, guess.tbScore);
     if (best < 0.5) {
-        guess.message = "the picture does not look like a stereo pair; read as one picture";
+        guess.message = "the picture does not clearly hold a stereo pair; read as one picture";
         return guess;
     }
     guess.pair = true;

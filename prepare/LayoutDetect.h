@@ -27,8 +27,11 @@ struct LayoutGuess {
 // away from that one, and when the tile does not match itself as well at a
 // shift along the split axis (a repeated pattern, which matches anywhere).
 // A pair needs eight textured tiles, half of them found again, the found ones
-// a cell or less apart vertically on the median, and halves of like colour.
-// Anything else is one picture: a plain photo is never taken as a pair.
+// a cell or less apart vertically on the median, halves of like colour (mean
+// levels within 16), and halves that do not repeat each other to the pixel
+// (a pattern whose period divides the half, a picture shown twice): two
+// views always differ by their parallax. Anything else, anything unsure
+// included, is one picture.
 //
 // Full or half from the shape: a side-by-side picture whose views would be
 // taller than wide (top-bottom: over 1.9 times wider than high) while the

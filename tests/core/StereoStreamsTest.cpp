@@ -183,7 +183,8 @@ TEST(StereoStreams, DamagedFilesNeverMisread) {
         Bytes f = good;
         for (int i = 0, n = 1 + int(rng() % 4); i < n; ++i)
             f[rng() % f.size()] = std::uint8_t(rng());
-        if (rng() % 3 == 0) f.resize(rng() % f.size());
+        // A copy whose block ends where the data does, for the sanitizer.
+        if (rng() % 3 == 0) f = Bytes(f.begin(), f.begin() + std::ptrdiff_t(rng() % f.size()));
         const tsy::StereoStreams s = Find(f);
         ASSERT_EQ(s.view2.empty(), s.kind == Kind::Single) << round;
         if (s.kind == Kind::Single) continue;

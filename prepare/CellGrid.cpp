@@ -34,7 +34,7 @@ CellGrid ReduceToCells(const PictureBuffer& picture, int cellsX, int cellsY) {
     std::vector<std::uint32_t> sum(std::size_t(cellsX) * 3);
     for (int j = 0; j < cellsY; ++j) {
         const int y0 = Edge(j, H, cellsY), y1 = Edge(j + 1, H, cellsY);
-        const int rows = std::min(y1 - y0, 3);
+        const int rows = std::min(y1 - y0, 2);
         std::fill(sum.begin(), sum.end(), 0u);
         for (int k = 0; k < rows; ++k) {
             const std::uint8_t* row = picture.row(y0 + (2 * k + 1) * (y1 - y0) / (2 * rows));

@@ -8,7 +8,7 @@ namespace tsy {
 class PictureBuffer;
 
 // A picture reduced to a grid of cells holding the mean colour of the pixels
-// sampled in them: a few rows per cell and about eight columns per cell row,
+// sampled in them: two rows per cell and about eight columns per cell row,
 // so a 24 MP picture costs a million pixel reads, not 24 million.
 struct CellGrid {
     int width = 0, height = 0;            // in cells

@@ -86,14 +86,14 @@ Evidence Compare(const Plane& a, const Plane& b, bool alongX) {
 // Whether the second half repeats the first to the pixel at the tiles'
 // median shift (cells of cellW x cellH pixels): a pattern whose period
 // divides the half, or one picture shown twice, is no pair, as two views
-// always differ by their parallax. Every 16th row is compared.
+// always differ by their parallax. Every 32nd row is compared.
 bool SameHalves(const PictureBuffer& p, bool sbs, const Evidence& e, double cellW, double cellH) {
     const int W = p.width(), H = p.height();
     const int dx = int(std::lround(e.dx * cellW)), dy = int(std::lround(e.dy * cellH));
     const int ox = sbs ? W - W / 2 : 0, oy = sbs ? 0 : H - H / 2;  // where the second half starts
     const int w = sbs ? W / 2 : W, h = sbs ? H : H / 2;
     std::int64_t same = 0, seen = 0;
-    for (int y = std::max(0, -dy); y < h && y + dy < h; y += 16) {
+    for (int y = std::max(0, -dy); y < h && y + dy < h; y += 32) {
         const std::uint8_t* a = p.row(y);
         const std::uint8_t* b = p.row(oy + y + dy);
         for (int x = std::max(0, -dx); x < w && x + dx < w; ++x) {

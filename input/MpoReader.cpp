@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "base/FileType.h"
+#include "base/SysTempDir.h"
 #include "input/JpegHeaders.h"
 #include "input/JpegStream.h"
 #include "input/MappedFile.h"
 #include "input/MpIndex.h"
-#include "base/SysTempDir.h"
 
 namespace tsy {
 

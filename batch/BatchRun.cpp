@@ -64,7 +64,8 @@ void BatchConverter::LimitMemory(std::uint64_t bytes) {
 }
 
 std::uint64_t BatchConverter::BytesFor(const std::string& input) const {
-    const int views = options_.sideBySide ? 1 : 2;
+    const Arrangement a = options_.recipe.layout().arrangement;
+    const int views = a == Arrangement::SideBySide || a == Arrangement::TopBottom ? 1 : 2;
     std::uint64_t bytes = BytesToConvert(input, views);
     if (!options_.right.empty()) bytes = std::max(bytes, BytesToConvert(options_.right, views));
     return bytes;

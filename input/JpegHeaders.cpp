@@ -30,6 +30,10 @@ JpegHeaders WalkJpegHeaders(std::span<const std::uint8_t> f) {
         }
         if (code == 0xE1 && segEnd - p >= 10 && std::memcmp(&f[p + 4], "Exif\0\0", 6) == 0)
             w.exif = f.subspan(p + 10, segEnd - p - 10);
+        if (code == 0xE3 && segEnd - p >= 12 && std::memcmp(&f[p + 4], "_JPSJPS_", 8) == 0) {
+            w.jps = f.subspan(p + 12, segEnd - p - 12);
+            w.hasJps = true;
+        }
         p = segEnd;
         if (code == 0xDA) break;
     }

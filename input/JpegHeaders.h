@@ -12,13 +12,15 @@ struct JpegHeaders {
     std::span<const std::uint8_t> mp;    // MP data, from the byte after "MPF\0"
     std::size_t mpStart = 0;             // its offset in the file
     std::span<const std::uint8_t> exif;  // Exif TIFF data, from the byte after "Exif\0\0"
+    std::span<const std::uint8_t> jps;   // JPS stereo descriptor, after "_JPSJPS_"
+    bool hasJps = false;                 // an APP3 "_JPSJPS_" segment, however short
     std::size_t end = 0;                 // where the header segments end
 };
 
 // Walks the header segments up to the end of the first SOS segment. Stopping
 // there, rather than stepping on by a "length" read from the entropy-coded
-// data, keeps the walk out of a following picture in small files. A later MP
-// or Exif segment replaces an earlier one.
+// data, keeps the walk out of a following picture in small files. A later MP,
+// Exif or JPS segment replaces an earlier one.
 JpegHeaders WalkJpegHeaders(std::span<const std::uint8_t> file);
 
 // Numbers of a TIFF structure (the MP index, Exif) in its byte order; reads

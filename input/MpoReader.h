@@ -21,9 +21,11 @@ std::int64_t FindImage2Offset(const std::string& path, ProgressSink& progress);
 // ".mpo". Nothing else about the file is looked at.
 bool HasMpoName(const std::string& path);
 
-// Whether the file holds a stereo pair: its MP index calls image 2 a
-// disparity view, whatever the name; an index listing only previews (large
-// thumbnails) makes it a single picture; without either the MPO name decides.
+// Whether the file holds a stereo pair, whatever the name: its MP index calls
+// image 2 a disparity view, or lists exactly two pictures that are not
+// previews and have the same size (as Pillow and some phones type them). An
+// index listing only previews (large thumbnails) makes it a single picture;
+// otherwise the MPO name decides.
 bool IsStereoFile(const std::string& path, std::span<const std::uint8_t> file);
 
 // For callers that hold the file's bytes already (mapped by MappedFile) and

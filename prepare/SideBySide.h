@@ -25,4 +25,9 @@ int HalfWidth(int picW);
 void SplitSideBySide(const PictureBuffer& sbs, int picW, int picH, bool stretch,
                      PictureBuffer& left, PictureBuffer& right);
 
+// One view of the same split (the right one when `second`), for callers
+// that make the two on two threads. out must not be sbs.
+void SplitSideBySideView(const PictureBuffer& sbs, int picW, int picH, bool stretch, bool second,
+                         PictureBuffer& out);
+
 }  // namespace tsy

@@ -12,6 +12,8 @@ packages=(
     # TIFF and WebP pictures
     qt6-image-formats-plugins
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
+    # the view descriptions of two-picture stereo files
+    nlohmann-json3-dev
     # alignment: only the modules it links, never the meta-package
     libopencv-core-dev libopencv-imgproc-dev libopencv-features2d-dev libopencv-calib3d-dev
     # the window's font
@@ -24,6 +26,7 @@ packages=(
     help2man dpkg-dev file lintian appstream man-db groff-base bsdextrautils bash-completion
     # setpriv: a batch test drops root rights to meet a read-only folder
     util-linux
+    libimage-exiftool-perl
 )
 
 missing=()

@@ -18,6 +18,7 @@ struct StereoPairSetup {
     double verticalPx = 0, rollDeg = 0, scale = 1;
     double nearDisparity = -0.08;  // of the width, the nearest disc
     int samples = 2;               // per side, for smooth edges like a camera's
+    int seed = 0;                  // another seed, another scene
 };
 
 class StereoScene {
@@ -118,11 +119,12 @@ private:
     std::uint32_t Sample(double x, double y, double right) const {
         for (const Disc& d : discs_) {
             const double dx = x - d.x - right * d.d, dy = y - d.y;
-            if (dx * dx + dy * dy < d.r * d.r) return Texture(dx, dy, int(d.seed) * 1000);
+            if (dx * dx + dy * dy < d.r * d.r)
+                return Texture(dx, dy, int(d.seed) * 1000 + s_.seed * 7919);
         }
         // The ground: disparity from 0 at the top to a third of the nearest disc's at the bottom.
         const double ground = right * s_.nearDisparity * s_.width / 3 * (y / s_.height);
-        return Texture(x - ground, y, 1);
+        return Texture(x - ground, y, 1 + s_.seed * 7919);
     }
 
     StereoPairSetup s_;

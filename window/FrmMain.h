@@ -185,8 +185,8 @@ private:
     // Where the rebuild cuts the views for these controls: planned afresh
     // each time, as the offsets may have changed.
     CropPlan PlanViewCrop(const Recipe& recipe) const;
-    // What the status adds to the alignment's text: the depth and why the
-    // pair was not cropped.
+    // What the status adds to the alignment's text once the result is
+    // built: the depth and why the pair was not cropped.
     QString AlignmentNote(const Recipe& recipe, const CropPlan& plan) const;
     void SaveBmpImage(const QString& name);
     void SavePngImage(const QString& name);

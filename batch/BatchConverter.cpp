@@ -82,14 +82,17 @@ bool BatchConverter::Commit(FileReplacer& file, const std::string& output,
 
 namespace {
 
-// "aligned FILE: vertical V px, ...": for scripts, on standard output.
-std::string AlignedLine(const std::string& input, const AlignOutcome& a, int offsetX) {
-    const AlignResult& r = a.result;
-    return "aligned " + OneLine(input) + ": vertical " + FormatFixed(r.transform.verticalPx, 2) +
-           " px, roll " + FormatFixed(r.transform.rollDeg, 2) + " deg, scale " +
-           FormatFixed(r.transform.scale, 4) + ", window " + FormatFixed(offsetX, 2) +
-           " px, residual " + FormatFixed(r.residualPx, 2) + " px, inliers " +
-           std::to_string(r.inliers);
+// "aligned FILE: vertical V px, ...": for scripts, on standard output. The
+// misalignment found in image 2, not the correction applied to it.
+std::string AlignedLine(const std::string& input, const ConvertReport& report) {
+    const AlignResult& r = report.alignment->result;
+    std::string line = "aligned " + OneLine(input) + ": vertical " + FormatFixed(r.found.verticalPx, 2) +
+                       " px, roll " + FormatFixed(r.found.rollDeg, 2) + " deg, scale " +
+                       FormatFixed(r.found.scale, 4) + ", window " +
+                       FormatFixed(report.offsetX, 2) + " px, residual " +
+                       FormatFixed(r.residualPx, 2) + " px, inliers " + std::to_string(r.inliers);
+    if (report.depth) line += ", " + DepthText(*report.depth);
+    return line;
 }
 
 }  // namespace
@@ -121,7 +124,7 @@ bool BatchConverter::Build(const std::string& input, int threads, ConvertWork& w
     const bool converted = tsy::Convert(options_.recipe, input, options_.right, decoder, threads, work,
                                    file, report, error);
     outcome.warnings = std::move(report.warnings);
-    if (report.alignment) outcome.aligned = AlignedLine(input, *report.alignment, report.offsetX);
+    if (report.alignment) outcome.aligned = AlignedLine(input, report);
     return converted && Commit(file, output, error);
 }
 

@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "base/AsciiCase.h"
+#include "base/FixedText.h"
+#include "prepare/DepthBudget.h"
 #include "render/Methods.h"
 
 namespace tsy {
@@ -25,6 +27,7 @@ std::string HelpOf(const SettingDecl& d) {
     const std::vector<std::string> names = ChoiceNames(d.id);
     Replace(help, "{min}", std::to_string(d.min));
     Replace(help, "{max}", std::to_string(d.max));
+    Replace(help, "{comfort}", FixedText(kComfortableDepthPct, 1, "."));
     Replace(help, "{default}",
             names.empty() ? std::to_string(d.byDefault) : names[std::size_t(d.byDefault)]);
     return help;
@@ -80,6 +83,13 @@ BatchOption RowOf(const SettingDecl& d) {
             return std::string();
         };
     }
+    if (id == Setting::Crop) {
+        row.takes = T::Nothing;
+        row.apply = [](BatchOptions& o, const std::string&) {
+            o.recipe.Set(Setting::Crop, int(CropMode::On));
+            return std::string();
+        };
+    }
     if (id == Setting::Align) {
         row.value = d.valueName;
         row.takes = T::OptionalValue;
@@ -117,6 +127,13 @@ std::vector<BatchOption> MakeTable() {
         if (d.option.empty()) continue;
         rows.push_back(RowOf(d));
         if (d.id == Setting::Layout) AddLayoutShortcuts(rows);
+        if (d.id == Setting::Crop)
+            rows.push_back({.name = "--no-crop",
+                            .help = "keep the whole picture, edges with one view only included",
+                            .apply = [](BatchOptions& o, const std::string&) {
+                                o.recipe.Set(Setting::Crop, int(CropMode::Off));
+                                return std::string();
+                            }});
     }
     rows.push_back({.name = "--out",
                     .value = "DIR",

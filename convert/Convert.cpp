@@ -113,9 +113,11 @@ bool Align(const Recipe& recipe, const PairSource& source, int threads, ConvertW
         return true;
     }
     SilentProgress quiet;
+    // Measured only: image 2 is resampled once the crop is known, and only
+    // what is kept.
     const AlignOutcome a =
         AlignPair(image1, image2, scratch, camera,
-                  fromCamera ? OffsetSource::Camera : OffsetSource::Window, align, quiet, threads);
+                  fromCamera ? OffsetSource::Camera : OffsetSource::Window, false, quiet, threads);
     if (!a.result.aligned && recipe.align() == AlignMode::Strict) {
         error = "could not align: " + a.result.failure;
         return false;
@@ -128,10 +130,42 @@ bool Align(const Recipe& recipe, const PairSource& source, int threads, ConvertW
                                                 : "; left as it is"));
     else if (fromCamera && !a.fromCamera)
         report.warnings.push_back("no camera parallax in this file; the stereo window used");
-    if (!align || !a.result.aligned) return true;
-    image2.swap(scratch);
-    report.alignment = a;
+    if (align && a.result.aligned) report.alignment = a;
     return true;
+}
+
+// Resamples image 2 as aligned and cuts both views to the picture both eyes
+// see when the recipe asks; cut views hold the offsets, which then become 0.
+void PrepareViews(const Recipe& recipe, int threads, ConvertWork& work, ConvertReport& report,
+                  int& offsetX, int& offsetY) {
+    PictureBuffer &image1 = work.image1, &image2 = work.image2, &scratch = work.result;
+    const AlignResult* aligned = report.alignment ? &report.alignment->result : nullptr;
+    const bool tried = recipe.align() != AlignMode::Off;
+    CropPlan plan;
+    if (recipe.crop() == CropMode::On || (recipe.crop() == CropMode::Auto && aligned)) {
+        AlignResult failed;  // tells the plan the pair could not be aligned
+        const AlignResult* alignment = aligned ? aligned : tried ? &failed : nullptr;
+        plan = PlanCrop(image1.width(), image1.height(), alignment, offsetX, offsetY);
+        if (!plan.refusal.empty()) report.warnings.push_back(plan.refusal);
+    }
+    bool cut = plan.cut;
+    if (aligned) {
+        if (!cut || !ResampleAndCrop(image1, image2, aligned->transform, plan.rect, offsetX,
+                                     offsetY, scratch, threads)) {
+            cut = false;
+            ResampleView(image2, aligned->transform, scratch, threads);
+        }
+        image2.swap(scratch);
+    } else if (cut) {
+        cut = CropViews(image1, image2, plan.rect, offsetX, offsetY);
+    }
+    if (cut) {
+        report.crop = plan.rect;
+        offsetX = offsetY = 0;
+    }
+    if (!aligned) return;
+    report.depth = DepthOf(*aligned, report.offsetX, image1.width());
+    if (!report.depth->warning.empty()) report.warnings.push_back(report.depth->warning);
 }
 
 }  // namespace
@@ -175,11 +209,14 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
             return false;
         }
 
+    int offsetX = report.offsetX, offsetY = recipe.offsetY();
+    PrepareViews(recipe, threads, work, report, offsetX, offsetY);
+
     AnaglyphSettings settings;
     settings.methodNumber = recipe.MethodNumber();
     settings.brightness = recipe.brightness();
-    settings.offsetX = report.offsetX;
-    settings.offsetY = recipe.offsetY();
+    settings.offsetX = offsetX;
+    settings.offsetY = offsetY;
     // As in the window, the engine starts from a result without picture.
     result.clear();
     QuietSink sink;

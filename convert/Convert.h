@@ -10,7 +10,9 @@
 #include "base/ReplaceFile.h"
 #include "convert/Recipe.h"
 #include "input/MappedFile.h"
+#include "prepare/DepthBudget.h"
 #include "prepare/StereoAlign.h"
+#include "prepare/StereoCrop.h"
 
 namespace tsy {
 
@@ -66,8 +68,10 @@ std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swappe
 // What a conversion found, for the programs to put in words.
 struct ConvertReport {
     std::vector<std::string> warnings;
-    std::optional<AlignOutcome> alignment;  // when aligned (or tried)
+    std::optional<AlignOutcome> alignment;  // when aligned
     int offsetX = 0;                        // the X offset used
+    std::optional<CropRect> crop;           // of the whole picture, when cut
+    std::optional<DepthBudget> depth;       // when aligned
 };
 
 // The pictures a conversion works in; kept from file to file, same-sized

@@ -37,15 +37,28 @@ constexpr SettingDecl kDecls[] = {
      "parallax the camera stored in the MPO file",
      "", "", -kMaxOffset, kMaxOffset, 0},
     {Setting::OffsetFrom, "", "", "", "", "", 0, 2, 0},
-    {Setting::OffsetY, "--dy", "N", "vertical offset, as the window's Y box shows it (default {default})",
-     "", "", -kMaxOffset, kMaxOffset, 0},
+    {Setting::OffsetY, "--dy", "N",
+     "vertical offset, as the window's Y box shows it (default {default})", "", "", -kMaxOffset,
+     kMaxOffset, 0},
     {Setting::Align, "--align", "strict",
      "align image 2 with image 1 (height, tilt, size) and print\n"
      "\"aligned FILE: vertical V px, roll A deg, scale S, window X\n"
-     "px, residual E px, inliers N\" on standard output; --dx\n"
-     "defaults to auto. A file that cannot be aligned is\n"
-     "converted unaligned with a warning, or fails with strict",
+     "px, residual E px, inliers N, depth D % (near P %, far Q %)\"\n"
+     "on standard output. V, A and S are what was wrong with\n"
+     "image 2 (V > 0 lower, A > 0 turned counter-clockwise, S > 1\n"
+     "larger); P and Q are the nearest and farthest points'\n"
+     "disparity in % of the width (below 0: in front of the\n"
+     "screen), D the depth between them, warned about above\n"
+     "{comfort} %. --dx defaults to auto. A file that cannot be\n"
+     "aligned is converted unaligned with a warning, or fails\n"
+     "with strict",
      "AutoAlign", "0", 0, 2, 0},
+    {Setting::Crop, "--crop", "",
+     "cut both views to the largest rectangle in which both have\n"
+     "picture, after alignment and the offsets (default: when\n"
+     "aligning; a crop that would keep less than a quarter of\n"
+     "the picture is refused with a warning)",
+     "Crop", "1", 0, 2, 0},
     {Setting::Swap, "--swap", "", "exchange the left and right views", "", "", 0, 1, 0},
     {Setting::Layout, "--layout", "NAME", "how the views sit in each FILE (default {default})", "",
      "", 0, 0, 0},
@@ -98,6 +111,9 @@ std::vector<std::string> ChoiceNames(Setting setting) {
             break;
         case Setting::Align:
             names = {"off", "on", "strict"};
+            break;
+        case Setting::Crop:
+            names = {"auto", "on", "off"};
             break;
         default:
             break;

@@ -23,10 +23,11 @@ enum class Setting {
     OffsetX,     // pixels, as the window's X box shows them
     OffsetFrom,  // where the X offset comes from
     OffsetY,
-    Align,   // image 2 aligned with image 1
-    Swap,    // 0 or 1
-    Layout,  // a row of Layouts()
-    Format,  // a row of SaveFormats()
+    Align,    // image 2 aligned with image 1
+    Crop,     // both views cut to the picture both eyes see
+    Swap,     // 0 or 1
+    Layout,   // a row of Layouts()
+    Format,   // a row of SaveFormats()
     Quality,  // JPEG
     Count
 };
@@ -34,6 +35,8 @@ inline constexpr int kSettingCount = int(Setting::Count);
 
 enum class OffsetFrom { Given, Window, Camera };  // the X offset as given, the stereo window, the camera
 enum class AlignMode { Off, On, Strict };         // Strict: a pair that cannot be aligned fails
+// Auto: after alignment only; On: also edges the offsets alone leave.
+enum class CropMode { Auto, On, Off };
 
 struct SettingDecl {
     Setting id;
@@ -75,6 +78,7 @@ public:
     int offsetY() const { return Get(Setting::OffsetY); }
     OffsetFrom offsetFrom() const { return OffsetFrom(Get(Setting::OffsetFrom)); }
     AlignMode align() const { return AlignMode(Get(Setting::Align)); }
+    CropMode crop() const { return CropMode(Get(Setting::Crop)); }
     const FileFormat& format() const;
     int quality() const { return Get(Setting::Quality); }
 

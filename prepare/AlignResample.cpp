@@ -28,6 +28,12 @@ bool ResampleViewPart(const PictureBuffer& source, const AlignTransform& t, int 
         y > source.height() - h)
         return false;
     align::UsePoolThreadsOnly();
+    // The resampler rounds each row's start and each column's step apart, so
+    // columns are made from column 0 on, as in the whole, and the ones left
+    // of the part cut off after: the window's cut of the whole and the
+    // batch's part then hold the same pixels.
+    const int cut = x;
+    w += x, x = 0;
     std::uint8_t* dst = out.assign(w, h);
     // Output q comes from p = c + R^T (q - c - (0, v)) / s.
     const double a = t.rollDeg * align::kPi / 180;
@@ -52,8 +58,9 @@ bool ResampleViewPart(const PictureBuffer& source, const AlignTransform& t, int 
                            cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 255));
         });
     });
-    out.touch();
     failure.Rethrow();
+    if (cut > 0) out.crop(cut, 0, w - cut, h);
+    out.touch();
     return true;
 }
 

@@ -26,6 +26,10 @@ struct DepthBudget {
 
 // For a pair shown with this X-Offset at `width` pixels wide (the crop's
 // width when cut). Nothing for a pair that was not aligned.
-DepthBudget DepthOf(const AlignResult& alignment, int offsetX, int width);
+DepthBudget DepthOf(const AlignResult& alignment, int offsetX, int width,
+                    const std::string& decimalPoint = ".");
+
+// "depth 2.4 % (near -0.8 %, far +1.6 %)": one decimal, signed where not 0.
+std::string DepthText(const DepthBudget& depth, const std::string& decimalPoint = ".");
 
 }  // namespace tsy

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace tsy {
@@ -157,6 +158,25 @@ bool CropViews(PictureBuffer& image1, PictureBuffer& image2, const CropRect& rec
         return false;
     image1.crop(p.image1.x, p.image1.y, p.image1.width, p.image1.height);
     image2.crop(p.image2.x, p.image2.y, p.image2.width, p.image2.height);
+    return true;
+}
+
+bool CutCopies(const PictureBuffer& image1, const PictureBuffer& image2, const CropRect& rect,
+               int offsetX, int offsetY, PictureBuffer& cut1, PictureBuffer& cut2) {
+    const ViewParts p = PartsFor(rect, offsetX, offsetY);
+    if (!image1.hasImage() || !image2.hasImage() || !Inside(p.image1, image1) ||
+        !Inside(p.image2, image2))
+        return false;
+    for (const auto& [from, part, to] :
+         {std::tuple{&image1, p.image1, &cut1}, std::tuple{&image2, p.image2, &cut2}}) {
+        to->assign(part.width, part.height);
+        const std::size_t bytes = to->stride();
+        for (int y = 0; y < part.height; ++y)
+            std::memcpy(to->row(y),
+                        from->row(part.y + y) + std::size_t(part.x) * PictureBuffer::kBytesPerPixel,
+                        bytes);
+        to->touch();
+    }
     return true;
 }
 

@@ -51,6 +51,12 @@ ViewParts PartsFor(const CropRect& rect, int offsetX, int offsetY);
 bool CropViews(PictureBuffer& image1, PictureBuffer& image2, const CropRect& rect, int offsetX,
                int offsetY);
 
+// What CropViews would leave, as copies in cut1 and cut2: the views stay
+// whole, so the crop can follow a change of the offsets. False when a part
+// reaches past its view. Throws std::bad_alloc when memory is short.
+bool CutCopies(const PictureBuffer& image1, const PictureBuffer& image2, const CropRect& rect,
+               int offsetX, int offsetY, PictureBuffer& cut1, PictureBuffer& cut2);
+
 // As ResampleView of unaligned2 into image2 and then CropViews, resampling
 // only the part that is kept.
 bool ResampleAndCrop(PictureBuffer& image1, const PictureBuffer& unaligned2,

@@ -115,8 +115,9 @@ bool FrmMain::Form_Load() {
 
     {
         // Remembered, not a click: nothing to align yet, nothing to write.
-        const QSignalBlocker quiet(ui.CkAlign);
+        const QSignalBlocker quiet(ui.CkAlign), quietCrop(ui.CkCrop);
         ui.CkAlign->setChecked(ReadSetting(Setting::Align).trimmed() == QStringLiteral("1"));
+        ui.CkCrop->setChecked(ReadSetting(Setting::Crop).trimmed() != QStringLiteral("0"));
     }
 
     const int top = ReadPosition("WinTop");

@@ -13,6 +13,8 @@ class QScrollBar;
 #include "base/Progress.h"
 #include "convert/Recipe.h"
 #include "platform/PairLoader.h"
+#include "prepare/StereoAlign.h"
+#include "prepare/StereoCrop.h"
 #include "window/CommandLine.h"
 #include "window/MainWindowLayout.h"
 #include "window/rules/PerfCounter.h"
@@ -83,6 +85,8 @@ public:
     // Automatic alignment: ticking aligns the pair shown, unticking brings
     // back image 2 as loaded; while ticked every new pair is aligned.
     void CkAlign_Click();
+    // Cropping of an aligned pair to the picture both eyes see, on or off.
+    void CkCrop_Click();
 
     // Saving the result as BMP, PNG (through the carried optimiser) or JPEG.
     void cSave_Click();
@@ -186,6 +190,12 @@ private:
     void AutoAlign();
     // Image 2 as loaded again, when it was aligned.
     void DropAlignment();
+    // Where the rebuild cuts the views for these controls: planned afresh
+    // each time, as the offsets may have changed.
+    CropPlan PlanViewCrop(const Recipe& recipe) const;
+    // What the status adds to the alignment's text once the result is
+    // built: the depth and why the pair was not cropped.
+    QString AlignmentNote(const Recipe& recipe, const CropPlan& plan) const;
     void SaveBmpImage(const QString& name);
     void SavePngImage(const QString& name);
     void SaveJpgImage(const QString& name);
@@ -242,6 +252,9 @@ private:
     // Image 2 as loaded while PicBuf1 holds it aligned.
     PictureBuffer unaligned2_;
     bool image2Aligned_ = false;
+    AlignResult alignment_;  // while image2Aligned_
+    // The cut views the engine takes; image 1 and 2 stay whole.
+    PictureBuffer cut1_, cut2_;
     QString alignStatus_;
     // The MPO file both views came from, whose camera notes may give the
     // horizontal offset; empty otherwise.

@@ -3,6 +3,7 @@
 
 #include "convert/Convert.h"
 #include "input/MappedFile.h"
+#include "prepare/DepthBudget.h"
 #include "prepare/StereoAlign.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
@@ -27,6 +28,37 @@ void FrmMain::CkAlign_Click() {
     }
     PicBlend();
     EnableButtons(true);
+}
+
+void FrmMain::CkCrop_Click() {
+    WriteSetting(Setting::Crop, ui.CkCrop->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!PicBuf0.hasImage()) return;
+    SetCap(QString());
+    EnableButtons(false);
+    PicBlend();
+    EnableButtons(true);
+}
+
+CropPlan FrmMain::PlanViewCrop(const Recipe& recipe) const {
+    const int w = PicBuf0.width(), h = PicBuf0.height();
+    if (recipe.crop() == CropMode::Off || (recipe.crop() == CropMode::Auto && !image2Aligned_)) {
+        CropPlan whole;
+        whole.rect = {0, 0, w, h};
+        return whole;
+    }
+    return PlanCrop(w, h, image2Aligned_ ? &alignment_ : nullptr, recipe.offsetX(),
+                    recipe.offsetY());
+}
+
+QString FrmMain::AlignmentNote(const Recipe& recipe, const CropPlan& plan) const {
+    if (!image2Aligned_) return {};
+    const std::string point = QLocale().decimalPoint().toStdString();
+    // In per cent of the width shown: the cut's, when cut.
+    const DepthBudget depth = DepthOf(alignment_, recipe.offsetX(), PicBuf2.width(), point);
+    std::string note = ", " + DepthText(depth, point);
+    for (const std::string& more : {depth.warning, plan.refusal})
+        if (!more.empty()) note += "; " + more;
+    return QString::fromStdString(note);
 }
 
 void FrmMain::DropAlignment() {
@@ -63,6 +95,7 @@ void FrmMain::AutoAlign() {
     }
     if (o.result.aligned) {
         image2Aligned_ = true;
+        alignment_ = o.result;
     } else {
         PicBuf1.swap(unaligned2_);
         unaligned2_.clear();

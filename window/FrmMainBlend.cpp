@@ -66,6 +66,7 @@ Recipe FrmMain::RecipeOfControls() const {
     r.Set(Setting::OffsetY, ui.VS->value());
     r.Set(Setting::Swap, ui.CkSwap->isChecked());
     r.Set(Setting::Align, int(ui.CkAlign->isChecked() ? AlignMode::On : AlignMode::Off));
+    r.Set(Setting::Crop, int(ui.CkCrop->isChecked() ? CropMode::Auto : CropMode::Off));
     const char* layout = !ui.CkSBS->isChecked()     ? "auto"
                          : ui.CkStretch->isChecked() ? "sbs-lr-half"
                                                      : "sbs-lr";
@@ -111,7 +112,18 @@ void FrmMain::PicBlend() {
     settings.contrast = ui.HSC->value();
     settings.offsetX = recipe.offsetX();
     settings.offsetY = recipe.offsetY();
-    BuildAnaglyph(PicBuf0, PicBuf1, PicBuf2, settings, progress_);
+    // Cut views hold the offsets; the thumbnails keep the whole pictures.
+    const CropPlan plan = PlanViewCrop(recipe);
+    bool cut = false;
+    try {
+        cut = plan.cut && CutCopies(PicBuf0, PicBuf1, plan.rect, settings.offsetX, settings.offsetY,
+                                    cut1_, cut2_);
+    } catch (const std::bad_alloc&) {
+        cut = false;
+    }
+    if (cut) settings.offsetX = settings.offsetY = 0;
+    BuildAnaglyph(cut ? cut1_ : PicBuf0, cut ? cut2_ : PicBuf1, PicBuf2, settings, progress_);
+    if (!cut) cut1_ = PictureBuffer(), cut2_ = PictureBuffer();
 
     viewsDrawn = PicAspectCopy(PicBuf2, *ui.PicView2, 1.0f) && viewsDrawn;
     ui.lDi->setText(
@@ -127,7 +139,7 @@ void FrmMain::PicBlend() {
     if (!viewsDrawn)
         SetCap(QStringLiteral("Not enough memory to show the pictures!"));
     else if (!alignStatus_.isEmpty())
-        SetCap(alignStatus_);
+        SetCap(alignStatus_ + AlignmentNote(recipe, plan));
     else
         SetCap(QString::fromStdString(ReadyText(seconds, DecimalPoint())));
     alignStatus_.clear();

@@ -14,6 +14,7 @@ void FrmMain::ConnectSwitches() {
     connect(ui.CkSwap, &QCheckBox::toggled, this, &FrmMain::CkSwap_Click);
     connect(ui.CkStretch, &QCheckBox::toggled, this, &FrmMain::CkStretch_Click);
     connect(ui.CkAlign, &QCheckBox::toggled, this, &FrmMain::CkAlign_Click);
+    connect(ui.CkCrop, &QCheckBox::toggled, this, &FrmMain::CkCrop_Click);
 }
 
 void FrmMain::PicSplit() {

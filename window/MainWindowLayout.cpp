@@ -3,6 +3,7 @@
 #include "convert/Recipe.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -221,6 +222,10 @@ void MainWindowLayout::setupUi(QWidget* w) {
         hidden->hide();
         hidden->setEnabled(false);
     }
+    // Cropping takes the room the hidden contrast leaves in its frame.
+    CkCrop = Place(new QCheckBox(QStringLiteral("&Crop Edges"), Frame3), "CkCrop", {8, 9, 98, 15},
+                   " Crop the aligned pair to the picture both eyes see ");
+    CkCrop->setChecked(Declaration(Setting::Crop).storedDefault == "1");
     FrameInfo = MakeFrame(w, "FrameInfo", {228, 408, 256, 33});
     lDiL = MakeLabel(FrameInfo, "lDiL", {8, 9, 104, 15}, "Image Dimensions:", false);
     // Right-aligned so that long sizes ("6000 x 4000  =  24.0 mp") still fit.
@@ -240,7 +245,7 @@ void MainWindowLayout::setupUi(QWidget* w) {
     CkStretch->hide();
 
     for (QWidget* c : std::initializer_list<QWidget*>{cOpen1, cOpen2, CkSBS, CkSwap, CkAlign, cSave,
-                                                      HSB, HSC, HS, VS, cReset})
+                                                      HSB, HSC, HS, VS, cReset, CkCrop})
         c->setCursor(hand);
     for (OptionButton* b : OpGlass)
         b->setCursor(hand);
@@ -256,7 +261,7 @@ QList<QWidget*> MainWindowLayout::tabOrder() const {
     QList<QWidget*> order = {cOpen1, cOpen2, CkSBS, CkSwap, CkAlign};
     order.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
     order.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
-    order.append({cSave, HSB, HS, VS, cReset, tBr, tXo, tYo});
+    order.append({cSave, HSB, HS, VS, cReset, tBr, CkCrop, tXo, tYo});
     return order;
 }
 
@@ -264,7 +269,7 @@ QList<QWidget*> MainWindowLayout::busyControls() const {
     QList<QWidget*> controls = {cOpen1, cOpen2, FrameGlasses, FrameColor, CkSwap, CkAlign, CkSBS};
     controls.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
     controls.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
-    controls.append({cSave, HSB, HSC, HS, VS, cReset, PicView1, PicView2, lDi});
+    controls.append({cSave, HSB, HSC, HS, VS, cReset, CkCrop, PicView1, PicView2, lDi});
     return controls;
 }
 

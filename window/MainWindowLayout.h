@@ -6,6 +6,7 @@
 #include "render/Methods.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -54,6 +55,7 @@ struct MainWindowLayout {
     QFrame* Frame3 = nullptr;
     QLabel* lCoL = nullptr;
     QLabel* lCo = nullptr;
+    QCheckBox* CkCrop = nullptr;  // in Frame3, which contrast leaves empty
     QFrame* FrameInfo = nullptr;
     QLabel* lDiL = nullptr;
     QLabel* lDi = nullptr;

@@ -168,6 +168,14 @@ TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
     }
 }
 
+TEST(BatchArguments, CropIsAutomaticUnlessTold) {
+    for (const auto& [line, crop] : {std::pair{"a.mpo", CropMode::Auto},
+                                     {"--crop a.mpo", CropMode::On},
+                                     {"--no-crop --align a.mpo", CropMode::Off},
+                                     {"--no-crop --crop a.mpo", CropMode::On}})
+        EXPECT_EQ(Parse(Words(line)).recipe.crop(), crop) << line;
+}
+
 TEST(BatchArguments, UsageErrorsAreNamed) {
     BatchOptions o;
     std::string message;
@@ -341,15 +349,52 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
 }
 
 // Alignment failures are warned about or fail the file with --align=strict
-// (see the refusals); an aligned file gives its line on standard output.
+// (see the refusals); an aligned file gives its line on standard output: the
+// misalignment found in image 2 and the depth, in per cent of the width the
+// output has. The stereo window puts the nearest disc (8 % of the width in
+// front of the ground's far end) at the screen: too deep, and said so.
 // A line break in a name is written \n there and on the ok line, so each
 // stays one line.
 TEST(BatchAlign, PrintsOneLinePerAlignedFile) {
     ScratchDir dir("-batch");
     PictureBuffer left, right;
-    StereoScene({480, 360, 6.5, 1.5, 1.02}).Render(left, right);
+    // Image 2 20 px low, turned 1.5 degrees counter-clockwise and 2 % larger.
+    StereoScene({480, 360, -19.61, -1.5, 0.9804}).Render(left, right);
     std::string error;
-    ASSERT_TRUE(SaveBmp(left, dir / "l\n.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
+    ASSERT_TRUE(SaveBmp(left, dir / "l.bmp", error) && SaveBmp(right, dir / "r.bmp", error));
+    for (const bool crop : {true, false}) {
+        BatchConverter c(Parse(Words(std::string(crop ? "" : "--no-crop ") +
+                                         "--format bmp --overwrite --align --right r.bmp l.bmp",
+                                     dir.path())));
+        std::ostringstream log, results;
+        ASSERT_TRUE(c.Run(log, false, 80, &results)) << log.str();
+        const std::string out = results.str();
+        double v, a, s, x, depth, nearPct, farPct;
+        int n;
+        const char* format =
+            "aligned %*[^:]: vertical %lf px, roll %lf deg, scale %lf, window %lf px, "
+            "residual %*f px, inliers %d, depth %lf %% (near %lf %%, far %lf %%)\n";
+        ASSERT_EQ(out.rfind("aligned " + (dir / "l.bmp") + ": ", 0), 0u) << out;
+        ASSERT_EQ(std::sscanf(out.c_str(), format, &v, &a, &s, &x, &n, &depth, &nearPct, &farPct),
+                  8)
+            << out;
+        PictureBuffer written;
+        QString why;
+        ASSERT_TRUE(LoadPicture(QString::fromStdString(dir / "l_3D-RC.bmp"), written, why));
+        const int w = written.width();
+        EXPECT_EQ(crop, w < 480 && written.height() < 360) << w;
+        for (const auto& [got, want, within] : {std::tuple{v, 20.0, 0.25},
+                                                {a, 1.5, 0.05},
+                                                {s, 1.02, 0.001},
+                                                {x, -0.08 * 480, 2.0},
+                                                {nearPct, 0.0, 0.3},
+                                                {farPct, 0.08 * 480 * 100 / w, 0.3},
+                                                {depth, farPct - nearPct, 0.11}})
+            EXPECT_NEAR(got, want, within) << out;
+        EXPECT_GE(n, 24);
+        EXPECT_NE(log.str().find("too deep to view comfortably"), npos) << log.str();
+    }
+    ASSERT_TRUE(SaveBmp(left, dir / "l\n.bmp", error));
     BatchConverter c(Parse({"--align", "--right", dir / "r.bmp", dir / "l\n.bmp"}));
     std::ostringstream log, results;
     ASSERT_TRUE(c.Run(log, false, 80, &results)) << log.str();
@@ -358,17 +403,32 @@ TEST(BatchAlign, PrintsOneLinePerAlignedFile) {
               npos)
         << log.str();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    double v, a, s, x;
-    int n;
-    const char* format =
-        "aligned %*[^:]: vertical %lf px, roll %lf deg, scale %lf, window %lf px, "
-        "residual %*f px, inliers %d\n";
-    ASSERT_EQ(out.rfind("aligned " + dir.path() + "/l\\n.bmp: ", 0), 0u) << out;
-    ASSERT_EQ(std::sscanf(out.c_str(), format, &v, &a, &s, &x, &n), 5) << out;
-    for (const auto& [got, want, within] :
-         {std::tuple{v, 6.5, 0.25}, {a, 1.5, 0.05}, {s, 1.02, 0.001}, {x, -0.08 * 480, 2.0}})
-        EXPECT_NEAR(got, want, within);
-    EXPECT_GE(n, 24);
+    EXPECT_EQ(out.rfind("aligned " + dir.path() + "/l\\n.bmp: ", 0), 0u) << out;
+}
+
+// With --crop the offsets alone cut the views: what is left shows the views
+// moved apart, each whole there, odd offsets too. A cut that would keep less
+// than a quarter is refused, and the picture kept whole.
+TEST(BatchCrop, OffsetsAloneCutTheViewsWhenAsked) {
+    ScratchDir dir("-batch");
+    WriteBmp(dir / "l.bmp", 40, 12, ViewA);
+    WriteBmp(dir / "r.bmp", 40, 12, ViewB);
+    for (const auto& [dx, dy] : {std::pair{6, -2}, {-5, 3}, {0, 0}}) {
+        const int x = dx, y = dy;
+        const std::string log =
+            Convert(dir, "--overwrite --format bmp --crop --dx " + std::to_string(x) + " --dy " +
+                             std::to_string(y) + " --right r.bmp l.bmp");
+        EXPECT_EQ(log.find("warning"), npos) << log;
+        auto moved = [](const View& v, int x, int y) {
+            return [=](int c, int r) { return v(c + std::max(0, x), r + std::max(0, y)); };
+        };
+        ExpectAnaglyph(dir / "l_3D-RC.bmp", 40 - std::abs(x), 12 - std::abs(y),
+                       moved(ViewA, -x, -y), moved(ViewB, x, y));
+    }
+    const std::string log =
+        Convert(dir, "--overwrite --format bmp --crop --dx 36 --right r.bmp l.bmp");
+    EXPECT_NE(log.find("not cropped: only 10 % of the picture would be left"), npos) << log;
+    ExpectAnaglyph(dir / "l_3D-RC.bmp", 40, 12, ViewA, ViewB, 36, 0);
 }
 
 // Killed in the middle of a run, the folder holds the inputs and whole

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "TestStereoScene.h"
 #include "prepare/DepthBudget.h"
 #include "prepare/StereoAlign.h"
@@ -76,6 +78,16 @@ TEST(StereoAlign, DepthBudgetFollowsTheOffset) {
         EXPECT_EQ(d.tooDeep, row.tooDeep);
         EXPECT_EQ(d.diverges, row.diverges);
         EXPECT_EQ(d.warning.empty(), !row.tooDeep && !row.diverges);
+    }
+}
+
+TEST(StereoAlign, DepthTextSignsWhatIsNotZero) {
+    for (const auto& [nearPct, farPct, point, text] :
+         {std::tuple{-0.84, 1.6, ".", "depth 2.4 % (near -0.8 %, far +1.6 %)"},
+          {0.02, 8.04, ",", "depth 8,0 % (near 0,0 %, far +8,0 %)"}}) {
+        tsy::DepthBudget d;
+        d.nearPct = nearPct, d.farPct = farPct, d.totalPct = farPct - nearPct;
+        EXPECT_EQ(tsy::DepthText(d, point), text);
     }
 }
 

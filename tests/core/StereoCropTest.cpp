@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/Progress.h"
@@ -86,7 +88,12 @@ TEST(StereoCrop, CutsToTheLargestRectangleBothViewsFill) {
         EXPECT_GE(got.x + got.width, want.x + want.width - 1);
         EXPECT_GE(got.y + got.height, want.y + want.height - 1);
 
+        PictureBuffer copy1, copy2;  // cut as copies, the views kept whole
+        ASSERT_TRUE(tsy::CutCopies(image1, image2, got, c.offsetX, c.offsetY, copy1, copy2));
         ASSERT_TRUE(tsy::CropViews(image1, image2, got, c.offsetX, c.offsetY));
+        for (const auto& [copy, view] : {std::pair{&copy1, &image1}, {&copy2, &image2}})
+            EXPECT_TRUE(copy->byteCount() == view->byteCount() &&
+                        std::memcmp(copy->bits(), view->bits(), view->byteCount()) == 0);
         ASSERT_TRUE(tsy::ResampleAndCrop(alone1, White(), t, got, c.offsetX, c.offsetY, alone2));
         ASSERT_EQ(image1.width(), got.width);
         ASSERT_EQ(alone2.height(), got.height);
@@ -100,6 +107,28 @@ TEST(StereoCrop, CutsToTheLargestRectangleBothViewsFill) {
                 wrong += !IsWhite(cut, x, y) || !IsWhite(alone, x, y) ||
                          (even && cut.pixel(x, y) != full.pixel(got.x + x, got.y + y));
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+// The batch resamples the part it keeps where the window cuts the whole:
+// the same pixels, whatever the threads.
+TEST(StereoCrop, APartOfImage2IsExactlyThatPartOfTheWhole) {
+    PictureBuffer source;
+    auto* p = reinterpret_cast<std::uint32_t*>(source.assign(kW, kH));
+    for (std::uint32_t i = 0; i < std::uint32_t(kW * kH); ++i)
+        p[i] = 0xFF000000u | ((i * 2654435761u) >> 8);
+    const tsy::AlignTransform t{7.3, 1.9, 1.013, (kW - 1) / 2.0, (kH - 1) / 2.0};
+    PictureBuffer whole;
+    tsy::ResampleView(source, t, whole, 3);
+    for (const CropRect r :
+         {CropRect{0, 0, kW, kH}, {17, 9, 250, 200}, {63, 0, 101, kH}, {1, 1, 1, 1}}) {
+        PictureBuffer part;
+        ASSERT_TRUE(tsy::ResampleViewPart(source, t, r.x, r.y, r.width, r.height, part, 2));
+        int wrong = 0;
+        for (int y = 0; y < r.height; ++y)
+            wrong += std::memcmp(part.row(y), whole.row(r.y + y) + std::size_t(r.x) * 4,
+                                 part.stride()) != 0;
+        EXPECT_EQ(wrong, 0) << r.x << "," << r.y;
     }
 }
 

@@ -1,6 +1,7 @@
 // The batch and the window make the same pixels from the same files and settings: the window
 // driven through its controls, the batch converter writing a BMP with the values they show.
 
+#include "TestStereoScene.h"
 #include "WindowFixture.h"
 #include "batch/BatchConverter.h"
 #include "tests/batch/TestMpo.h"
@@ -41,6 +42,7 @@ class BatchWindowTest : public QObject {
         r.Set(Setting::Brightness, t.c.tBr->text().toInt());
         r.Set(Setting::OffsetX, t.c.tXo->text().toInt());
         r.Set(Setting::OffsetY, t.c.tYo->text().toInt());
+        r.Set(Setting::Align, int(t.c.CkAlign->isChecked() ? AlignMode::On : AlignMode::Off));
         ParseSetting(Setting::Format, "bmp", r);
         o.outDir = dir_.path().toStdString();
         o.overwrite = true;
@@ -85,6 +87,20 @@ private slots:
         // The window's swap turned the offsets round; the batch takes them as shown.
         QCOMPARE(t.c.tXo->text(), QStringLiteral("-7"));
         ExpectBatchMatchesWindow(t);
+    }
+
+    // Aligned, then cut where both eyes have picture: image 2 resampled whole
+    // in the window, only where kept in the batch.
+    void alignedPairCutToThePictureBothEyesSee() {
+        PictureBuffer left, right;
+        StereoScene({320, 240, 9, -1.2, 1.015}).Render(left, right);
+        Window t;
+        t.Open(WriteFile(dir_.filePath("l.png"), Encoded(Picture(left), "PNG")));
+        const QString r = WriteFile(dir_.filePath("r.png"), Encoded(Picture(right), "PNG"));
+        t.Open(r, 2);
+        Click(t.c.CkAlign);
+        QVERIFY(t.w.anaglyph().width() < 320);
+        ExpectBatchMatchesWindow(t, r);
     }
 };
 

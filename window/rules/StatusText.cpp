@@ -24,7 +24,7 @@ std::string ReadyText(double seconds, const std::string& decimalPoint) {
 std::string AlignStatusText(const AlignOutcome& o, const std::string& point) {
     std::string text;
     if (o.result.aligned) {
-        const AlignTransform& t = o.result.transform;
+        const Misalignment& t = o.result.found;
         text = "Aligned: vertical " + FormatFixed(t.verticalPx, 1, point) + " px, roll " +
                FormatFixed(t.rollDeg, 2, point) + "\u00B0, scale " +
                FormatFixed(t.scale, 3, point) + ", residual " +

@@ -271,6 +271,36 @@ int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
 }
 
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               const JpegSink& sink, int threads, const JpegHeader& header) {
+    if (header.jfif && header.segments.empty())
+        return EncodeJpeg(picture, quality, chroma, sink, threads);
+    for (const JpegSegment& s : header.segments)
+        if (s.data.size() > 0xFFFF - 2) return JERR_BAD_LENGTH;
+    // Both encoder paths hand out SOI, APP0 and the tables in their first
+    // piece; the segments are spliced in there.
+    bool first = true;
+    return EncodeJpeg(
+        picture, quality, chroma,
+        [&](const std::uint8_t* data, std::size_t size) {
+            if (!first) return sink(data, size);
+            first = false;
+            std::size_t tables = 2;
+            if (size >= 6 && data[2] == 0xFF && data[3] == 0xE0)
+                tables = 4 + (std::size_t(data[4]) << 8 | data[5]);
+            if (size < tables || !sink(data, 2)) return false;
+            if (header.jfif && !sink(data + 2, tables - 2)) return false;
+            for (const JpegSegment& s : header.segments) {
+                const std::size_t length = s.data.size() + 2;
+                const std::uint8_t head[4] = {0xFF, s.marker, std::uint8_t(length >> 8),
+                                              std::uint8_t(length)};
+                if (!sink(head, 4) || !sink(s.data.data(), s.data.size())) return false;
+            }
+            return sink(data + tables, size - tables);
+        },
+        threads);
+}
+
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
                std::vector<std::uint8_t>& jpeg, int threads) {
     jpeg.clear();
     try {

@@ -10,6 +10,8 @@ packages=(
     # TIFF and WebP pictures
     qt6-image-formats-plugins
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
+    # wiggle animations: WebP, and GIF with one shared palette
+    libwebp-dev libgif-dev libimagequant-dev
     # alignment: only the modules it links, never the meta-package
     libopencv-core-dev libopencv-imgproc-dev libopencv-features2d-dev libopencv-calib3d-dev
     # the window's font
@@ -17,6 +19,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libbenchmark-dev
     xvfb xauth x11-utils python3 python3-xlib python3-pil desktop-file-utils shared-mime-info
+    # reads the MPO and JPS files back as other programs do
+    libimage-exiftool-perl
 )
 
 missing=()

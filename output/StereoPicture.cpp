@@ -1,0 +1,64 @@
+#include "output/StereoPicture.h"
+
+#include <new>
+#include <vector>
+
+#include "output/JpsWriter.h"
+
+namespace tsy {
+
+namespace {
+
+bool Compose(const PictureBuffer& left, const PictureBuffer& right, const StereoLayout& layout,
+             int columnStep, const StereoSaveSettings& settings, PictureBuffer& both,
+             std::string& error) {
+    if (!CheckStereoViews(left, right, error)) return false;
+    try {
+        ComposeStereo(left, right, layout, columnStep, both, settings.threads);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to put the two views together";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
+                     const StereoLayout& layout, const StereoSaveSettings& settings,
+                     FileReplacer& file, std::string& error) {
+    PictureBuffer both;
+    if (!Compose(left, right, layout, 1, settings, both, error)) return false;
+    const std::vector<std::uint8_t> descriptor = JpsDescriptor(layout);
+    const JpegSegment app3[] = {{0xE3, descriptor}};
+    return WriteJpegTo(both, settings, {app3, true}, file, error);
+}
+
+PngChunk SterChunk(bool leftFirst) {
+    return {{'s', 'T', 'E', 'R'}, {std::uint8_t(leftFirst ? 1 : 0)}};
+}
+
+bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
+                    const StereoLayout& layout, const StereoSaveSettings& settings,
+                    FileReplacer& file, std::string& error) {
+    const bool sideBySide = layout.arrangement == StereoArrangement::SideBySide;
+    PictureBuffer both;
+    if (!Compose(left, right, layout, sideBySide ? 8 : 1, settings, both, error)) return false;
+    PngOptions options;
+    options.effort = settings.pngEffort;
+    options.threads = settings.threads;
+    std::vector<PngChunk> chunks;
+    if (sideBySide) chunks.push_back(SterChunk(layout.leftFirst));
+    std::vector<std::uint8_t> png;
+    try {
+        const RgbImage rgb = RgbRowsOf(both);
+        both = PictureBuffer();
+        if (!EncodePng(rgb, options, png, error, {}, chunks)) return false;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to encode the picture";
+        return false;
+    }
+    return file.Write(png.data(), png.size(), error);
+}
+
+}  // namespace tsy

@@ -1,0 +1,151 @@
+#include "output/WiggleGif.h"
+
+#include <gif_lib.h>
+#include <libimagequant.h>
+
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "output/WiggleFrames.h"
+
+namespace tsy {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Quantizer {
+    liq_attr* attr = liq_attr_create();
+    liq_histogram* histogram = attr ? liq_histogram_create(attr) : nullptr;
+    liq_image* images[2] = {nullptr, nullptr};
+    liq_result* result = nullptr;
+    Quantizer() = default;
+    Quantizer(const Quantizer&) = delete;
+    Quantizer& operator=(const Quantizer&) = delete;
+    ~Quantizer() {
+        if (result) liq_result_destroy(result);
+        for (liq_image* i : images)
+            if (i) liq_image_destroy(i);
+        if (histogram) liq_histogram_destroy(histogram);
+        if (attr) liq_attr_destroy(attr);
+    }
+};
+
+// One palette for both frames and each frame's indices into it.
+bool Quantize(const WiggleFrames& frames, Bytes (&indices)[2], liq_palette& palette,
+              std::string& error) {
+    const int w = frames.width(), h = frames.height();
+    const std::size_t pixels = std::size_t(w) * std::size_t(h);
+    Quantizer q;
+    Bytes rgba[2];
+    for (int i = 0; i < 2 && q.histogram; ++i) {
+        rgba[i].resize(pixels * 4);
+        const PictureBuffer& f = frames.frame(i);
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* s = f.row(y);
+            std::uint8_t* d = rgba[i].data() + std::size_t(y) * w * 4;
+            for (int x = 0; x < w; ++x, s += 4, d += 4) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+                d[3] = 255;
+            }
+        }
+        q.images[i] = liq_image_create_rgba(q.attr, rgba[i].data(), w, h, 0);
+        if (!q.images[i] || liq_histogram_add_image(q.histogram, q.attr, q.images[i]) != LIQ_OK)
+            break;
+    }
+    if (!q.images[1] || liq_histogram_quantize(q.histogram, q.attr, &q.result) != LIQ_OK ||
+        liq_set_dithering_level(q.result, 0) != LIQ_OK) {
+        error = "the colours of the frames could not be reduced to a palette";
+        return false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        indices[i].resize(pixels);
+        if (liq_write_remapped_image(q.result, q.images[i], indices[i].data(), pixels) != LIQ_OK) {
+            error = "the frames could not be mapped to their palette";
+            return false;
+        }
+    }
+    palette = *liq_get_palette(q.result);
+    return true;
+}
+
+// giflib's writer; an exception must not cross its C frames.
+int Append(GifFileType* gif, const GifByteType* data, int size) {
+    Bytes& out = *static_cast<Bytes*>(gif->UserData);
+    try {
+        out.insert(out.end(), data, data + size);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return size;
+}
+
+struct ColorMapDeleter {
+    void operator()(ColorMapObject* m) const { GifFreeMapObject(m); }
+};
+
+bool Encode(const WiggleFrames& frames, Bytes (&indices)[2], const liq_palette& palette,
+            int delayCs, Bytes& out) {
+    int size = 2;  // GIF palettes come in powers of two
+    while (size < int(palette.count))
+        size *= 2;
+    std::vector<GifColorType> colours(std::size_t(size), GifColorType{0, 0, 0});
+    for (unsigned i = 0; i < palette.count; ++i)
+        colours[i] = {palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
+    const std::unique_ptr<ColorMapObject, ColorMapDeleter> map(
+        GifMakeMapObject(size, colours.data()));
+    int status = 0;
+    GifFileType* gif = map ? EGifOpen(&out, Append, &status) : nullptr;
+    if (!gif) return false;
+    EGifSetGifVersion(gif, true);
+    const int w = frames.width(), h = frames.height();
+    static const char kLoop[] = "NETSCAPE2.0";
+    static const std::uint8_t kForEver[3] = {1, 0, 0};
+    bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, map.get()) == GIF_OK &&
+              EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+              EGifPutExtensionBlock(gif, 11, kLoop) == GIF_OK &&
+              EGifPutExtensionBlock(gif, 3, kForEver) == GIF_OK &&
+              EGifPutExtensionTrailer(gif) == GIF_OK;
+    const GraphicsControlBlock control{DISPOSE_DO_NOT, false, delayCs, NO_TRANSPARENT_COLOR};
+    GifByteType extension[4];
+    EGifGCBToExtension(&control, extension);
+    for (int i = 0; i < 2 && ok; ++i) {
+        ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK &&
+             EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
+        for (int y = 0; y < h && ok; ++y)
+            ok = EGifPutLine(gif, indices[i].data() + std::size_t(y) * w, w) == GIF_OK;
+    }
+    return EGifCloseFile(gif, &status) == GIF_OK && ok;
+}
+
+}  // namespace
+
+bool WriteWiggleGif(const PictureBuffer& left, const PictureBuffer& right,
+                    const StereoSaveSettings& settings, FileReplacer& file, std::string& error) {
+    WiggleFrames frames;
+    if (!frames.Prepare(left, right, settings, error)) return false;
+    if (frames.width() > 0xFFFF || frames.height() > 0xFFFF) {
+        error = "the frames are too large for GIF (at most 65535 pixels a side)";
+        return false;
+    }
+    Bytes out;
+    try {
+        Bytes indices[2];
+        liq_palette palette;
+        if (!Quantize(frames, indices, palette, error)) return false;
+        const int delayCs = (WiggleFrames::FrameMs(settings) + 5) / 10;
+        if (!Encode(frames, indices, palette, delayCs, out)) {
+            error = "the GIF encoder failed";
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to encode the animation";
+        return false;
+    }
+    return file.Write(out.data(), out.size(), error);
+}
+
+}  // namespace tsy

@@ -1,5 +1,6 @@
 #include "output/MpoWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -69,23 +70,25 @@ Bytes AttributeSegment(const StereoSaveSettings& s) {
     return d;
 }
 
-bool Encode(const PictureBuffer& view, const StereoSaveSettings& s, const JpegHeader& header,
-            Bytes& out, std::string& error) {
-    int code = 0;
-    try {
-        out.reserve(view.byteCount() / 4);
-        code = EncodeJpeg(
-            view, s.quality, s.chroma,
-            [&](const std::uint8_t* data, std::size_t size) {
-                out.insert(out.end(), data, data + size);
-                return true;
-            },
-            s.threads, header);
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to encode the picture";
-        return false;
-    }
-    if (code != 0) error = JpegEncodeFailure(code);
+// Codes the view straight into the file, counting its bytes and keeping the
+// first ones, where its header segments are: nothing of a 24 MP picture is
+// held in memory.
+constexpr std::size_t kHead = std::size_t(1) << 17;  // the segments fit in 64 KiB each
+
+bool Stream(const PictureBuffer& view, const StereoSaveSettings& s, const JpegHeader& header,
+            FileReplacer& file, Bytes& head, std::uint64_t& size, std::string& error) {
+    bool written = true;
+    size = 0;
+    const int code = EncodeJpeg(
+        view, s.quality, s.chroma,
+        [&](const std::uint8_t* data, std::size_t n) {
+            const std::size_t keep = std::min(n, head.capacity() - head.size());
+            head.insert(head.end(), data, data + keep);
+            size += n;
+            return written = file.Write(data, n, error);
+        },
+        s.threads, header);
+    if (code != 0 && written) error = JpegEncodeFailure(code);
     return code == 0;
 }
 
@@ -100,7 +103,7 @@ std::size_t FindMpf(const Bytes& jpeg) {
     return 0;
 }
 
-void SetEntry(std::uint8_t* e, std::uint32_t attribute, std::size_t size, std::size_t offset) {
+void SetEntry(std::uint8_t* e, std::uint32_t attribute, std::uint64_t size, std::uint64_t offset) {
     kOrder.Set32(e, attribute);
     kOrder.Set32(e + 4, std::uint32_t(size));
     kOrder.Set32(e + 8, std::uint32_t(offset));
@@ -122,25 +125,36 @@ bool WriteMpo(const PictureBuffer& left, const PictureBuffer& right,
     const JpegSegment head1[] = {{0xE1, exif}, {0xE2, index}};
     const JpegSegment head2[] = {{0xE1, exif}, {0xE2, attributes}};
     const std::span<const JpegSegment> all1(head1), all2(head2);
-    Bytes first, second;
-    if (!Encode(left, settings, {withExif ? all1 : all1.last(1), !withExif}, first, error) ||
-        !Encode(right, settings, {withExif ? all2 : all2.last(1), !withExif}, second, error))
+    // Picture 1 goes out with its entries blank; they are filled in once
+    // both sizes are known.
+    const std::uint64_t start = file.size();
+    Bytes head, none;
+    std::uint64_t size1 = 0, size2 = 0;
+    try {
+        head.reserve(kHead);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to encode the picture";
         return false;
-    if (first.size() + second.size() > 0xFFFFFFFFu) {
+    }
+    if (!Stream(left, settings, {withExif ? all1 : all1.last(1), !withExif}, file, head, size1,
+                error) ||
+        !Stream(right, settings, {withExif ? all2 : all2.last(1), !withExif}, file, none, size2,
+                error))
+        return false;
+    if (size1 + size2 > 0xFFFFFFFFu) {
         error = "the pictures are too large for an MPO file (4 GB)";
         return false;
     }
-    const std::size_t mpf = FindMpf(first);
-    if (mpf == 0) {
+    const std::size_t mpf = FindMpf(head);
+    if (mpf == 0 || mpf + entries + 32 > head.size()) {
         error = "the MP index went missing while encoding";
         return false;
     }
     const std::size_t byteOrderMark = mpf + 4;
-    std::uint8_t* entry = first.data() + mpf + entries;
-    SetEntry(entry, kRepresentative | kDisparity, first.size(), 0);
-    SetEntry(entry + 16, kDisparity, second.size(), first.size() - byteOrderMark);
-    return file.Write(first.data(), first.size(), error) &&
-           file.Write(second.data(), second.size(), error);
+    std::uint8_t pair[32] = {};
+    SetEntry(pair, kRepresentative | kDisparity, size1, 0);
+    SetEntry(pair + 16, kDisparity, size2, size1 - byteOrderMark);
+    return file.Rewrite(start + mpf + entries, pair, sizeof pair, error);
 }
 
 }  // namespace tsy

@@ -68,4 +68,16 @@ struct JpegHeader {
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
                const JpegSink& sink, int threads, const JpegHeader& header);
 
+// A picture handed to the encoder row by row, for one put together from
+// others without a copy of the whole: row(y, scratch) gives row y, width
+// pixels in the buffer's B,G,R,X order, either as a pointer of its own or by
+// filling scratch (width * 4 bytes, the calling thread's own). Rows are asked
+// for from several threads at once and must not throw.
+struct JpegRows {
+    int width = 0, height = 0;
+    std::function<const std::uint8_t*(int y, std::uint8_t* scratch)> row;
+};
+int EncodeJpeg(const JpegRows& rows, int quality, JpegChroma chroma, const JpegSink& sink,
+               int threads, const JpegHeader& header = {});
+
 }  // namespace tsy

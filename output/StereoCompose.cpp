@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "base/WorkerPool.h"
 #include "prepare/AreaScale.h"
@@ -21,50 +22,53 @@ StereoGeometry StereoGeometryOf(int w, int h, const StereoLayout& layout, int co
     return g;
 }
 
-void ComposeStereo(const PictureBuffer& left, const PictureBuffer& right,
-                   const StereoLayout& layout, int columnStep, PictureBuffer& out, int threads) {
-    const StereoGeometry g = StereoGeometryOf(left.width(), left.height(), layout, columnStep);
-    if (threads <= 0) threads = HardwareThreads();
-    out.assign(g.width, g.height);
-    const PictureBuffer* views[2] = {layout.leftFirst ? &left : &right,
-                                     layout.leftFirst ? &right : &left};
-    const bool sideBySide = layout.arrangement == StereoArrangement::SideBySide;
+StereoRows::StereoRows(const PictureBuffer& left, const PictureBuffer& right,
+                       const StereoLayout& layout, int columnStep, int threads)
+    : g_(StereoGeometryOf(left.width(), left.height(), layout, columnStep)),
+      sideBySide_(layout.arrangement == StereoArrangement::SideBySide),
+      threads_(threads > 0 ? threads : HardwareThreads()),
+      views_{layout.leftFirst ? &left : &right, layout.leftFirst ? &right : &left} {
+    if (!layout.half) return;
     for (int k = 0; k < 2; ++k) {
-        const PictureBuffer& view = *views[k];
-        std::uint8_t* cell = out.row(sideBySide ? 0 : k * g.cellHeight) +
-                             (sideBySide ? std::size_t(k) * g.cellWidth * 4 : 0);
-        if (layout.half) {
-            AreaScale(view.bits(), view.width(), view.height(), view.stride(), cell, g.viewWidth,
-                      g.viewHeight, out.stride(), threads);
-        }
-        // Bands of rows, so that the copy and the padding run on every core.
-        const int bands = std::min(g.viewHeight, threads * 4);
-        ParallelFor(bands, threads, [&](int band) {
-            const int y0 = int(std::int64_t(g.viewHeight) * band / bands);
-            const int y1 = int(std::int64_t(g.viewHeight) * (band + 1) / bands);
-            for (int y = y0; y < y1; ++y) {
-                std::uint8_t* row = cell + std::size_t(y) * out.stride();
-                if (!layout.half) std::memcpy(row, view.row(y), view.stride());
-                FillBlack(row + std::size_t(g.viewWidth) * 4,
-                          std::size_t(g.cellWidth - g.viewWidth));
-            }
-        });
+        ScalePicture(*views_[k], g_.viewWidth, g_.viewHeight, squeezed_[k], threads_);
+        views_[k] = &squeezed_[k];
     }
-    out.touch();
 }
 
-RgbImage RgbRowsOf(const PictureBuffer& picture) {
-    RgbImage image{picture.width(), picture.height(), {}};
-    image.rgb.resize(std::size_t(image.width) * std::size_t(image.height) * 3);
-    std::uint8_t* out = image.rgb.data();
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint8_t* p = picture.row(y);
-        for (int x = 0; x < image.width; ++x, p += 4, out += 3) {
-            out[0] = p[2];
-            out[1] = p[1];
-            out[2] = p[0];
-        }
+const std::uint8_t* StereoRows::Row(int y, std::uint8_t* scratch) const {
+    if (!sideBySide_) return views_[y / g_.cellHeight]->row(y % g_.cellHeight);
+    const std::size_t view = std::size_t(g_.viewWidth) * 4, cell = std::size_t(g_.cellWidth) * 4;
+    for (int k = 0; k < 2; ++k) {
+        std::memcpy(scratch + k * cell, views_[k]->row(y), view);
+        FillBlack(scratch + k * cell + view, std::size_t(g_.cellWidth - g_.viewWidth));
     }
+    return scratch;
+}
+
+JpegRows StereoRows::ForJpeg() const {
+    return {g_.width, g_.height, [this](int y, std::uint8_t* scratch) { return Row(y, scratch); }};
+}
+
+RgbImage StereoRows::Rgb() const {
+    RgbImage image{g_.width, g_.height, {}};
+    image.rgb.resize(std::size_t(g_.width) * std::size_t(g_.height) * 3);
+    const int bands = std::min(g_.height, threads_ * 4);
+    std::vector<std::vector<std::uint8_t>> scratch(
+        std::size_t(bands), std::vector<std::uint8_t>(std::size_t(g_.width) * 4));
+    ParallelFor(bands, threads_, [&](int band) {
+        std::uint8_t* row = scratch[std::size_t(band)].data();
+        for (int y = int(std::int64_t(g_.height) * band / bands),
+                 end = int(std::int64_t(g_.height) * (band + 1) / bands);
+             y < end; ++y) {
+            const std::uint8_t* p = Row(y, row);
+            std::uint8_t* out = image.rgb.data() + std::size_t(y) * std::size_t(g_.width) * 3;
+            for (int x = 0; x < g_.width; ++x, p += 4, out += 3) {
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+            }
+        }
+    });
     return image;
 }
 

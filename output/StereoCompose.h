@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
+
 #include "base/PictureBuffer.h"
 #include "input/BmpReader.h"
+#include "output/JpegWriter.h"
 
 namespace tsy {
 
@@ -28,13 +31,28 @@ struct StereoGeometry {
 // equal halves; a half squeeze of an odd side rounds up.
 StereoGeometry StereoGeometryOf(int w, int h, const StereoLayout& layout, int columnStep = 1);
 
-// Makes out hold both views as the geometry places them (the halves by area
-// averaging); padding is black. The views must have the same size (see
-// CheckStereoViews). Throws std::bad_alloc when memory runs short.
-void ComposeStereo(const PictureBuffer& left, const PictureBuffer& right,
-                   const StereoLayout& layout, int columnStep, PictureBuffer& out, int threads);
+// The picture of both views, row by row, as the geometry places them, never
+// held whole: a row is put together when asked for. Half layouts squeeze the
+// views first, by area averaging.
+class StereoRows {
+public:
+    // The views must have the same size (see CheckStereoViews). Throws
+    // std::bad_alloc when memory for the squeezed views runs short.
+    StereoRows(const PictureBuffer& left, const PictureBuffer& right, const StereoLayout& layout,
+               int columnStep, int threads);
+    const StereoGeometry& geometry() const { return g_; }
+    // Row y: a view's own row, or scratch (geometry().width * 4 bytes) filled.
+    const std::uint8_t* Row(int y, std::uint8_t* scratch) const;
+    JpegRows ForJpeg() const;
+    // All rows as the red, green, blue bytes the PNG coder takes.
+    RgbImage Rgb() const;
 
-// The picture as the red, green, blue rows the PNG coder takes.
-RgbImage RgbRowsOf(const PictureBuffer& picture);
+private:
+    StereoGeometry g_;
+    bool sideBySide_;
+    int threads_;
+    PictureBuffer squeezed_[2];
+    const PictureBuffer* views_[2];
+};
 
 }  // namespace tsy

@@ -7,31 +7,19 @@
 
 namespace tsy {
 
-namespace {
-
-bool Compose(const PictureBuffer& left, const PictureBuffer& right, const StereoLayout& layout,
-             int columnStep, const StereoSaveSettings& settings, PictureBuffer& both,
-             std::string& error) {
-    if (!CheckStereoViews(left, right, error)) return false;
-    try {
-        ComposeStereo(left, right, layout, columnStep, both, settings.threads);
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to put the two views together";
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
                      const StereoLayout& layout, const StereoSaveSettings& settings,
                      FileReplacer& file, std::string& error) {
-    PictureBuffer both;
-    if (!Compose(left, right, layout, 1, settings, both, error)) return false;
+    if (!CheckStereoViews(left, right, error)) return false;
     const std::vector<std::uint8_t> descriptor = JpsDescriptor(layout);
     const JpegSegment app3[] = {{0xE3, descriptor}};
-    return WriteJpegTo(both, settings, {app3, true}, file, error);
+    try {
+        const StereoRows rows(left, right, layout, 1, settings.threads);
+        return WriteJpegTo(rows.ForJpeg(), settings, {app3, true}, file, error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to squeeze the views";
+        return false;
+    }
 }
 
 PngChunk SterChunk(bool leftFirst) {
@@ -41,9 +29,8 @@ PngChunk SterChunk(bool leftFirst) {
 bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
                     const StereoLayout& layout, const StereoSaveSettings& settings,
                     FileReplacer& file, std::string& error) {
+    if (!CheckStereoViews(left, right, error)) return false;
     const bool sideBySide = layout.arrangement == StereoArrangement::SideBySide;
-    PictureBuffer both;
-    if (!Compose(left, right, layout, sideBySide ? 8 : 1, settings, both, error)) return false;
     PngOptions options;
     options.effort = settings.pngEffort;
     options.threads = settings.threads;
@@ -51,8 +38,8 @@ bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
     if (sideBySide) chunks.push_back(SterChunk(layout.leftFirst));
     std::vector<std::uint8_t> png;
     try {
-        const RgbImage rgb = RgbRowsOf(both);
-        both = PictureBuffer();
+        const RgbImage rgb =
+            StereoRows(left, right, layout, sideBySide ? 8 : 1, settings.threads).Rgb();
         if (!EncodePng(rgb, options, png, error, {}, chunks)) return false;
     } catch (const std::bad_alloc&) {
         error = "not enough memory to encode the picture";

@@ -37,7 +37,7 @@ std::string JpegEncodeFailure(int code) {
     }
 }
 
-bool WriteJpegTo(const PictureBuffer& picture, const StereoSaveSettings& settings,
+bool WriteJpegTo(const JpegRows& picture, const StereoSaveSettings& settings,
                  const JpegHeader& header, FileReplacer& file, std::string& error) {
     bool written = true;
     const int code = EncodeJpeg(

@@ -43,7 +43,7 @@ std::string JpegEncodeFailure(int code);
 
 // Encodes the picture with the header segments and writes it to file as it is
 // coded; false with a reason.
-bool WriteJpegTo(const PictureBuffer& picture, const StereoSaveSettings& settings,
+bool WriteJpegTo(const JpegRows& picture, const StereoSaveSettings& settings,
                  const JpegHeader& header, FileReplacer& file, std::string& error);
 
 }  // namespace tsy

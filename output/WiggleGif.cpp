@@ -69,6 +69,9 @@ Bytes RgbaOf(const PictureBuffer& p) {
 // Above this many pixels the palette is chosen from the frames at half size:
 // a quarter of the work, and the same palette quality on photographs.
 constexpr std::size_t kFullSample = 300'000;
+// Of 1 (slow) to 10; the library's own is 4. On photographs 6 took a third
+// less time for a 4 % larger colour error, 7 made the error a quarter larger.
+constexpr int kSpeed = 6;
 
 // One palette for both frames and each frame's indices into it.
 bool Quantize(const WiggleFrames& frames, int threads, Bytes (&indices)[2], liq_palette& palette,
@@ -78,7 +81,7 @@ bool Quantize(const WiggleFrames& frames, int threads, Bytes (&indices)[2], liq_
     const OneOpenMpThread oneThread;
     Quantizer q;
     Bytes rgba[2], sampled[2];
-    bool added = q.histogram != nullptr;
+    bool added = q.histogram && liq_set_speed(q.attr, kSpeed) == LIQ_OK;
     for (int i = 0; i < 2 && added; ++i) {
         rgba[i] = RgbaOf(frames.frame(i));
         q.frames[i] = liq_image_create_rgba(q.attr, rgba[i].data(), w, h, 0);

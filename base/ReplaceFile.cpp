@@ -82,6 +82,7 @@ void FileReplacer::Discard() noexcept {
 
 bool FileReplacer::Open(std::string& error) {
     Discard();
+    size_ = 0;
     if (target_.empty()) {
         error = "empty file name";
         return false;
@@ -168,6 +169,29 @@ bool FileReplacer::Write(const void* data, std::size_t size, std::string& error)
             return false;
         }
         p += n;
+        size -= std::size_t(n);
+        size_ += std::uint64_t(n);
+    }
+    return true;
+}
+
+bool FileReplacer::Rewrite(std::uint64_t offset, const void* data, std::size_t size,
+                           std::string& error) {
+    if (fd_ < 0 || offset > size_ || size_ - offset < size) {
+        error = fd_ < 0 ? "file not open" : "cannot rewrite " + target_ + " past its end";
+        return false;
+    }
+    const auto* p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, p, size, off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = SysError("cannot write", target_);
+            Discard();
+            return false;
+        }
+        p += n;
+        offset += std::uint64_t(n);
         size -= std::size_t(n);
     }
     return true;

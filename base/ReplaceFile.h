@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,11 @@ public:
     bool Open(std::string& error);
     // Messages name the target, never the hidden file.
     bool Write(const void* data, std::size_t size, std::string& error);
+    // Bytes written so far.
+    std::uint64_t size() const { return size_; }
+    // Writes again over bytes written already, from offset on: for headers
+    // whose numbers are known only once the rest is out.
+    bool Rewrite(std::uint64_t offset, const void* data, std::size_t size, std::string& error);
     // Puts the file in place. With replace false an existing target is kept
     // and the commit fails (checked atomically).
     bool Commit(std::string& error, bool replace = true);
@@ -43,6 +49,7 @@ private:
     std::string temp_;  // the reserved name while the file has one
     int fd_ = -1;
     bool unnamed_ = false;
+    std::uint64_t size_ = 0;
 };
 
 // The whole content in one go, through a FileReplacer.

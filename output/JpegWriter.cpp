@@ -65,8 +65,8 @@ void TermDestination(j_compress_ptr) {}
 // Everything that must survive a longjmp lives here, not in locals of the
 // function that calls setjmp.
 struct Job {
-    const PictureBuffer* picture;
-    const std::uint8_t* blackRow;
+    const JpegRows* source;
+    std::uint8_t* scratch;  // a row for the source to fill
     int quality;
     JpegChroma chroma;
     int firstRow;  // the rows this run encodes
@@ -90,7 +90,7 @@ int Compress(Job& job) {
     jpeg_create_compress(&cinfo);
     // About what quality 95 needs, so the buffer rarely grows.
     job.dest.capacity = std::clamp<std::size_t>(
-        std::size_t(std::max(job.picture->width(), 0)) * std::size_t(job.rows),
+        std::size_t(std::max(job.source->width, 0)) * std::size_t(job.rows),
         std::size_t(1) << 16, std::size_t(1) << 26);
     job.dest.data = static_cast<unsigned char*>(std::malloc(job.dest.capacity));
     if (!job.dest.data) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 98);
@@ -99,8 +99,7 @@ int Compress(Job& job) {
     job.dest.pub.term_destination = TermDestination;
     cinfo.dest = &job.dest.pub;
 
-    const PictureBuffer& pic = *job.picture;
-    cinfo.image_width = JDIMENSION(pic.width() > 0 ? pic.width() : 0);
+    cinfo.image_width = JDIMENSION(job.source->width > 0 ? job.source->width : 0);
     cinfo.image_height = JDIMENSION(job.rows > 0 ? job.rows : 0);
     // The buffer's own B,G,R,X order, so rows go in without conversion.
     cinfo.input_components = 4;
@@ -116,10 +115,9 @@ int Compress(Job& job) {
     }
     if (job.restartEachRow) cinfo.restart_in_rows = 1;
     jpeg_start_compress(&cinfo, TRUE);
-    const std::uint8_t* bits = pic.bits();
     while (cinfo.next_scanline < cinfo.image_height) {
         const std::uint8_t* src =
-            bits ? pic.row(job.firstRow + int(cinfo.next_scanline)) : job.blackRow;
+            job.source->row(job.firstRow + int(cinfo.next_scanline), job.scratch);
         JSAMPROW row = const_cast<JSAMPROW>(src);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
@@ -143,11 +141,18 @@ struct Encoded {
 };
 
 // One libjpeg run over rows [firstRow, firstRow + rows): its whole file.
-int EncodeRows(const PictureBuffer& picture, const std::uint8_t* blackRow, int quality,
-               JpegChroma chroma, int firstRow, int rows, bool restartEachRow, Encoded& out) {
+int EncodeRows(const JpegRows& source, int quality, JpegChroma chroma, int firstRow, int rows,
+               bool restartEachRow, Encoded& out) {
+    std::vector<std::uint8_t> scratch;
+    try {
+        if (source.width > 0 && source.width <= JPEG_MAX_DIMENSION)
+            scratch.resize(std::size_t(source.width) * 4);
+    } catch (const std::bad_alloc&) {
+        return JERR_OUT_OF_MEMORY;
+    }
     Job job{};
-    job.picture = &picture;
-    job.blackRow = blackRow;
+    job.source = &source;
+    job.scratch = scratch.data();
     job.quality = quality;
     job.chroma = chroma;
     job.firstRow = firstRow;
@@ -197,9 +202,9 @@ Layout LayoutOf(const Encoded& f) {
 // runs share the quality's tables, so the first run's headers, with the
 // whole height in SOF0, serve for all. The result equals, byte for byte, one
 // run over the whole picture with the same restart interval.
-int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int quality,
-                 JpegChroma chroma, int threads, int strips, int stripRows, const JpegSink& sink) {
-    const int height = picture.height();
+int EncodeStrips(const JpegRows& source, int quality, JpegChroma chroma, int threads, int strips,
+                 int stripRows, const JpegSink& sink) {
+    const int height = source.height;
     static const std::uint8_t kRst7[] = {0xFF, 0xD7}, kEoi[] = {0xFF, 0xD9};
     // A wave of strips at a time goes out in order as soon as it is done, so
     // no more than a wave of coded data is held, never the whole file.
@@ -210,7 +215,7 @@ int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int
         ParallelFor(n, threads, [&](int i) {
             const int first = (wave + i) * stripRows;
             codes[std::size_t(i)] =
-                EncodeRows(picture, blackRow, quality, chroma, first,
+                EncodeRows(source, quality, chroma, first,
                            std::min(stripRows, height - first), true, parts[std::size_t(i)]);
         });
         for (int code : codes)
@@ -235,12 +240,64 @@ int EncodeStrips(const PictureBuffer& picture, const std::uint8_t* blackRow, int
     return sink(kEoi, 2) ? 0 : kJpegFileError;
 }
 
-}  // namespace
-
-int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
-               const JpegSink& sink, int threads) {
+int EncodeSource(const JpegRows& source, int quality, JpegChroma chroma, const JpegSink& sink,
+                 int threads) {
     if (quality > 100) quality = 100;
     if (quality < 0) quality = 0;
+    if (threads <= 0) threads = HardwareThreads();
+    // Eight MCU rows per unit keep the restart numbers of every strip global.
+    const int unit = 8 * (chroma == JpegChroma::k420 ? 16 : 8);
+    const int height = source.height;
+    const bool fits = source.width > 0 && source.width <= JPEG_MAX_DIMENSION &&
+                      height <= JPEG_MAX_DIMENSION;
+    const int units = fits ? (height + unit - 1) / unit : 0;
+    // A few strips per thread even out cores that other work slows down.
+    const int strips = std::min(units, threads * 4);
+    if (threads < 2 || strips < 2) {
+        Encoded whole;
+        const int code = EncodeRows(source, quality, chroma, 0, height, false, whole);
+        if (code != 0) return code;
+        return sink(whole.data, whole.size) ? 0 : kJpegFileError;
+    }
+    const int stripRows = (units + strips - 1) / strips * unit;
+    return EncodeStrips(source, quality, chroma, threads, (height + stripRows - 1) / stripRows,
+                        stripRows, sink);
+}
+
+}  // namespace
+
+int EncodeJpeg(const JpegRows& source, int quality, JpegChroma chroma, const JpegSink& sink,
+               int threads, const JpegHeader& header) {
+    if (header.jfif && header.segments.empty())
+        return EncodeSource(source, quality, chroma, sink, threads);
+    for (const JpegSegment& s : header.segments)
+        if (s.data.size() > 0xFFFF - 2) return JERR_BAD_LENGTH;
+    // Both encoder paths hand out SOI, APP0 and the tables in their first
+    // piece; the segments are spliced in there.
+    bool first = true;
+    return EncodeSource(
+        source, quality, chroma,
+        [&](const std::uint8_t* data, std::size_t size) {
+            if (!first) return sink(data, size);
+            first = false;
+            std::size_t tables = 2;
+            if (size >= 6 && data[2] == 0xFF && data[3] == 0xE0)
+                tables = 4 + (std::size_t(data[4]) << 8 | data[5]);
+            if (size < tables || !sink(data, 2)) return false;
+            if (header.jfif && !sink(data + 2, tables - 2)) return false;
+            for (const JpegSegment& s : header.segments) {
+                const std::size_t length = s.data.size() + 2;
+                const std::uint8_t head[4] = {0xFF, s.marker, std::uint8_t(length >> 8),
+                                              std::uint8_t(length)};
+                if (!sink(head, 4) || !sink(s.data.data(), s.data.size())) return false;
+            }
+            return sink(data + tables, size - tables);
+        },
+        threads);
+}
+
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               const JpegSink& sink, int threads, const JpegHeader& header) {
     std::vector<std::uint8_t> blackRow;
     try {
         // Only needed without picture, and only for a width libjpeg accepts.
@@ -249,25 +306,15 @@ int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
     } catch (const std::bad_alloc&) {
         return JERR_OUT_OF_MEMORY;
     }
-    if (threads <= 0) threads = HardwareThreads();
-    // Eight MCU rows per unit keep the restart numbers of every strip global.
-    const int unit = 8 * (chroma == JpegChroma::k420 ? 16 : 8);
-    const int height = picture.height();
-    const bool fits = picture.width() > 0 && picture.width() <= JPEG_MAX_DIMENSION &&
-                      height <= JPEG_MAX_DIMENSION;
-    const int units = fits ? (height + unit - 1) / unit : 0;
-    // A few strips per thread even out cores that other work slows down.
-    const int strips = std::min(units, threads * 4);
-    if (threads < 2 || strips < 2) {
-        Encoded whole;
-        const int code =
-            EncodeRows(picture, blackRow.data(), quality, chroma, 0, height, false, whole);
-        if (code != 0) return code;
-        return sink(whole.data, whole.size) ? 0 : kJpegFileError;
-    }
-    const int stripRows = (units + strips - 1) / strips * unit;
-    return EncodeStrips(picture, blackRow.data(), quality, chroma, threads,
-                        (height + stripRows - 1) / stripRows, stripRows, sink);
+    const JpegRows rows{picture.width(), picture.height(), [&](int y, std::uint8_t*) {
+                            return picture.bits() ? picture.row(y) : blackRow.data();
+                        }};
+    return EncodeJpeg(rows, quality, chroma, sink, threads, header);
+}
+
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               const JpegSink& sink, int threads) {
+    return EncodeJpeg(picture, quality, chroma, sink, threads, JpegHeader{});
 }
 
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,5 +50,34 @@ int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
 using JpegSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
                const JpegSink& sink, int threads = 0);
+
+// A header segment of our own: its marker (0xE1 for APP1, ...) and its data
+// after the length field, at most 65533 bytes.
+struct JpegSegment {
+    std::uint8_t marker;
+    std::span<const std::uint8_t> data;
+};
+
+// Segments written after SOI, and after the JFIF APP0 segment unless jfif is
+// false (Exif wants its APP1 right after SOI, as cameras write it). The coded
+// picture stays the same bytes; a segment too long gives JERR_BAD_LENGTH.
+struct JpegHeader {
+    std::span<const JpegSegment> segments;
+    bool jfif = true;
+};
+int EncodeJpeg(const PictureBuffer& picture, int quality, JpegChroma chroma,
+               const JpegSink& sink, int threads, const JpegHeader& header);
+
+// A picture handed to the encoder row by row, for one put together from
+// others without a copy of the whole: row(y, scratch) gives row y, width
+// pixels in the buffer's B,G,R,X order, either as a pointer of its own or by
+// filling scratch (width * 4 bytes, the calling thread's own). Rows are asked
+// for from several threads at once and must not throw.
+struct JpegRows {
+    int width = 0, height = 0;
+    std::function<const std::uint8_t*(int y, std::uint8_t* scratch)> row;
+};
+int EncodeJpeg(const JpegRows& rows, int quality, JpegChroma chroma, const JpegSink& sink,
+               int threads, const JpegHeader& header = {});
 
 }  // namespace tsy

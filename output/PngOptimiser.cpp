@@ -14,7 +14,8 @@
 namespace tsy {
 
 bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std::uint8_t>& png,
-               std::string& error, const PngProgress& progress) {
+               std::string& error, const PngProgress& progress,
+               std::span<const PngChunk> chunks) {
     png.clear();
     if (image.width <= 0 || image.height <= 0 ||
         image.rgb.size() != std::size_t(image.width) * std::size_t(image.height) * 3) {
@@ -43,7 +44,7 @@ bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std
             error = "the picture could not be compressed";
             return false;
         }
-        png::Assemble(*best.raster, png);
+        png::Assemble(*best.raster, png, chunks);
         if (progress) progress(100);
     } catch (const std::bad_alloc&) {
         png.clear();

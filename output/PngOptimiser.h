@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,18 @@ struct PngOptions {
 // from the search's threads, one call at a time.
 using PngProgress = std::function<void(int percent)>;
 
-// Encodes the picture as the smallest PNG the search finds. False with a
-// message only when memory runs out or the picture is empty.
+// An ancillary chunk of our own, such as sTER: four letters and its data.
+struct PngChunk {
+    char type[4];
+    std::vector<std::uint8_t> data;
+};
+
+// Encodes the picture as the smallest PNG the search finds; the chunks go
+// before the pixel data, after IHDR (and PLTE). False with a message only when
+// memory runs out or the picture is empty.
 bool EncodePng(const RgbImage& image, const PngOptions& options, std::vector<std::uint8_t>& png,
-               std::string& error, const PngProgress& progress = {});
+               std::string& error, const PngProgress& progress = {},
+               std::span<const PngChunk> chunks = {});
 
 // Reads a BMP and writes it as PNG beside the output, then renames it into
 // place, so the output name never holds a partial file. Without replace an

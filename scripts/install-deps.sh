@@ -14,6 +14,8 @@ packages=(
     libturbojpeg0-dev libjpeg-dev libpng-dev zlib1g-dev libdeflate-dev
     # the view descriptions of two-picture stereo files
     nlohmann-json3-dev
+    # wiggle animations: WebP, and GIF with one shared palette
+    libwebp-dev libgif-dev libimagequant-dev
     # alignment: only the modules it links, never the meta-package
     libopencv-core-dev libopencv-imgproc-dev libopencv-features2d-dev libopencv-calib3d-dev
     # the window's font
@@ -26,6 +28,7 @@ packages=(
     help2man dpkg-dev file lintian appstream man-db groff-base bsdextrautils bash-completion
     # setpriv: a batch test drops root rights to meet a read-only folder
     util-linux
+    # reads the MPO and JPS files back as other programs do
     libimage-exiftool-perl
 )
 

@@ -25,7 +25,8 @@ void Chunk(std::vector<std::uint8_t>& png, const char* type, const std::uint8_t*
 
 }  // namespace
 
-void Assemble(const Raster& r, std::vector<std::uint8_t>& idatToPng) {
+void Assemble(const Raster& r, std::vector<std::uint8_t>& idatToPng,
+              std::span<const PngChunk> extra) {
     static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<std::uint8_t> head(kSignature, kSignature + 8);
     std::vector<std::uint8_t> ihdr;
@@ -34,6 +35,8 @@ void Assemble(const Raster& r, std::vector<std::uint8_t>& idatToPng) {
     ihdr.insert(ihdr.end(), {r.depth, r.colorType, 0, 0, 0});
     Chunk(head, "IHDR", ihdr.data(), ihdr.size());
     if (!r.palette.empty()) Chunk(head, "PLTE", r.palette.data(), r.palette.size());
+    for (const PngChunk& c : extra)
+        Chunk(head, c.type, c.data.data(), c.data.size());
     // One IDAT as long as the length field allows; the chunk headers cost bytes.
     // Each is framed where it lies: its length and type go in front (12 bytes
     // more per chunk), its CRC behind.

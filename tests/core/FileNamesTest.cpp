@@ -49,6 +49,19 @@ TEST(FileReplacer, NothingIsNamedBeforeTheCommit) {
     }
 }
 
+TEST(FileReplacer, RewritesOnlyWhatIsWritten) {
+    ScratchDir dir;
+    tsy::FileReplacer file(dir / "t.mpo");
+    std::string error;
+    ASSERT_TRUE(file.Open(error) && file.Write("abcdef", 6, error)) << error;
+    EXPECT_FALSE(file.Rewrite(5, "XY", 2, error));
+    EXPECT_TRUE(file.Rewrite(2, "XY", 2, error) && file.Write("g", 1, error)) << error;
+    EXPECT_EQ(file.size(), 7u);
+    ASSERT_TRUE(file.Commit(error)) << error;
+    const auto text = ReadAll(dir / "t.mpo");
+    EXPECT_EQ(std::string(text.begin(), text.end()), "abXYefg");
+}
+
 TEST(Exists, LengthOfAReadableFileElseMinusOne) {
     ScratchDir dir;
     for (const char* name : {"empty.jpg", ".hidden.jpg", "locked.jpg"})

@@ -116,4 +116,36 @@ TEST(JpegWriter, StripsDecodeToTheSamePixelsAsOneRun) {
     }
 }
 
+TEST(JpegWriter, HeaderSegmentsGoInFrontOfTheSameCodedPicture) {
+    const PictureBuffer pic = Gradient(120, 300);
+    const std::uint8_t a[] = {'M', 'P', 'F', 0, 1}, b[] = {7};
+    const tsy::JpegSegment segments[] = {{0xE2, a}, {0xE3, b}};
+    const std::vector<std::uint8_t> spliced = {0xFF, 0xE2, 0, 7, 'M', 'P', 'F', 0, 1,
+                                               0xFF, 0xE3, 0, 3, 7};
+    for (int threads : {1, 3})
+        for (bool jfif : {true, false}) {
+            std::vector<std::uint8_t> plain, with;
+            ASSERT_EQ(tsy::EncodeJpeg(pic, 90, tsy::JpegChroma::k420, plain, threads), 0);
+            ASSERT_EQ(tsy::EncodeJpeg(
+                          pic, 90, tsy::JpegChroma::k420,
+                          [&](const std::uint8_t* d, std::size_t n) {
+                              with.insert(with.end(), d, d + n);
+                              return true;
+                          },
+                          threads, {segments, jfif}),
+                      0);
+            // SOI, libjpeg's 18-byte JFIF segment, then its tables.
+            std::vector<std::uint8_t> want(plain.begin(), plain.begin() + (jfif ? 20 : 2));
+            want.insert(want.end(), spliced.begin(), spliced.end());
+            want.insert(want.end(), plain.begin() + 20, plain.end());
+            EXPECT_TRUE(with == want) << threads << jfif;
+        }
+    const std::vector<std::uint8_t> huge(65534);
+    const tsy::JpegSegment tooLong[] = {{0xE1, huge}};
+    EXPECT_EQ(tsy::EncodeJpeg(
+                  pic, 90, tsy::JpegChroma::k420, [](const std::uint8_t*, std::size_t) { return true; },
+                  1, {tooLong}),
+              JERR_BAD_LENGTH);
+}
+
 }  // namespace

@@ -69,6 +69,30 @@ TEST(PngOptimiser, EveryEffortAndFilterIsLossless) {
         }
 }
 
+TEST(PngOptimiser, OwnChunksGoBeforeThePixelsOfTheSameFile) {
+    using P = std::uint8_t*;
+    const RgbImage images[] = {Photo(61, 37),
+                               Make(23, 11, [](int x, int, P p) { p[0] = std::uint8_t(40 * (x % 5)); })};
+    const tsy::PngChunk chunk{{'s', 'T', 'E', 'R'}, {1}};
+    // Length, type, data and the CRC of type and data.
+    Bytes framed = {0, 0, 0, 1, 's', 'T', 'E', 'R', 1};
+    const std::uint32_t crc = std::uint32_t(crc32(0, framed.data() + 4, 5));
+    for (int s = 24; s >= 0; s -= 8) framed.push_back(std::uint8_t(crc >> s));
+    for (const RgbImage& image : images) {
+        const Bytes plain = Encode(image, {4, -1, 1});
+        Bytes with;
+        std::string error;
+        ASSERT_TRUE(tsy::EncodePng(image, {4, -1, 1}, with, error, {}, {&chunk, 1})) << error;
+        const std::string text(plain.begin(), plain.end());
+        const std::size_t idat = text.find("IDAT") - 4;
+        Bytes want(plain.begin(), plain.begin() + std::ptrdiff_t(idat));
+        want.insert(want.end(), framed.begin(), framed.end());
+        want.insert(want.end(), plain.begin() + std::ptrdiff_t(idat), plain.end());
+        EXPECT_EQ(with, want) << image.width;
+        EXPECT_EQ(DecodePng(with).image.rgb, image.rgb);
+    }
+}
+
 // Any grey levels, two, five colours, 300 colours (no palette), one pixel; type * 100 + depth.
 TEST(PngOptimiser, ReducesColourTypeOnlyWhereLossless) {
     using P = std::uint8_t*;

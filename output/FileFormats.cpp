@@ -29,6 +29,7 @@ constexpr FileFormat kFormats[] = {
      "JPEG (*.jpg),  lossy compression|*.jpg", 0, Written::Anaglyph, WriteJpegAnaglyph},
     // Image 2 of a pair is a single picture: a stereo file opens as image 1.
     {"mpo", "MPO", "Multi-JPG", "*.mpo", "image/x-mpo", kReadsImage1},
+    {"jps", "JPS", "JPS", "*.jps", "image/x-jps", kReadsImage1},
     {"gif", "GIF", "GIF", "*.gif", "image/gif", kBoth},
     {"png", "PNG", "PNG", "*.png", "image/png", kBoth | kWrites, "PNG (*.png),  lossless compression|*.png",
      1, Written::Anaglyph, WritePngAnaglyph},

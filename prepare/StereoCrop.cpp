@@ -16,7 +16,7 @@ constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180;
 
 // Where a view's pixel for output index i along one axis comes from once
 // cut: i + a (see PartsFor).
-struct Source {
+struct AxisSource {
     std::int64_t a = 0;
     std::int64_t At(std::int64_t i) const { return i + a; }
     // Output indices in [0, n) whose source lies in [lo, hi]: [first, last].
@@ -26,9 +26,9 @@ struct Source {
 };
 
 // Image 1's source, then image 2's.
-std::array<Source, 2> Sources(int offset) {
+std::array<AxisSource, 2> Sources(int offset) {
     const std::int64_t half = std::int64_t(offset) >> 1, odd = offset & 1;
-    return {Source{-half}, Source{half + odd}};
+    return {AxisSource{-half}, AxisSource{half + odd}};
 }
 
 struct Corner {

@@ -22,10 +22,6 @@ int WorkingWidth(int picW, bool stretch);
 void SizeWorkingBuffers(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& result,
                         int picW, int picH, bool stretch);
 
-// Offsets are 16-bit values in the controls; pictures wider or taller than
-// this get the largest range that fits.
-inline constexpr int kMaxOffset = 32767;
-
 // Runs the engine on image 2 (right eye) and image 1 (left eye) into result.
 // The offsets are the values the user sees (HS, VS): output column x shows
 // image 2's column x + offsetX/2 and image 1's column x - offsetX/2. False

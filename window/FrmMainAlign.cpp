@@ -52,7 +52,7 @@ CropPlan FrmMain::PlanViewCrop(const Recipe& recipe) const {
 
 QString FrmMain::AlignmentNote(const Recipe& recipe, const CropPlan& plan) const {
     if (!image2Aligned_) return {};
-    const std::string point = QLocale().decimalPoint().toStdString();
+    const std::string point = DecimalPoint();
     // In per cent of the width shown: the cut's, when cut.
     const DepthBudget depth = DepthOf(alignment_, recipe.offsetX(), PicBuf2.width(), point);
     std::string note = ", " + DepthText(depth, point);

@@ -15,9 +15,10 @@ using namespace tsy;
 // The dialogs' filters as the users have always seen them, now made from the rows.
 TEST(FormatTable, DialogFiltersKeepTheirTexts) {
     EXPECT_EQ(OpenDialogFilter(1),
-              "Images (*.bmp, *.jpg, *.jpeg, *.mpo, *.gif, *.png, *.tif, *.tiff, *.webp)|"
-              "*.bmp;*.jpg;*.jpeg;*.mpo;*.gif;*.png;*.tif;*.tiff;*.webp|"
+              "Images (*.bmp, *.jpg, *.jpeg, *.mpo, *.jps, *.gif, *.png, *.tif, *.tiff, *.webp)|"
+              "*.bmp;*.jpg;*.jpeg;*.mpo;*.jps;*.gif;*.png;*.tif;*.tiff;*.webp|"
               "BMP (*.bmp)|*.bmp|JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|Multi-JPG (*.mpo)|*.mpo|"
+              "JPS (*.jps)|*.jps|"
               "GIF (*.gif)|*.gif|PNG (*.png)|*.png|TIFF (*.tif, *.tiff)|*.tif;*.tiff|"
               "WebP (*.webp)|*.webp");
     EXPECT_EQ(OpenDialogFilter(2).find("mpo"), std::string::npos);

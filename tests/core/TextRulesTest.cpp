@@ -20,10 +20,11 @@ TEST(StatusText, SizeAndTimeRoundHalvesUpWithTheGivenSeparator) {
     EXPECT_EQ(ReadyText(123.456, "."), "Ready!  (123.46s)");
 }
 
-TEST(StatusText, AlignmentSaysTheCorrectionOrWhyNot) {
+TEST(StatusText, AlignmentSaysWhatWasFoundOrWhyNot) {
     AlignOutcome aligned;
     aligned.result.aligned = true;
-    aligned.result.transform = {-1.94, 0.125, 1.0, 0, 0};
+    aligned.result.transform = {1.94, -0.125, 1.0, 0, 0};  // the correction: not shown
+    aligned.result.found = {-1.94, 0.125, 1.0};
     aligned.result.residualPx = 0.25;
     EXPECT_EQ(AlignStatusText(aligned, ","),
               "Aligned: vertical -1,9 px, roll 0,13\u00B0, scale 1,000, residual 0,3 px");

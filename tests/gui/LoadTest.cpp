@@ -233,7 +233,7 @@ private slots:
             QVERIFY(b.width() == 8 && b.height() == 6 && Near(Window::At(b, 5, 5), Qt::green));
         }
         QVERIFY(!LoadPicture(Write("x.txt", "not a picture at all"), b, error));
-        QVERIFY2(error.contains(QStringLiteral("BMP, JPEG, MPO, GIF, PNG, TIFF and WebP")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("BMP, JPEG, MPO, JPS, GIF, PNG, TIFF and WebP")), qPrintable(error));
     }
 };
 

@@ -14,7 +14,7 @@
 #include "input/MpoReader.h"
 #include "output/JpsWriter.h"
 #include "output/MpoWriter.h"
-#include "output/PngScript.h"
+#include "window/rules/PngScript.h"
 #include "output/StereoPicture.h"
 #include "output/TiffWriter.h"
 #include "output/WiggleGif.h"

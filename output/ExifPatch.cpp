@@ -10,7 +10,7 @@ namespace tsy {
 namespace {
 
 constexpr std::uint8_t kExifId[6] = {'E', 'x', 'i', 'f', 0, 0};
-constexpr std::uint16_t kShort = 3, kLong = 4;
+constexpr std::uint16_t kTypeShort = 3, kTypeLong = 4;
 
 // Patches the entries of one IFD in place, through a reader and a writer of
 // the same bytes.
@@ -38,8 +38,8 @@ public:
     // not wrap round.
     void SetNumber(std::uint32_t i, std::uint32_t v) {
         std::uint8_t* e = tiff_ + Entry(i);
-        const bool asShort = Read16(Entry(i) + 2) == kShort && v <= 0xFFFF;
-        write_.Set16(e + 2, asShort ? kShort : kLong);
+        const bool asShort = Read16(Entry(i) + 2) == kTypeShort && v <= 0xFFFF;
+        write_.Set16(e + 2, asShort ? kTypeShort : kTypeLong);
         write_.Set32(e + 4, 1);
         write_.Set32(e + 8, 0);
         if (asShort)

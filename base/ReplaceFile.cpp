@@ -159,19 +159,8 @@ bool FileReplacer::Write(const void* data, std::size_t size, std::string& error)
         error = "file not open";
         return false;
     }
-    const auto* p = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = SysError("cannot write", target_);
-            Discard();
-            return false;
-        }
-        p += n;
-        size -= std::size_t(n);
-        size_ += std::uint64_t(n);
-    }
+    if (!WriteAt(size_, data, size, error)) return false;
+    size_ += size;
     return true;
 }
 
@@ -181,6 +170,13 @@ bool FileReplacer::Rewrite(std::uint64_t offset, const void* data, std::size_t s
         error = fd_ < 0 ? "file not open" : "cannot rewrite " + target_ + " past its end";
         return false;
     }
+    return WriteAt(offset, data, size, error);
+}
+
+// Appending and rewriting both write at a place: the file's position is
+// never used, so the two cannot disturb each other.
+bool FileReplacer::WriteAt(std::uint64_t offset, const void* data, std::size_t size,
+                           std::string& error) {
     const auto* p = static_cast<const unsigned char*>(data);
     while (size > 0) {
         const ssize_t n = ::pwrite(fd_, p, size, off_t(offset));

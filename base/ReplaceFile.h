@@ -35,6 +35,7 @@ public:
     bool Commit(std::string& error, bool replace = true);
 
 private:
+    bool WriteAt(std::uint64_t offset, const void* data, std::size_t size, std::string& error);
     bool OpenNamed(std::string& error);
     bool LinkInPlace(std::string& error, bool replace);
     // The reserved name renamed over the target; it is then no longer pending.

@@ -124,16 +124,3 @@ TEST(StereoMarks, PngSter) {
                   "StereoMode: " + std::to_string(mode) + "\n");
 }
 
-// Two views as wide as each other, the second on a multiple of 8 behind at
-// most 7 columns of padding, or no pair at all.
-TEST(StereoMarks, SterGeometry) {
-    for (int width = 0; width <= 80; ++width) {
-        int view = -1, second = -1;
-        const bool ok = tsy::SterGeometry(width, view, second);
-        bool fits = false;
-        for (int v = 1; 2 * v <= width; ++v)
-            fits |= (width - v) % 8 == 0 && width - 2 * v <= 7;
-        ASSERT_EQ(ok, fits) << width;
-        ASSERT_TRUE(!ok || (second % 8 == 0 && second + view == width && second >= view)) << width;
-    }
-}

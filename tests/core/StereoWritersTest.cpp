@@ -222,21 +222,9 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         const char* descriptor;  // JPEG: what exiftool decodes; PNG: the sTER chunk's data
     } cases[] = {
         {tsy::WriteJps, {kSbs, false, false}, 406, 131, 203, 0, "Side By Side|(none)|Stereo"},
-        {nullptr,
-         {kSbs, true, true},
-         204,
-         131,
-         102,
-         0,
-         "Side By Side|Half width, Left field first|Stereo"},
+        {nullptr, {kSbs, true, true}, 204, 131, 102, 0, "Side By Side|Half width, Left field first|Stereo"},
         {nullptr, {kTb, false, false}, 203, 262, 0, 131, "Over Under|(none)|Stereo"},
-        {nullptr,
-         {kTb, true, true},
-         203,
-         132,
-         0,
-         66,
-         "Over Under|Half height, Left field first|Stereo"},
+        {nullptr, {kTb, true, true}, 203, 132, 0, 66, "Over Under|Half height, Left field first|Stereo"},
         // PNG side by side: each view widened to whole eights by black columns.
         {nullptr, {kSbs, false, false}, 416, 131, 208, 0, "png 0"},
         {nullptr, {kSbs, true, true}, 208, 131, 104, 0, "png 1"},

@@ -76,6 +76,11 @@ BatchOption RowOf(const SettingDecl& d) {
     row.takes = T::Value;
     row.apply = [id](BatchOptions& o, const std::string& v) { return ParseSetting(id, v, o.recipe); };
     if (id == Setting::Glasses) row.help += Lacking();
+    if (id == Setting::Layout) {
+        row.value = d.valueName;
+        for (const LayoutInfo& l : Layouts())
+            row.help.append("\n  ").append(l.name).append(std::string(13 - l.name.size(), ' ')).append(l.help);
+    }
     if (id == Setting::Swap) {
         row.takes = T::Nothing;
         row.apply = [](BatchOptions& o, const std::string&) {
@@ -239,12 +244,9 @@ BatchCommand ParseBatchArguments(const std::vector<std::string>& args, BatchOpti
     if (r.align() != AlignMode::Off && !given("--dx"))
         r.Set(Setting::OffsetFrom, int(OffsetFrom::Window));
     if (o.files.empty()) return UsageError(message, "no input files");
-    const bool inOnePicture = r.layout().arrangement == Arrangement::SideBySide ||
-                              r.layout().arrangement == Arrangement::TopBottom;
-    if (!o.right.empty() && inOnePicture)
-        return UsageError(message,
-                          "--right and --sbs exclude each other: a side-by-side picture holds "
-                          "both views");
+    if (!o.right.empty() && r.layout().InOnePicture())
+        return UsageError(message, "--right and --layout " + LayoutName(r.layout()) +
+                                       " exclude each other: a stereo picture holds both views");
     if (!o.right.empty() && o.files.size() != 1)
         return UsageError(message, "--right pairs one file with one image 2, but " +
                                        std::to_string(o.files.size()) + " files were given");

@@ -156,10 +156,10 @@ struct StereoFormat {
     const char* name;
     tsy::StereoWriter write;
 };
-template <tsy::StereoArrangement A, bool Half, bool Png>
+template <tsy::Arrangement A, bool Half, bool Png>
 bool WriteLayout(const tsy::PictureBuffer& l, const tsy::PictureBuffer& r,
                  const tsy::StereoSaveSettings& s, tsy::FileReplacer& f, std::string& e) {
-    const tsy::ComposedLayout layout{A, Half, true};
+    const tsy::StereoLayout layout{A, true, Half};
     return Png ? tsy::WriteStereoPng(l, r, layout, s, f, e)
                : tsy::WriteStereoJpeg(l, r, layout, s, f, e);
 }
@@ -169,7 +169,7 @@ bool WriteAnaglyph(const tsy::PictureBuffer& l, const tsy::PictureBuffer&,
                l, 95, tsy::JpegChroma::k444,
                [&](const std::uint8_t* d, std::size_t n) { return f.Write(d, n, e); }, 0) == 0;
 }
-constexpr auto kSbs = tsy::StereoArrangement::SideBySide, kTb = tsy::StereoArrangement::TopBottom;
+constexpr auto kSbs = tsy::Arrangement::SideBySide, kTb = tsy::Arrangement::TopBottom;
 const StereoFormat kStereoFormats[] = {
     {"anaglyph JPEG", WriteAnaglyph},
     {"MPO", tsy::WriteMpo},

@@ -129,7 +129,7 @@ void Read(const Bytes& file, PictureBuffer& picture, PictureBuffer& left, Pictur
     const tsy::StereoStreams streams = tsy::FindStereoStreams(file);
     tsy::DecodeJpeg(streams.view1, picture, error);
     const tsy::MetadataLayout marks = tsy::LayoutFromJps(jps, false);
-    const tsy::StereoLayout halfSbs{tsy::StereoLayout::Arrangement::SideBySide, true, true, 0};
+    const tsy::StereoLayout halfSbs{tsy::Arrangement::SideBySide, true, true, 0};
     tsy::SplitStereo(picture,
                      marks.verdict == tsy::MetadataLayout::Verdict::Pair ? marks.layout : halfSbs,
                      left, right, threads);
@@ -172,7 +172,7 @@ void BM_ReadOverDecode(benchmark::State& state) {
 void BM_SplitOnly(benchmark::State& state) {
     const Files& f = Made();
     const bool half = state.range(0) == 1;
-    const tsy::StereoLayout layout{tsy::StereoLayout::Arrangement::SideBySide, half, half, 0};
+    const tsy::StereoLayout layout{tsy::Arrangement::SideBySide, half, half, 0};
     static PictureBuffer left, right;
     for (auto _ : state)
         tsy::SplitStereo(half ? f.halfPicture : f.jpsPicture, layout, left, right);

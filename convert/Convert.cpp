@@ -16,30 +16,6 @@ namespace tsy {
 
 namespace {
 
-// The reader puts the path in front of its message; the programs name the
-// file already.
-std::string WithoutPath(std::string message, const std::string& path) {
-    if (message.rfind(path + ": ", 0) == 0) message.erase(0, path.size() + 2);
-    return message;
-}
-
-bool OpenInput(const std::string& path, MappedFile& file, std::string& error) {
-    if (!file.open(path, error)) {
-        error = WithoutPath(error, path);
-        return false;
-    }
-    if (file.size() == 0) {
-        error = "the file is empty";
-        return false;
-    }
-    return true;
-}
-
-bool InOnePicture(const ViewLayout& layout) {
-    return layout.arrangement == Arrangement::SideBySide ||
-           layout.arrangement == Arrangement::TopBottom;
-}
-
 std::string SizeText(const PictureBuffer& p) {
     return std::to_string(p.width()) + " x " + std::to_string(p.height());
 }
@@ -56,37 +32,6 @@ public:
 };
 
 }  // namespace
-
-bool PairSource::Open(const Recipe& recipe, const std::string& input, const std::string& right,
-                      std::vector<std::string>& warnings, std::string& error) {
-    if (!OpenInput(input, first_, error)) return false;
-    view1_ = first_.bytes();
-    SilentProgress quiet;
-    if (InOnePicture(recipe.layout())) {
-        if (!LocateMpoImage2(input, first_.bytes(), quiet).empty())
-            warnings.push_back(
-                "the file holds two views (an MPO file); --sbs splits view 1 in half, "
-                "without --sbs both views are used");
-        return true;
-    }
-    if (!right.empty()) {
-        if (!LocateMpoImage2(input, first_.bytes(), quiet).empty())
-            warnings.push_back("the file holds two views (an MPO file); " + right +
-                               " takes the place of view 2, without --right both views are used");
-        if (!OpenInput(right, second_, error)) {
-            error = right + ": " + error;
-            return false;
-        }
-        view2_ = second_.bytes();
-        right_ = right;
-        return true;
-    }
-    view2_ = LocateMpoImage2(input, first_.bytes(), quiet);
-    oneFile_ = !view2_.empty();
-    if (oneFile_ || HasMpoName(input)) return true;
-    error = "not an MPO file (.mpo); use --sbs for side-by-side pictures or --right for a pair";
-    return false;
-}
 
 std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swapped) {
     if (stereoFile.empty()) return std::nullopt;
@@ -174,26 +119,24 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
              PairDecoder& decoder, int threads, ConvertWork& work, FileReplacer& out,
              ConvertReport& report, std::string& error) {
     PairSource source;
-    if (!source.Open(recipe, input, right, report.warnings, error)) return false;
+    if (!source.Open(recipe.layout(), input, right, report.warnings, error)) return false;
     PictureBuffer &image1 = work.image1, &image2 = work.image2, &result = work.result;
     if (!decoder.Decode(source, threads, image1, image2, error)) return false;
-    const ViewLayout layout = recipe.layout();
-    const bool split = InOnePicture(layout);
-    if (!split && source.view2().empty()) {
+    if (source.view2().empty() && source.mpoName() && !recipe.layout().InOnePicture()) {
         // Something that is no picture at all says so better than "no view".
         error = "no second view found in this MPO file";
         return false;
     }
-    if (!split && (image1.width() != image2.width() || image1.height() != image2.height()))
+    const bool separate = !source.view2().empty();
+    if (!source.MakeViews(image1, image2, result, threads, report.warnings, error)) return false;
+    if (separate && (image1.width() != image2.width() || image1.height() != image2.height()))
         report.warnings.push_back("the views differ in size (image 1 " + SizeText(image1) +
                                   ", image 2 " + SizeText(image2) +
                                   " pixels); image 2 is cut or filled with black to match");
-    const int picW = image1.width();
-    const int picH = image1.height();
-    const bool stretch = !split || layout.half;
-    if (split) SplitSideBySide(image1, picW, picH, stretch, image1, image2);
     if (recipe.swap()) image1.swap(image2);
-    SizeWorkingBuffers(image1, image2, result, picW, picH, stretch);
+    // Split views are whole pictures now, stretched where they were squeezed.
+    const int picW = image1.width(), picH = image1.height();
+    SizeWorkingBuffers(image1, image2, result, picW, picH, true);
     report.offsetX = recipe.offsetX();
     if ((recipe.align() != AlignMode::Off || recipe.offsetFrom() != OffsetFrom::Given) &&
         !Align(recipe, source, threads, work, report, error))

@@ -9,46 +9,17 @@
 #include "base/PictureBuffer.h"
 #include "base/ReplaceFile.h"
 #include "convert/Recipe.h"
-#include "input/MappedFile.h"
+#include "convert/PairSource.h"
 #include "prepare/DepthBudget.h"
 #include "prepare/StereoAlign.h"
 #include "prepare/StereoCrop.h"
 
 namespace tsy {
 
-using FileBytes = std::span<const std::uint8_t>;
-
-// The one conversion path: the bytes of both views found, decoded, split,
-// swapped, aligned, rendered and handed to the format's writer. The batch
+// The one conversion path: the bytes of both views found (PairSource),
+// decoded, split, swapped, aligned, rendered and handed to the format's writer. The batch
 // runs it whole (Convert); the window runs the same steps one by one from
 // its controls' events.
-
-// Where the two views of one conversion are, before decoding.
-class PairSource {
-public:
-    // Finds the views of `input` (and of `right`, image 2, when not empty)
-    // as the recipe's layout says. False with the reason in error; what the
-    // user should know about a usable file goes into warnings.
-    bool Open(const Recipe& recipe, const std::string& input, const std::string& right,
-              std::vector<std::string>& warnings, std::string& error);
-
-    FileBytes view1() const { return view1_; }
-    // Empty when the views are to be split from view 1.
-    FileBytes view2() const { return view2_; }
-    // Both views come from one file: image 2 takes image 1's orientation.
-    bool oneFile() const { return oneFile_; }
-    // How failures of view 2 name it: the file given for it, else "second view".
-    std::string secondName() const { return right_.empty() ? "second view" : right_; }
-    // The stereo file both views came from, whose camera notes may give the
-    // X offset; empty otherwise.
-    FileBytes stereoFile() const { return oneFile_ ? first_.bytes() : FileBytes(); }
-
-private:
-    MappedFile first_, second_;
-    FileBytes view1_, view2_;
-    bool oneFile_ = false;
-    std::string right_;
-};
 
 // Decodes both views of a source: the programs hand in the toolkit's reader
 // for the formats the core does not decode itself.

@@ -60,7 +60,10 @@ constexpr SettingDecl kDecls[] = {
      "the picture is refused with a warning)",
      "Crop", "1", 0, 2, 0},
     {Setting::Swap, "--swap", "", "exchange the left and right views", "", "", 0, 1, 0},
-    {Setting::Layout, "--layout", "NAME", "how the views sit in each FILE (default {default})", "",
+    {Setting::Layout, "--layout", "NAME", "how the views sit in each FILE (default {default}: an\n"
+     "MPO's or two-picture JPEG's views, a JPS, a PNG stereo\n"
+     "picture, else a stereo picture when its halves show one\n"
+     "scene, left view first; a plain photo is one picture):", "",
      "", 0, 0, 0},
     {Setting::Format, "--format", "NAME", "output format (default {default})", "SaveFormat", ".png",
      0, 0, 0},
@@ -146,7 +149,7 @@ bool Recipe::Set(Setting setting, int value) {
     return true;
 }
 
-ViewLayout Recipe::layout() const {
+StereoLayout Recipe::layout() const {
     return Layouts()[std::size_t(Get(Setting::Layout))].layout;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "output/FileFormats.h"
-#include "prepare/ViewLayout.h"
+#include "prepare/StereoLayout.h"
 
 namespace tsy {
 
@@ -69,7 +69,7 @@ public:
     // False, and the value kept, when value lies outside the declared range.
     bool Set(Setting setting, int value);
 
-    ViewLayout layout() const;
+    StereoLayout layout() const;
     bool swap() const { return Get(Setting::Swap) != 0; }
     int glasses() const { return Get(Setting::Glasses); }
     int method() const { return Get(Setting::Method); }

@@ -12,12 +12,15 @@ namespace {
 using A = Arrangement;
 
 constexpr LayoutInfo kLayouts[] = {
-    {"auto", "a stereo file's two views (MPO), else a pair (--right)", {A::Auto, false, false}},
-    {"sbs-lr-half",
-     "side by side, left view first, each squeezed to half the width\n(stretched back; as --sbs)",
-     {A::SideBySide, false, true}},
-    {"sbs-lr", "side by side, left view first, each view whole\n(as --sbs --no-stretch)",
-     {A::SideBySide, false, false}},
+    {"auto", "from the file, as above", {A::Auto, true, false}},
+    {"sbs-lr", "side by side, left view first, views whole", {A::SideBySide, true, false}},
+    {"sbs-rl", "side by side, right view first (cross-eyed)", {A::SideBySide, false, false}},
+    {"sbs-lr-half", "side by side, views squeezed to half (--sbs)", {A::SideBySide, true, true}},
+    {"sbs-rl-half", "the same, right view first", {A::SideBySide, false, true}},
+    {"tb-lr", "top-bottom, left view on top, views whole", {A::TopBottom, true, false}},
+    {"tb-rl", "top-bottom, right view on top", {A::TopBottom, false, false}},
+    {"tb-lr-half", "top-bottom, views squeezed to half", {A::TopBottom, true, true}},
+    {"tb-rl-half", "the same, right view on top", {A::TopBottom, false, true}},
 };
 
 constexpr unsigned kBoth = kReadsImage1 | kReadsImage2;
@@ -61,7 +64,7 @@ const LayoutInfo* LayoutByName(std::string_view name) {
     return nullptr;
 }
 
-const LayoutInfo* LayoutRowOf(const ViewLayout& layout) {
+const LayoutInfo* LayoutRowOf(const StereoLayout& layout) {
     for (const LayoutInfo& row : kLayouts)
         if (row.layout == layout) return &row;
     return nullptr;

@@ -7,7 +7,7 @@
 
 #include "base/PictureBuffer.h"
 #include "base/ReplaceFile.h"
-#include "prepare/ViewLayout.h"
+#include "prepare/StereoLayout.h"
 
 namespace tsy {
 
@@ -22,14 +22,14 @@ namespace tsy {
 struct LayoutInfo {
     std::string_view name;  // --layout NAME
     std::string_view help;
-    ViewLayout layout;
+    StereoLayout layout;
 };
 
 std::span<const LayoutInfo> Layouts();
 // The row named `name` (any case), or null.
 const LayoutInfo* LayoutByName(std::string_view name);
 // The row of a layout, or null when no row describes it.
-const LayoutInfo* LayoutRowOf(const ViewLayout& layout);
+const LayoutInfo* LayoutRowOf(const StereoLayout& layout);
 
 // ---- file formats -------------------------------------------------------
 

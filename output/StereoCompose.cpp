@@ -9,9 +9,9 @@
 
 namespace tsy {
 
-StereoGeometry StereoGeometryOf(int w, int h, const ComposedLayout& layout, int columnStep) {
+StereoGeometry StereoGeometryOf(int w, int h, const StereoLayout& layout, int columnStep) {
     StereoGeometry g;
-    const bool sideBySide = layout.arrangement == StereoArrangement::SideBySide;
+    const bool sideBySide = layout.arrangement == Arrangement::SideBySide;
     g.viewWidth = layout.half && sideBySide ? (w + 1) / 2 : w;
     g.viewHeight = layout.half && !sideBySide ? (h + 1) / 2 : h;
     const int step = sideBySide ? std::max(columnStep, 1) : 1;
@@ -23,9 +23,9 @@ StereoGeometry StereoGeometryOf(int w, int h, const ComposedLayout& layout, int 
 }
 
 StereoRows::StereoRows(const PictureBuffer& left, const PictureBuffer& right,
-                       const ComposedLayout& layout, int columnStep, int threads)
+                       const StereoLayout& layout, int columnStep, int threads)
     : g_(StereoGeometryOf(left.width(), left.height(), layout, columnStep)),
-      sideBySide_(layout.arrangement == StereoArrangement::SideBySide),
+      sideBySide_(layout.arrangement == Arrangement::SideBySide),
       threads_(threads > 0 ? threads : HardwareThreads()),
       views_{layout.leftFirst ? &left : &right, layout.leftFirst ? &right : &left} {
     if (!layout.half) return;

@@ -5,17 +5,9 @@
 #include "base/PictureBuffer.h"
 #include "input/BmpReader.h"
 #include "output/JpegWriter.h"
+#include "prepare/StereoLayout.h"
 
 namespace tsy {
-
-enum class StereoArrangement { SideBySide, TopBottom };
-
-// How two views share one picture.
-struct ComposedLayout {
-    StereoArrangement arrangement = StereoArrangement::SideBySide;
-    bool half = false;      // each view squeezed to half its width (height), as TVs take it
-    bool leftFirst = true;  // the left view on the left (on top); false: cross-eyed order
-};
 
 // Where the views go in the picture of both: each view, squeezed for a half
 // layout, sits at the top left of its cell; the second cell follows the first.
@@ -29,7 +21,7 @@ struct StereoGeometry {
 // widened to a multiple of it by black columns on the right of each view, so
 // that the second view starts on such a column and the picture is still two
 // equal halves; a half squeeze of an odd side rounds up.
-StereoGeometry StereoGeometryOf(int w, int h, const ComposedLayout& layout, int columnStep = 1);
+StereoGeometry StereoGeometryOf(int w, int h, const StereoLayout& layout, int columnStep = 1);
 
 // The picture of both views, row by row, as the geometry places them, never
 // held whole: a row is put together when asked for. Half layouts squeeze the
@@ -38,7 +30,7 @@ class StereoRows {
 public:
     // The views must have the same size (see CheckStereoViews). Throws
     // std::bad_alloc when memory for the squeezed views runs short.
-    StereoRows(const PictureBuffer& left, const PictureBuffer& right, const ComposedLayout& layout,
+    StereoRows(const PictureBuffer& left, const PictureBuffer& right, const StereoLayout& layout,
                int columnStep, int threads);
     const StereoGeometry& geometry() const { return g_; }
     // Row y: a view's own row, or scratch (geometry().width * 4 bytes) filled.

@@ -8,7 +8,7 @@
 namespace tsy {
 
 bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
-                     const ComposedLayout& layout, const StereoSaveSettings& settings,
+                     const StereoLayout& layout, const StereoSaveSettings& settings,
                      FileReplacer& file, std::string& error) {
     if (!CheckStereoViews(left, right, error)) return false;
     const std::vector<std::uint8_t> descriptor = JpsDescriptor(layout);
@@ -27,10 +27,10 @@ PngChunk SterChunk(bool leftFirst) {
 }
 
 bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
-                    const ComposedLayout& layout, const StereoSaveSettings& settings,
+                    const StereoLayout& layout, const StereoSaveSettings& settings,
                     FileReplacer& file, std::string& error) {
     if (!CheckStereoViews(left, right, error)) return false;
-    const bool sideBySide = layout.arrangement == StereoArrangement::SideBySide;
+    const bool sideBySide = layout.arrangement == Arrangement::SideBySide;
     PngOptions options;
     options.effort = settings.pngEffort;
     options.threads = settings.threads;

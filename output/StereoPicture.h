@@ -9,7 +9,7 @@ namespace tsy {
 // Both views in one JPEG, side by side or top and bottom as the layout says,
 // with a JPS descriptor (APP3) that tells readers the layout and order.
 bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
-                     const ComposedLayout& layout, const StereoSaveSettings& settings,
+                     const StereoLayout& layout, const StereoSaveSettings& settings,
                      FileReplacer& file, std::string& error);
 
 // Both views in one PNG. Side by side it carries an sTER chunk, and each view
@@ -17,7 +17,7 @@ bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
 // second view starts on such a column for sTER readers and the picture is
 // still two equal halves for readers that just cut it in two.
 bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
-                    const ComposedLayout& layout, const StereoSaveSettings& settings,
+                    const StereoLayout& layout, const StereoSaveSettings& settings,
                     FileReplacer& file, std::string& error);
 
 // The sTER chunk: mode 1 (diverging: the left view on the left) or 0

@@ -12,7 +12,6 @@ namespace tsy {
 
 namespace {
 
-using Arrangement = StereoLayout::Arrangement;
 
 constexpr int kCells = 256 * 192;  // grid size for the whole picture
 constexpr int kTile = Plane::kTile;

@@ -42,6 +42,6 @@ struct LayoutGuess {
 LayoutGuess DetectLayout(const PictureBuffer& picture);
 
 // The full-or-half rule alone, for a picture width x height.
-bool LooksHalf(StereoLayout::Arrangement arrangement, int width, int height);
+bool LooksHalf(Arrangement arrangement, int width, int height);
 
 }  // namespace tsy

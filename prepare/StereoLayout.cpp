@@ -13,7 +13,6 @@ namespace tsy {
 
 namespace {
 
-using Arrangement = StereoLayout::Arrangement;
 
 // For output index i of n, the source index within a view `size` long:
 // i itself, or floor(i * size / n) when the view is stretched to n.
@@ -48,9 +47,9 @@ void CopyRows(const PictureBuffer& src, int start, int size, int outH, PictureBu
 }  // namespace
 
 std::string LayoutName(const StereoLayout& l) {
-    return std::string(l.half ? "half-" : "") +
-           (l.arrangement == Arrangement::SideBySide ? "sbs-" : "tb-") +
-           (l.leftFirst ? "lr" : "rl");
+    if (!l.InOnePicture()) return l.arrangement == Arrangement::Auto ? "auto" : "separate";
+    return std::string(l.arrangement == Arrangement::SideBySide ? "sbs-" : "tb-") +
+           (l.leftFirst ? "lr" : "rl") + (l.half ? "-half" : "");
 }
 
 SplitResult SplitStereo(const PictureBuffer& picture, const StereoLayout& layout,

@@ -6,9 +6,17 @@ namespace tsy {
 
 class PictureBuffer;
 
-// How one picture holds the two views of a stereo pair.
+// Where the two views of a stereo pair are found.
+enum class Arrangement {
+    Auto,        // decided from the file: its marks, its streams, else its picture
+    Separate,    // two pictures: a pair of files or the two streams of one file
+    SideBySide,  // next to each other in one picture
+    TopBottom,   // one above the other in one picture
+};
+
+// How a file holds the two views: the one layout type of the readers, the
+// recipe and the writers.
 struct StereoLayout {
-    enum class Arrangement { SideBySide, TopBottom };
     Arrangement arrangement = Arrangement::SideBySide;
     bool leftFirst = true;  // the left view is on the left (on top)
     // Each view squeezed to half the width (height) of the picture, and so
@@ -17,10 +25,15 @@ struct StereoLayout {
     // Columns between the two views (a PNG stereo picture aligns the second
     // view on a multiple of 8); 0 splits the picture in the middle.
     int padding = 0;
-};
 
-// A short name for messages: "sbs-lr", "half-tb-rl" and so on ("lr": left
-// view first). Padding is not part of it.
+    // Both views in one picture, to be split.
+    bool InOnePicture() const {
+        return arrangement == Arrangement::SideBySide || arrangement == Arrangement::TopBottom;
+    }
+    friend bool operator==(const StereoLayout&, const StereoLayout&) = default;
+};
+// The layout's name on the command line and in messages: "sbs-lr",
+// "tb-rl-half" and so on ("lr": left view first). Padding is not part of it.
 std::string LayoutName(const StereoLayout& layout);
 
 struct SplitResult {

@@ -5,7 +5,6 @@ namespace tsy {
 namespace {
 
 using Verdict = MetadataLayout::Verdict;
-using Arrangement = StereoLayout::Arrangement;
 
 MetadataLayout Single(std::string why) {
     return {Verdict::Single, {}, std::move(why) + "; read as one picture"};

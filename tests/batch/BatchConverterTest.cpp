@@ -141,7 +141,7 @@ TEST(BatchArguments, EveryOptionAndWhereTheHorizontalOffsetComesFrom) {
                               r.quality(), o.jobs),
               std::make_tuple(3, 1, -128, -12, 3, 1, 3));
     EXPECT_TRUE(r.swap() && o.overwrite);
-    EXPECT_EQ(r.layout(), (ViewLayout{Arrangement::SideBySide, false, false}));
+    EXPECT_EQ(r.layout(), (StereoLayout{Arrangement::SideBySide, true, false}));
     EXPECT_EQ(std::make_tuple(std::string(r.format().name), o.outDir, o.files),
               std::make_tuple(std::string("png"), std::string("O"), Args{"--odd.mpo"}));
     EXPECT_EQ(Parse({"--method", "GRAY", "x"}).recipe.method(), 0);
@@ -324,7 +324,7 @@ TEST(BatchRun, DamagedFilesAreNamedAndSkippedWhileTheOthersGoOn) {
         {"cut.mpo", Bytes(good.begin(), good.end() - 20), "second view: damaged picture"},
         {"noise.mpo", Bytes(5000, 0x5A), "Unsupported"},
         {"empty.mpo", Bytes{}, "empty"},
-        {"plain.jpg", MakeJpeg(48, 32, 1), "not an MPO"},
+        {"plain.jpg", MakeJpeg(48, 32, 1), "one picture, no second view"},
         {"gone.mpo", std::nullopt, "No such file"},
         {"again/good.mpo", good, "same output"}};
     std::string line = "--jobs 1 --out out/";
@@ -479,7 +479,7 @@ TEST(BatchRun, WrongPicturesAreRefusedOrWarnedAbout) {
     for (const auto& [args, status, said] : {
              Row{"--sbs a.mpo", 0, "warning " + a + ": the file holds two views"},
              {"--right l.jpg a.mpo", 0,
-              "warning " + a + ": the file holds two views (an MPO file); " + l +
+              "warning " + a + ": the file holds two views; " + l +
                   " takes the place of view 2"},
              {"--dx 48 a.mpo", 1, "--dx 48 is not smaller than the width of the picture (48"},
              {"--dy -32 a.mpo", 1, "--dy -32 is not smaller than the height"},

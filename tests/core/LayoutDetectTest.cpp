@@ -14,7 +14,7 @@
 using namespace tsy::test;
 using tsy::PictureBuffer;
 using tsy::StereoLayout;
-using Arr = StereoLayout::Arrangement;
+using Arr = tsy::Arrangement;
 
 namespace {
 

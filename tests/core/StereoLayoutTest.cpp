@@ -7,7 +7,7 @@
 
 using tsy::PictureBuffer;
 using tsy::StereoLayout;
-using Arr = StereoLayout::Arrangement;
+using Arr = tsy::Arrangement;
 
 namespace {
 
@@ -121,8 +121,8 @@ TEST(StereoLayout, MarksDecideFirst) {
         {tsy::LayoutFromJps({}, false), V::None, ""},
         {tsy::LayoutFromJps({}, true), V::Pair, "sbs-rl"},
         {tsy::LayoutFromJps(jps(J::SideBySide, 4), false), V::Pair, "sbs-lr"},
-        {tsy::LayoutFromJps(jps(J::SideBySide, 3), false), V::Pair, "half-sbs-rl"},
-        {tsy::LayoutFromJps(jps(J::OverUnder, 5), false), V::Pair, "half-tb-lr"},
+        {tsy::LayoutFromJps(jps(J::SideBySide, 3), false), V::Pair, "sbs-rl-half"},
+        {tsy::LayoutFromJps(jps(J::OverUnder, 5), false), V::Pair, "tb-lr-half"},
         {tsy::LayoutFromJps(jps(J::OverUnder, 2), false), V::Pair, "tb-rl"},
         {tsy::LayoutFromJps(jps(J::Interleaved, 4), true), V::Single, ""},
         {tsy::LayoutFromJps(jps(J::Anaglyph, 4), true), V::Single, ""},

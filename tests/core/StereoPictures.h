@@ -16,7 +16,7 @@ inline PictureBuffer Compose(const PictureBuffer& left, const PictureBuffer& rig
                              const StereoLayout& l) {
     const PictureBuffer& a = l.leftFirst ? left : right;
     const PictureBuffer& b = l.leftFirst ? right : left;
-    const bool sbs = l.arrangement == StereoLayout::Arrangement::SideBySide;
+    const bool sbs = l.arrangement == Arrangement::SideBySide;
     const int w = a.width(), h = a.height();
     const int vw = sbs && l.half ? w / 2 : w, vh = !sbs && l.half ? h / 2 : h;
     const int W = sbs ? 2 * vw + l.padding : vw, H = sbs ? vh : 2 * vh;

@@ -212,11 +212,11 @@ TEST(StereoWriters, MpoIsReadByUsExiftoolAndPillow) {
 }
 
 TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
-    using tsy::StereoArrangement;
-    constexpr auto kSbs = StereoArrangement::SideBySide, kTb = StereoArrangement::TopBottom;
+    using tsy::Arrangement;
+    constexpr auto kSbs = Arrangement::SideBySide, kTb = Arrangement::TopBottom;
     const struct {
         Writer write;
-        tsy::ComposedLayout layout;
+        tsy::StereoLayout layout;
         int width, height;       // of the whole picture
         int cellW, cellH;        // where the second view starts
         const char* descriptor;  // JPEG: what exiftool decodes; PNG: the sTER chunk's data
@@ -228,7 +228,7 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         // PNG side by side: each view widened to whole eights by black columns.
         {nullptr, {kSbs, false, false}, 416, 131, 208, 0, "png 0"},
         {nullptr, {kSbs, true, true}, 208, 131, 104, 0, "png 1"},
-        {nullptr, {kTb, false, true}, 203, 262, 0, 131, "png"},
+        {nullptr, {kTb, true, false}, 203, 262, 0, 131, "png"},
     };
     const PictureBuffer left = View(203, 131, 0), right = View(203, 131, 2);
     ScratchDir dir;
@@ -236,7 +236,7 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         const bool png = std::string(c.descriptor).starts_with("png");
         const std::string path = dir / (png ? "a.png" : "a.jpg");
         SCOPED_TRACE(path + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
-        const tsy::ComposedLayout layout = c.layout;
+        const tsy::StereoLayout layout = c.layout;
         const Writer write =
             c.write ? c.write
                     : [&](const PictureBuffer& l, const PictureBuffer& r,
@@ -317,7 +317,7 @@ TEST(StereoWriters, RefuseWhatIsNoPairAndLeaveNoFile) {
         tsy::WriteMpo, tsy::WriteJps, tsy::WriteWiggleGif, tsy::WriteWiggleWebp,
         [](const PictureBuffer& l, const PictureBuffer& r, const StereoSaveSettings& s,
            tsy::FileReplacer& f, std::string& e) {
-            return tsy::WriteStereoPng(l, r, {tsy::StereoArrangement::TopBottom, true, true}, s, f,
+            return tsy::WriteStereoPng(l, r, {tsy::Arrangement::TopBottom, true, true}, s, f,
                                        e);
         }};
     const PictureBuffer view = View(40, 30, 0), small = View(30, 30, 0), none(40, 30),

@@ -109,7 +109,9 @@ std::string OpenDialogFilter(int slot) {
         rows.append("|").append(f.caption).append(" (").append(Listed(f.patterns)).append(")|");
         rows.append(f.patterns);
     }
-    return "Images (" + Listed(all) + ")|" + all + rows;
+    // Files named otherwise (a stereo camera's .JPG pair, no extension) are
+    // told by their content.
+    return "Images (" + Listed(all) + ")|" + all + rows + "|All files (*)|*";
 }
 
 std::string SaveDialogFilter() {

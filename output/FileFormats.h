@@ -88,7 +88,7 @@ const FileFormat* SaveFormatByName(std::string_view name);
 const FileFormat* SaveFormatBySuffix(std::string_view suffix);
 
 // The open dialog's filter for image 1 (slot 1) or image 2 (slot 2): all
-// readable types, then each row, "caption (*.a, *.b)|*.a;*.b".
+// readable types, then each row, "caption (*.a, *.b)|*.a;*.b", then all files.
 std::string OpenDialogFilter(int slot);
 // Every writable row's filter, joined as the save dialog takes them.
 std::string SaveDialogFilter();

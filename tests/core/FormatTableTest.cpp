@@ -20,7 +20,7 @@ TEST(FormatTable, DialogFiltersKeepTheirTexts) {
               "BMP (*.bmp)|*.bmp|JPEG (*.jpg, *.jpeg)|*.jpg;*.jpeg|Multi-JPG (*.mpo)|*.mpo|"
               "JPS (*.jps)|*.jps|"
               "GIF (*.gif)|*.gif|PNG (*.png)|*.png|TIFF (*.tif, *.tiff)|*.tif;*.tiff|"
-              "WebP (*.webp)|*.webp");
+              "WebP (*.webp)|*.webp|All files (*)|*");
     EXPECT_EQ(OpenDialogFilter(2).find("mpo"), std::string::npos);
     EXPECT_EQ(SaveDialogFilter(),
               "JPEG (*.jpg),  lossy compression|*.jpg|PNG (*.png),  lossless "

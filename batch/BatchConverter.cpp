@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 std::string BatchConverter::OutputPathFor(const std::string& input) const {
     const Recipe& r = options_.recipe;
     const char* suffix = kGlasses[r.glasses()].saveSuffix;
-    const std::string format = r.format().Suffix();
+    const FileFormat& format = r.format();
     std::string name = ProposedSaveName(input, suffix, format);
     // Without an extension the window proposes nothing; a batch needs a name,
     // and a final dot makes the whole name the part before the extension.

@@ -76,6 +76,7 @@ BatchOption RowOf(const SettingDecl& d) {
     row.takes = T::Value;
     row.apply = [id](BatchOptions& o, const std::string& v) { return ParseSetting(id, v, o.recipe); };
     if (id == Setting::Glasses) row.help += Lacking();
+    if (id == Setting::Format) row.value = d.valueName;
     if (id == Setting::Layout) {
         row.value = d.valueName;
         for (const LayoutInfo& l : Layouts())

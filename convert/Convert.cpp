@@ -7,6 +7,7 @@
 
 #include "base/Progress.h"
 #include "input/CameraParallax.h"
+#include "input/JpegHeaders.h"
 #include "input/MpoReader.h"
 #include "prepare/SideBySide.h"
 #include "render/BlendPipeline.h"
@@ -38,6 +39,17 @@ std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swappe
     std::optional<double> camera = CameraOffsetX(stereoFile, width);
     if (camera && swapped) camera = -*camera;
     return camera;
+}
+
+bool ShiftViews(PictureBuffer& image1, PictureBuffer& image2, int offsetX, int offsetY,
+                std::string& error) {
+    const CropRect shared = CommonPicture(image1.width(), image1.height(), nullptr, offsetX, offsetY);
+    if (shared.width > 0 && shared.height > 0 &&
+        CropViews(image1, image2, shared, offsetX, offsetY))
+        return true;
+    error = "the views moved by the offsets (" + std::to_string(offsetX) + ", " +
+            std::to_string(offsetY) + ") share no picture";
+    return false;
 }
 
 namespace {
@@ -154,6 +166,20 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
 
     int offsetX = report.offsetX, offsetY = recipe.offsetY();
     PrepareViews(recipe, threads, work, report, offsetX, offsetY);
+    const FileFormat& format = recipe.format();
+    if (format.written == Written::Views) {
+        if ((offsetX != 0 || offsetY != 0) && !ShiftViews(image1, image2, offsetX, offsetY, error))
+            return false;
+        result = PictureBuffer();  // not needed: its memory goes to the coder
+        SaveSettings save;
+        save.quality = recipe.quality();
+        save.threads = threads;
+        save.stereo.sourceExif = WalkJpegHeaders(source.view1()).exif;
+        SaveInput what;
+        what.left = &image1;
+        what.right = &image2;
+        return format.Write(what, save, out, error);
+    }
 
     AnaglyphSettings settings;
     settings.methodNumber = recipe.MethodNumber();
@@ -170,13 +196,13 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
     // A PNG takes seconds to code and needs room for its RGB rows: the
     // views go back to the system, whose fresh pages then cost the next
     // file a fraction of a per cent. JPEG keeps them.
-    if (recipe.format().name == "png") image1 = PictureBuffer(), image2 = PictureBuffer();
+    if (format.name == "png") image1 = PictureBuffer(), image2 = PictureBuffer();
     SaveSettings save;
     save.quality = recipe.quality();
     save.threads = threads;
     SaveInput what;
     what.anaglyph = &result;
-    return recipe.format().write(what, save, out, error);
+    return format.Write(what, save, out, error);
 }
 
 }  // namespace tsy

@@ -36,6 +36,12 @@ public:
 // camera's value meets the swap. None when the file holds none.
 std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swapped);
 
+// Cuts both views in place to the picture they share once image 2 is moved
+// by the offsets, as a stereo file holds them: the offsets are then in the
+// views. False, views untouched, when they share no picture.
+bool ShiftViews(PictureBuffer& image1, PictureBuffer& image2, int offsetX, int offsetY,
+                std::string& error);
+
 // What a conversion found, for the programs to put in words.
 struct ConvertReport {
     std::vector<std::string> warnings;

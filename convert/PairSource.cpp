@@ -109,9 +109,11 @@ LayoutGuess PairSource::Layout(const PictureBuffer& picture) const {
         asked.layout = asked_;
         return asked;
     }
-    return ChooseLayout(picture, ster_.status == SterStatus::Absent
-                                     ? marks_
-                                     : LayoutFromSter(ster_, picture.width()));
+    return ChooseLayout(picture, MarksFor(picture.width()));
+}
+
+MetadataLayout PairSource::MarksFor(int width) const {
+    return ster_.status == SterStatus::Absent ? marks_ : LayoutFromSter(ster_, width);
 }
 
 bool PairSource::MakeViews(PictureBuffer& image1, PictureBuffer& image2, PictureBuffer& scratch,
@@ -140,7 +142,8 @@ bool PairSource::MakeViews(PictureBuffer& image1, PictureBuffer& image2, Picture
         error = split.message;
         return false;
     }
-    if (!guess.message.empty())
+    // A guess from the pixels may be wrong, the order always: the user is told.
+    if (!asked_.InOnePicture() && MarksFor(scratch.width()).verdict == MetadataLayout::Verdict::None)
         warnings.push_back("read as " + LayoutName(guess.layout) + ": " + guess.message);
     if (!split.message.empty()) warnings.push_back(split.message);
     if (layout) *layout = guess.layout;

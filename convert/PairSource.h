@@ -60,6 +60,9 @@ public:
                    StereoLayout* layout = nullptr) const;
 
 private:
+    // The file's own marks for a picture `width` wide.
+    MetadataLayout MarksFor(int width) const;
+
     MappedFile first_, second_;
     FileBytes view1_, view2_;
     bool oneFile_ = false, mpoName_ = false;

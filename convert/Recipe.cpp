@@ -65,7 +65,12 @@ constexpr SettingDecl kDecls[] = {
      "picture, else a stereo picture when its halves show one\n"
      "scene, left view first; a plain photo is one picture):", "",
      "", 0, 0, 0},
-    {Setting::Format, "--format", "NAME", "output format (default {default})", "SaveFormat", ".png",
+    {Setting::Format, "--format", "NAME", "output format (default {default}): jpg, png or bmp\n"
+     "write the anaglyph; mpo, or jps (side by side, right view\n"
+     "first), both views as devices take them; LAYOUT.jpg or\n"
+     "LAYOUT.png one picture of both views as --layout's LAYOUT\n"
+     "places them (sbs-lr.jpg, tb-lr-half.png); gif or webp the\n"
+     "views in turn (wiggle)", "SaveFormat", ".png",
      0, 0, 0},
     {Setting::Quality, "--quality", "Q", "JPEG quality, {min} to {max} (default {default})",
      "JPG.Quality", "95", 1, 100, 95},

@@ -9,7 +9,7 @@
 
 namespace tsy {
 
-bool WriteJpegAnaglyph(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
+bool WriteJpegAnaglyph(const FileFormat&, const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                        std::string& error) {
     const PictureBuffer& picture = *input.anaglyph;
     // Written as it is coded: the file is never held whole in memory.
@@ -42,7 +42,7 @@ static RgbImage RgbOf(const PictureBuffer& picture) {
     return image;
 }
 
-bool WritePngAnaglyph(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
+bool WritePngAnaglyph(const FileFormat&, const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                       std::string& error) {
     const PictureBuffer& picture = *input.anaglyph;
     // As the window's optimiser is run: /S2 /F5.
@@ -55,7 +55,7 @@ bool WritePngAnaglyph(const SaveInput& input, const SaveSettings& settings, File
            file.Write(bytes.data(), bytes.size(), error);
 }
 
-bool WriteBmpAnaglyph(const SaveInput& input, const SaveSettings&, FileReplacer& file,
+bool WriteBmpAnaglyph(const FileFormat&, const SaveInput& input, const SaveSettings&, FileReplacer& file,
                       std::string& error) {
     return WriteBmp(*input.anaglyph, file, error);
 }

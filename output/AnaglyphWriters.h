@@ -7,11 +7,11 @@
 namespace tsy {
 
 // The writers of the anaglyph formats: each encodes SaveInput::anaglyph.
-bool WriteJpegAnaglyph(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
+bool WriteJpegAnaglyph(const FileFormat& row, const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                        std::string& error);
-bool WritePngAnaglyph(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
+bool WritePngAnaglyph(const FileFormat& row, const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                       std::string& error);
-bool WriteBmpAnaglyph(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
+bool WriteBmpAnaglyph(const FileFormat& row, const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                       std::string& error);
 
 }  // namespace tsy

@@ -1,9 +1,11 @@
 #include "output/FileFormats.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "base/AsciiCase.h"
 #include "output/AnaglyphWriters.h"
+#include "output/StereoSaves.h"
 
 namespace tsy {
 
@@ -24,6 +26,7 @@ constexpr LayoutInfo kLayouts[] = {
 };
 
 constexpr unsigned kBoth = kReadsImage1 | kReadsImage2;
+constexpr StereoLayout kCrossEyed{A::SideBySide, false, false};
 
 constexpr FileFormat kFormats[] = {
     {"bmp", "BMP", "BMP", "*.bmp", "image/bmp", kBoth | kWrites, "BMP (*.bmp),  uncompressed|*.bmp", 2,
@@ -31,14 +34,67 @@ constexpr FileFormat kFormats[] = {
     {"jpg", "JPEG", "JPEG", "*.jpg;*.jpeg", "image/jpeg", kBoth | kWrites,
      "JPEG (*.jpg),  lossy compression|*.jpg", 0, Written::Anaglyph, WriteJpegAnaglyph},
     // Image 2 of a pair is a single picture: a stereo file opens as image 1.
-    {"mpo", "MPO", "Multi-JPG", "*.mpo", "image/x-mpo", kReadsImage1},
-    {"jps", "JPS", "JPS", "*.jps", "image/x-jps", kReadsImage1},
-    {"gif", "GIF", "GIF", "*.gif", "image/gif", kBoth},
+    {"mpo", "MPO", "Multi-JPG", "*.mpo", "image/x-mpo", kReadsImage1 | kWrites,
+     "MPO (*.mpo),  both views, for 3D cameras and viewers|*.mpo", 3, Written::Views,
+     WriteMpoViews, "_3D"},
+    {"jps", "JPS", "JPS", "*.jps", "image/x-jps", kReadsImage1 | kWrites,
+     "JPS (*.jps),  both views side by side, right view first|*.jps", 4, Written::Views,
+     WriteJpsViews, "_3D", kCrossEyed},
+    {"gif", "GIF", "GIF", "*.gif", "image/gif", kBoth | kWrites,
+     "Wiggle GIF (*.gif),  the views in turn, for the web|*.gif", 20, Written::Views,
+     WriteGifWiggle, "_wiggle"},
     {"png", "PNG", "PNG", "*.png", "image/png", kBoth | kWrites, "PNG (*.png),  lossless compression|*.png",
      1, Written::Anaglyph, WritePngAnaglyph},
     {"tif", "TIFF", "TIFF", "*.tif;*.tiff", "image/tiff", kBoth},
-    {"webp", "WebP", "WebP", "*.webp", "image/webp", kBoth},
+    {"webp", "WebP", "WebP", "*.webp", "image/webp", kBoth | kWrites,
+     "Wiggle WebP (*.webp),  the views in turn, for the web|*.webp", 21, Written::Views,
+     WriteWebpWiggle, "_wiggle"},
 };
+
+// The save dialog offers the pictures of both views with the left view
+// first, and PNG only for whole views; the command line takes them all.
+constexpr int kFirstPictureRank = 5;
+
+bool Offered(const StereoLayout& layout, bool png) {
+    return layout.leftFirst && !(png && layout.half);
+}
+
+// The rows of pictures of both views, one per layout in one picture and
+// coder; their texts live as long as the program.
+std::vector<FileFormat> AllRows() {
+    std::vector<FileFormat> rows(std::begin(kFormats), std::end(kFormats));
+    static std::deque<std::string> texts;  // grows without moving what it holds
+    int rank = kFirstPictureRank;
+    for (const LayoutInfo& l : kLayouts) {
+        if (!l.layout.InOnePicture()) continue;
+        const bool sbs = l.layout.arrangement == A::SideBySide;
+        for (const bool png : {false, true}) {
+            const char* word = png ? "PNG" : "JPEG";
+            const char* pattern = png ? "*.png" : "*.jpg";
+            const std::string what = std::string(l.layout.half ? "Half " : "") +
+                                     (sbs ? (l.layout.half ? "side-by-side" : "Side-by-side")
+                                          : (l.layout.half ? "top-bottom" : "Top-bottom"));
+            texts.push_back(std::string(l.name) + (png ? ".png" : ".jpg"));
+            const std::string_view name = texts.back();
+            texts.push_back(what + " " + word + " (" + pattern + "),  " +
+                            (l.layout.leftFirst ? "left" : "right") + " view first|" + pattern);
+            const std::string_view filter = texts.back();
+            texts.push_back(std::string(l.layout.half ? "_H" : "_") + (sbs ? "SBS" : "TB") +
+                            (l.layout.leftFirst ? "" : "-RL"));
+            const bool offered = Offered(l.layout, png);
+            rows.push_back({name, name, word, pattern, png ? "image/png" : "image/jpeg", kWrites,
+                            offered ? filter : std::string_view(), offered ? rank++ : -1,
+                            Written::Views, png ? WritePngViews : WriteJpegViews, texts.back(),
+                            l.layout});
+        }
+    }
+    return rows;
+}
+
+const std::vector<FileFormat>& Rows() {
+    static const std::vector<FileFormat> rows = AllRows();
+    return rows;
+}
 
 // "*.a;*.b" -> "*.a, *.b"
 std::string Listed(std::string_view patterns) {
@@ -76,15 +132,17 @@ std::string FileFormat::Suffix() const {
 }
 
 std::span<const FileFormat> FileFormats() {
-    return kFormats;
+    return Rows();
 }
 
 std::vector<const FileFormat*> SaveFormats() {
     std::vector<const FileFormat*> rows;
-    for (const FileFormat& f : kFormats)
+    for (const FileFormat& f : Rows())
         if (f.Writes()) rows.push_back(&f);
-    std::sort(rows.begin(), rows.end(),
-              [](const FileFormat* a, const FileFormat* b) { return a->saveRank < b->saveRank; });
+    // Unranked rows (the command line's only) last, in table order.
+    std::stable_sort(rows.begin(), rows.end(), [](const FileFormat* a, const FileFormat* b) {
+        return unsigned(a->saveRank) < unsigned(b->saveRank);
+    });
     return rows;
 }
 
@@ -117,7 +175,7 @@ std::string OpenDialogFilter(int slot) {
 std::string SaveDialogFilter() {
     std::string filter;
     for (const FileFormat* f : SaveFormats())
-        filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
+        if (!f->saveFilter.empty()) filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
     return filter;
 }
 
@@ -142,7 +200,7 @@ std::vector<std::string> ReadableMimeTypes() {
 bool SavePicture(const FileFormat& format, const SaveInput& input, const std::string& path,
                  const SaveSettings& settings, bool replace, std::string& error) {
     FileReplacer file(path);
-    return file.Open(error) && format.write(input, settings, file, error) &&
+    return file.Open(error) && format.Write(input, settings, file, error) &&
            file.Commit(error, replace);
 }
 

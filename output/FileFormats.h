@@ -7,6 +7,7 @@
 
 #include "base/PictureBuffer.h"
 #include "base/ReplaceFile.h"
+#include "output/StereoSettings.h"
 #include "prepare/StereoLayout.h"
 
 namespace tsy {
@@ -36,6 +37,9 @@ const LayoutInfo* LayoutRowOf(const StereoLayout& layout);
 struct SaveSettings {
     int quality = 95;  // JPEG, 1 to 100
     int threads = 1;   // the JPEG strips' and the PNG coder's
+    // What the stereo writers take besides; its quality and threads are
+    // the two above.
+    StereoSaveSettings stereo;
 };
 
 // What a writer is handed: the anaglyph for an anaglyph format; the two
@@ -46,9 +50,11 @@ struct SaveInput {
     const PictureBuffer* right = nullptr;
 };
 
+struct FileFormat;
+
 // Writes the whole encoded file into an open file; the caller commits it.
-using SaveWriter = bool (*)(const SaveInput& input, const SaveSettings& settings,
-                            FileReplacer& file, std::string& error);
+using SaveWriter = bool (*)(const FileFormat& row, const SaveInput& input,
+                            const SaveSettings& settings, FileReplacer& file, std::string& error);
 
 enum FormatCapability : unsigned {
     kReadsImage1 = 1,  // opens as image 1 (a stereo file brings image 2 along)
@@ -71,16 +77,26 @@ struct FileFormat {
     int saveRank = -1;
     Written written = Written::Nothing;
     SaveWriter write = nullptr;
+    // Stereo rows: what a proposed name ends with before the suffix ("_3D"),
+    // and how a picture of both views holds them.
+    std::string_view nameTag = {};
+    StereoLayout layout = {};
 
     bool Reads() const { return (capabilities & (kReadsImage1 | kReadsImage2)) != 0; }
     bool Writes() const { return (capabilities & kWrites) != 0; }
     // ".jpg": what a written file's name ends with.
     std::string Suffix() const;
+    bool Write(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
+               std::string& error) const {
+        return write(*this, input, settings, file, error);
+    }
 };
 
-// Every row, readable ones in the order the open dialogs list them.
+// Every row, readable ones in the order the open dialogs list them. Behind
+// the rows of the table come the pictures of both views, one row for each
+// layout in one picture and each of JPEG and PNG ("sbs-lr.jpg").
 std::span<const FileFormat> FileFormats();
-// The writable rows in the save dialog's order.
+// The writable rows: the save dialog's in its order, then the others.
 std::vector<const FileFormat*> SaveFormats();
 // A writable row by its --format name (any case; "jpeg" is "jpg"), or null.
 const FileFormat* SaveFormatByName(std::string_view name);
@@ -90,7 +106,7 @@ const FileFormat* SaveFormatBySuffix(std::string_view suffix);
 // The open dialog's filter for image 1 (slot 1) or image 2 (slot 2): all
 // readable types, then each row, "caption (*.a, *.b)|*.a;*.b", then all files.
 std::string OpenDialogFilter(int slot);
-// Every writable row's filter, joined as the save dialog takes them.
+// The filter of every row the save dialog offers, joined as it takes them.
 std::string SaveDialogFilter();
 // "BMP, JPEG, MPO, GIF, PNG, TIFF and WebP": the readable formats in words.
 std::string ReadableFormatsText();

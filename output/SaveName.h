@@ -14,4 +14,12 @@ namespace tsy {
 std::string ProposedSaveName(std::string_view image1Path, std::string_view glassesSuffix,
                              std::string_view format);
 
+struct FileFormat;
+
+// The same for a row of the format table: a stereo row puts its own tag
+// ("_3D", "_SBS", "_wiggle") in place of "_3D" and the glasses' suffix:
+// NAME_3D.mpo, NAME_SBS.jpg.
+std::string ProposedSaveName(std::string_view image1Path, std::string_view glassesSuffix,
+                             const FileFormat& row);
+
 }  // namespace tsy

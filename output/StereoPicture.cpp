@@ -30,7 +30,9 @@ bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
                     const StereoLayout& layout, const StereoSaveSettings& settings,
                     FileReplacer& file, std::string& error) {
     if (!CheckStereoViews(left, right, error)) return false;
-    const bool sideBySide = layout.arrangement == Arrangement::SideBySide;
+    // sTER describes whole views only: readers would show squeezed ones as
+    // they are. Half pictures go without, as TVs take them.
+    const bool sideBySide = layout.arrangement == Arrangement::SideBySide && !layout.half;
     PngOptions options;
     options.effort = settings.pngEffort;
     options.threads = settings.threads;

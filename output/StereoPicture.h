@@ -12,7 +12,7 @@ bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
                      const StereoLayout& layout, const StereoSaveSettings& settings,
                      FileReplacer& file, std::string& error);
 
-// Both views in one PNG. Side by side it carries an sTER chunk, and each view
+// Both views in one PNG. Side by side with whole views it carries an sTER chunk, and each view
 // is widened to a multiple of 8 columns by black columns on its right, so the
 // second view starts on such a column for sTER readers and the picture is
 // still two equal halves for readers that just cut it in two.

@@ -182,7 +182,7 @@ TEST(BatchArguments, UsageErrorsAreNamed) {
     for (const char* line :
          {"", "--frobnicate a.mpo", "a.mpo --quality", "--quality 0 a.mpo", "--quality 101 a.mpo",
           "--quality 9x a.mpo", "--brightness 129 a.mpo", "--dx 40000 a.mpo",
-          "--method colour a.mpo", "--glasses blue a.mpo", "--format gif a.mpo", "--jobs 0 a.mpo",
+          "--method colour a.mpo", "--glasses blue a.mpo", "--format tif a.mpo", "--jobs 0 a.mpo",
           "--right r.jpg a.jpg b.jpg", "--right r.jpg --sbs a.jpg", "--no-stretch a.mpo",
           "--right r.jpg --right s.jpg a.jpg",
           "--overwrite --skip-existing a.mpo"}) {

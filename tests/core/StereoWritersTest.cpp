@@ -227,7 +227,7 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         {nullptr, {kTb, true, true}, 203, 132, 0, 66, "Over Under|Half height, Left field first|Stereo"},
         // PNG side by side: each view widened to whole eights by black columns.
         {nullptr, {kSbs, false, false}, 416, 131, 208, 0, "png 0"},
-        {nullptr, {kSbs, true, true}, 208, 131, 104, 0, "png 1"},
+        {nullptr, {kSbs, true, true}, 204, 131, 102, 0, "png"},  // half: no sTER
         {nullptr, {kTb, true, false}, 203, 262, 0, 131, "png"},
     };
     const PictureBuffer left = View(203, 131, 0), right = View(203, 131, 2);

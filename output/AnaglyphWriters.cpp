@@ -25,22 +25,6 @@ bool WriteJpegAnaglyph(const FileFormat&, const SaveInput& input, const SaveSett
     return code == 0;
 }
 
-// The three-byte rows the PNG coder takes: what the window's optimiser reads
-// back from the temporary BMP it is given.
-static RgbImage RgbOf(const PictureBuffer& picture) {
-    RgbImage image{picture.width(), picture.height(), {}};
-    image.rgb.resize(std::size_t(image.width) * std::size_t(image.height) * 3);
-    std::uint8_t* out = image.rgb.data();
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint8_t* p = picture.row(y);
-        for (int x = 0; x < image.width; ++x, p += 4, out += 3) {
-            out[0] = p[2];
-            out[1] = p[1];
-            out[2] = p[0];
-        }
-    }
-    return image;
-}
 
 bool WritePngAnaglyph(const FileFormat&, const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                       std::string& error) {
@@ -51,7 +35,10 @@ bool WritePngAnaglyph(const FileFormat&, const SaveInput& input, const SaveSetti
     png.filter = 5;
     png.threads = settings.threads;
     std::vector<std::uint8_t> bytes;
-    return EncodePng(RgbOf(picture), png, bytes, error) &&
+    // The rows the window's optimiser reads back from its temporary BMP.
+    const RgbImage rgb = RgbOfRows(picture.width(), picture.height(), settings.threads,
+                                   [&picture](int y, std::uint8_t*) { return picture.row(y); });
+    return EncodePng(rgb, png, bytes, error) &&
            file.Write(bytes.data(), bytes.size(), error);
 }
 

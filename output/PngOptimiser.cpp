@@ -71,4 +71,28 @@ bool OptimiseBmpToPng(const std::string& bmpPath, const std::string& pngPath,
            file.Commit(error, replace);
 }
 
+RgbImage RgbOfRows(int width, int height, int threads,
+                   const std::function<const std::uint8_t*(int y, std::uint8_t* scratch)>& row) {
+    RgbImage image{width, height, {}};
+    image.rgb.resize(std::size_t(width) * std::size_t(height) * 3);
+    const int bands = std::max(1, std::min(height, threads * 4));
+    std::vector<std::vector<std::uint8_t>> scratch(std::size_t(bands),
+                                                   std::vector<std::uint8_t>(std::size_t(width) * 4));
+    ParallelFor(bands, threads, [&](int band) {
+        std::uint8_t* own = scratch[std::size_t(band)].data();
+        for (int y = int(std::int64_t(height) * band / bands),
+                 end = int(std::int64_t(height) * (band + 1) / bands);
+             y < end; ++y) {
+            const std::uint8_t* p = row(y, own);
+            std::uint8_t* out = image.rgb.data() + std::size_t(y) * std::size_t(width) * 3;
+            for (int x = 0; x < width; ++x, p += 4, out += 3) {
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+            }
+        }
+    });
+    return image;
+}
+
 }  // namespace tsy

@@ -26,6 +26,12 @@ namespace tsy {
 //   0  every plan with every coder, no sampling
 // Filter (/F): 0..4 that PNG filter on every row; 5 a choice per row (the
 // adaptive plans); -1 leaves it to the effort level.
+// The red, green, blue bytes the coder takes, from BGRX rows: row(y, scratch)
+// gives row y, in scratch (width * 4 bytes) or elsewhere. Bands of rows are
+// converted on up to `threads` threads.
+RgbImage RgbOfRows(int width, int height, int threads,
+                   const std::function<const std::uint8_t*(int y, std::uint8_t* scratch)>& row);
+
 struct PngOptions {
     int effort = 2;
     int filter = -1;

@@ -1,5 +1,7 @@
 #include "output/StereoCompose.h"
 
+#include "output/PngOptimiser.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -50,26 +52,8 @@ JpegRows StereoRows::ForJpeg() const {
 }
 
 RgbImage StereoRows::Rgb() const {
-    RgbImage image{g_.width, g_.height, {}};
-    image.rgb.resize(std::size_t(g_.width) * std::size_t(g_.height) * 3);
-    const int bands = std::min(g_.height, threads_ * 4);
-    std::vector<std::vector<std::uint8_t>> scratch(
-        std::size_t(bands), std::vector<std::uint8_t>(std::size_t(g_.width) * 4));
-    ParallelFor(bands, threads_, [&](int band) {
-        std::uint8_t* row = scratch[std::size_t(band)].data();
-        for (int y = int(std::int64_t(g_.height) * band / bands),
-                 end = int(std::int64_t(g_.height) * (band + 1) / bands);
-             y < end; ++y) {
-            const std::uint8_t* p = Row(y, row);
-            std::uint8_t* out = image.rgb.data() + std::size_t(y) * std::size_t(g_.width) * 3;
-            for (int x = 0; x < g_.width; ++x, p += 4, out += 3) {
-                out[0] = p[2];
-                out[1] = p[1];
-                out[2] = p[0];
-            }
-        }
-    });
-    return image;
+    return RgbOfRows(g_.width, g_.height, threads_,
+                     [this](int y, std::uint8_t* scratch) { return Row(y, scratch); });
 }
 
 }  // namespace tsy

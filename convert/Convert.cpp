@@ -8,6 +8,7 @@
 #include "base/Progress.h"
 #include "input/CameraParallax.h"
 #include "input/JpegHeaders.h"
+#include "input/MpIndex.h"
 #include "input/MpoReader.h"
 #include "prepare/SideBySide.h"
 #include "render/BlendPipeline.h"
@@ -174,7 +175,13 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
         SaveSettings save;
         save.quality = recipe.quality();
         save.threads = threads;
-        save.stereo.sourceExif = WalkJpegHeaders(source.view1()).exif;
+        const JpegHeaders headers = WalkJpegHeaders(source.view1());
+        save.stereo.sourceExif = headers.exif;
+        if (!source.stereoFile().empty()) {
+            const MpGeometry camera = ReadMpGeometry(headers);
+            save.stereo.convergenceDegrees = camera.convergenceDegrees;
+            save.stereo.baselineMetres = camera.baselineMetres;
+        }
         SaveInput what;
         what.left = &image1;
         what.right = &image2;

@@ -89,4 +89,29 @@ bool IsGainMap(std::span<const std::uint8_t> jpeg) {
     return has("hdrgm:") || has("urn:iso:std:iso:ts:21496:-1");
 }
 
+MpGeometry ReadMpGeometry(const JpegHeaders& walk) {
+    MpGeometry g;
+    TiffData t({}, false);
+    std::uint64_t entries;
+    std::uint32_t count, next, n;
+    // The index IFD links to the attribute IFD; a picture without index
+    // starts with the attributes.
+    if (!TiffData::Open(walk.mp, t) || !t.FirstIfd(entries, count)) return g;
+    if (t.U32(entries + 12 * std::uint64_t(count), next) && next != 0 && t.U16(next, n) &&
+        (t.size() - next - 2) / 12 >= n)
+        entries = next + 2, count = n;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t e = entries + 12 * std::uint64_t(i);
+        std::uint32_t tag = 0, at = 0, num = 0, den = 0;
+        if (!t.U16(e, tag) || (tag != 0xB205 && tag != 0xB206)) continue;
+        if (!t.U32(e + 8, at) || !t.U32(at, num) || !t.U32(at + 4, den)) continue;
+        if (den == 0 || (num == 0xFFFFFFFF && den == 0xFFFFFFFF)) continue;  // unknown
+        if (tag == 0xB205)
+            g.convergenceDegrees = double(std::int32_t(num)) / double(std::int32_t(den));
+        else
+            g.baselineMetres = double(num) / double(den);
+    }
+    return g;
+}
+
 }  // namespace tsy

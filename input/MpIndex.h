@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,5 +41,13 @@ MpPair FindMpPair(std::span<const std::uint8_t> file, const JpegHeaders& walk);
 // Whether the JPEG stream is an HDR gain map (Ultra HDR, ISO 21496-1): a
 // second picture of the same scene that its headers name as such.
 bool IsGainMap(std::span<const std::uint8_t> jpeg);
+
+// What a picture's MP attribute IFD (behind the index in the first picture)
+// says of the camera; none where it is missing or marked unknown.
+struct MpGeometry {
+    std::optional<double> convergenceDegrees;  // between the camera axes
+    std::optional<double> baselineMetres;      // between the lenses
+};
+MpGeometry ReadMpGeometry(const JpegHeaders& walk);
 
 }  // namespace tsy

@@ -17,6 +17,7 @@
 #include "window/rules/PngScript.h"
 #include "output/StereoPicture.h"
 #include "output/TiffWriter.h"
+#include "input/MpIndex.h"
 #include "output/WiggleGif.h"
 #include "output/WiggleWebp.h"
 #include "prepare/AreaScale.h"
@@ -186,6 +187,10 @@ TEST(StereoWriters, MpoIsReadByUsExiftoolAndPillow) {
         const auto mp = tsy::WalkJpegHeaders(file).mp;
         EXPECT_EQ(std::search(mp.begin(), mp.end(), unknown.begin(), unknown.end()) != mp.end(),
                   !c.settings.baselineMetres);
+        // What a conversion of this file hands on to the next one it writes.
+        const tsy::MpGeometry read = tsy::ReadMpGeometry(tsy::WalkJpegHeaders(file));
+        EXPECT_EQ(read.convergenceDegrees, c.settings.convergenceDegrees);
+        EXPECT_EQ(read.baselineMetres, c.settings.baselineMetres);
 
         if (!Have(kExiftool)) continue;
         Tags tags = Exiftool("-ee -MPF:all -EXIF:all -JFIF:all " + quoted);

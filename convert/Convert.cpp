@@ -177,6 +177,8 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
         save.threads = threads;
         const JpegHeaders headers = WalkJpegHeaders(source.view1());
         save.stereo.sourceExif = headers.exif;
+        save.stereo.frameMs = recipe.frameMs();
+        save.stereo.webWidth = recipe.webWidth();
         if (!source.stereoFile().empty()) {
             const MpGeometry camera = ReadMpGeometry(headers);
             save.stereo.convergenceDegrees = camera.convergenceDegrees;

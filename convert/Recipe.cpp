@@ -74,6 +74,12 @@ constexpr SettingDecl kDecls[] = {
      0, 0, 0},
     {Setting::Quality, "--quality", "Q", "JPEG quality, {min} to {max} (default {default})",
      "JPG.Quality", "95", 1, 100, 95},
+    {Setting::FrameMs, "--frame-ms", "MS",
+     "gif, webp: how long each view shows, {min} to {max} ms\n(default {default})",
+     "Wiggle.FrameMs", "120", 20, 10000, 120},
+    {Setting::WebWidth, "--web-width", "W",
+     "gif, webp: wider views are scaled down to W pixels,\n{min} to {max} (default {default})",
+     "Wiggle.Width", "1200", 16, 16384, 1200},
 };
 static_assert(std::size(kDecls) == std::size_t(kSettingCount));
 

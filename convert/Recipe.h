@@ -29,6 +29,8 @@ enum class Setting {
     Layout,   // a row of Layouts()
     Format,   // a row of SaveFormats()
     Quality,  // JPEG
+    FrameMs,  // wiggle: how long each view shows
+    WebWidth, // wiggle: the widest frame
     Count
 };
 inline constexpr int kSettingCount = int(Setting::Count);
@@ -81,6 +83,8 @@ public:
     CropMode crop() const { return CropMode(Get(Setting::Crop)); }
     const FileFormat& format() const;
     int quality() const { return Get(Setting::Quality); }
+    int frameMs() const { return Get(Setting::FrameMs); }
+    int webWidth() const { return Get(Setting::WebWidth); }
 
     // The engine's method number of glasses and method.
     int MethodNumber() const;

@@ -15,6 +15,7 @@ class QScrollBar;
 #include "platform/PairLoader.h"
 #include "prepare/StereoAlign.h"
 #include "prepare/StereoCrop.h"
+#include "prepare/StereoLayout.h"
 #include "window/CommandLine.h"
 #include "window/MainWindowLayout.h"
 #include "window/rules/PerfCounter.h"
@@ -69,18 +70,20 @@ public:
     void cOpen2_Click();
     void PicView0_Drop(const QStringList& paths, bool isFileList);
     void PicView1_Drop(const QStringList& paths, bool isFileList);
-    // The files the command line names: image 1 (an MPO brings image 2
-    // along), image 2 or none, whether image 1 is a side-by-side picture;
+    // The files the command line names: image 1 (a stereo file brings image
+    // 2 along), image 2 or none, whether image 1 is a side-by-side picture;
     // the status says how many more were left out.
     void OpenFromCommandLine(const CommandLine& line);
-    // The temporary file holding image 2 of an MPO file, or "".
-    QString ExtractMpoImage2(const QString& path);
 
-    // Side-by-side, swap and stretch switches.
+    // Side-by-side, swap and stretch switches. The stretch switch is the
+    // layout's half flag: squeezed views are stretched back, whole ones not.
     void CkSBS_Click();
     void CkSwap_Click();
     void CkStretch_Click();
-    void PicSplit();
+    // How image 1 holds the views when the box is ticked; choosing one ticks
+    // it (or splits again).
+    void ChooseSplitLayout(const StereoLayout& layout);
+    StereoLayout SplitLayout() const;
 
     // Automatic alignment: ticking aligns the pair shown, unticking brings
     // back image 2 as loaded; while ticked every new pair is aligned.
@@ -163,20 +166,33 @@ private:
     void ConnectLoading();
     // Opens a new image 1 as the Open button does, with image 2 from the
     // file itself or else from image2Path; true when the load reported no
-    // failure or damage.
+    // failure or damage. The status then tells how the file was read.
     bool OpenImage1(const QString& path, const QString& image2Path, bool sideBySide);
     // An open dialog that starts in the folder of the last picture opened.
     FileDialogRequest OpenRequest(const char* title, const std::string& filter) const;
     void ConnectSwitches();
-    // Loads image 1 and, when image2Path is usable, image 2 at the same time;
-    // shows each in its thumbnail. False when image 1 could not be loaded.
-    // oneFile: image 2 is the second view of image 1's stereo file.
-    bool LoadPair(const QString& image1Path, const QString& image2Path, bool oneFile);
+    // The layout quietly, the stretch switch with it.
+    void SetSplitLayout(const StereoLayout& layout);
+    // The menu's tick on the layout the box splits with.
+    void MarkSplitLayout();
+    // Image 1 as it is becomes the picture to split, and the views are made.
+    QString SplitImage1();
+    // The views from the picture held for the split; a refused split gives it
+    // back as image 1 with the box unticked. The refusal for the status, or "".
+    QString PicSplit();
+    // Decodes image 1 from the source's view 1 and, when there is one, image
+    // 2 from view 2 at the same time; shows each in its thumbnail. False when
+    // image 1 could not be loaded. Failures of view 2 name path2.
+    bool LoadViews(const PairSource& source, const QString& path1, const QString& path2);
     // What every load of a new pair does: no swap or side-by-side, empty
-    // views and buffers, both pictures loaded, image 1's size recorded.
+    // views and buffers, the views found in image 1's file (or image 2 from
+    // image2Path, which comes first unless fileFirst) and loaded in order, a
+    // single picture that holds a pair split, the working size recorded.
+    // The note says what the user should know about how it was read.
     void LoadNewPair(const QString& image1Path, const QString& image2Path, bool clearImage1View,
-                     bool oneFile);
-    LoadOutcome LoadSlot(int slot, const QString& path);
+                     bool fileFirst, const StereoLayout& asked = {Arrangement::Auto});
+    // Decodes one picture into its slot; bytes, when given, hold it.
+    LoadOutcome LoadSlot(int slot, const QString& path, std::span<const std::uint8_t> bytes = {});
     void NoteLoadFailure(int slot, const QString& path, const QString& reason);
     bool ReportLoadFailures();  // true when there was nothing to report
     void UntickSwapAndSideBySide();
@@ -259,6 +275,12 @@ private:
     // The MPO file both views came from, whose camera notes may give the
     // horizontal offset; empty otherwise.
     QString mpoPairPath_;
+    // The layout a tick by hand splits with, as long as no other was chosen.
+    static constexpr StereoLayout kHandLayout = {Arrangement::SideBySide, true, true};
+    // The arrangement the split follows; the half flag is CkStretch's.
+    StereoLayout splitLayout_ = kHandLayout;
+    // How the last load read its file, shown once it has ended cleanly.
+    QString loadNote_;
 };
 
 }  // namespace tsy

@@ -67,10 +67,7 @@ Recipe FrmMain::RecipeOfControls() const {
     r.Set(Setting::Swap, ui.CkSwap->isChecked());
     r.Set(Setting::Align, int(ui.CkAlign->isChecked() ? AlignMode::On : AlignMode::Off));
     r.Set(Setting::Crop, int(ui.CkCrop->isChecked() ? CropMode::Auto : CropMode::Off));
-    const char* layout = !ui.CkSBS->isChecked()     ? "auto"
-                         : ui.CkStretch->isChecked() ? "sbs-lr-half"
-                                                     : "sbs-lr";
-    ParseSetting(Setting::Layout, layout, r);
+    ParseSetting(Setting::Layout, ui.CkSBS->isChecked() ? LayoutName(SplitLayout()) : "auto", r);
     return r;
 }
 
@@ -93,7 +90,8 @@ void FrmMain::PicBlend() {
     PicBuf2.clear();
 
     try {
-        SizeWorkingBuffers(PicBuf0, PicBuf1, PicBuf2, PicW, PicH, ui.CkStretch->isChecked());
+        // PicW x PicH is the working size already: a split records its views'.
+        SizeWorkingBuffers(PicBuf0, PicBuf1, PicBuf2, PicW, PicH, true);
     } catch (const std::bad_alloc&) {
         ShowEngineError(int(EngineError::OutOfMemory),
                         QString::fromStdString(EngineErrorText(EngineError::OutOfMemory)));

@@ -3,21 +3,21 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QUrl>
 #include <optional>
 #include <utility>
 
+#include "base/Exists.h"
+#include "base/WorkerPool.h"
+#include "output/FileFormats.h"
+#include "platform/PairLoader.h"
+#include "platform/Platform.h"
 #include "window/CaptionButtons.h"
 #include "window/FrmMain.h"
 #include "window/PictureView.h"
-#include "base/Exists.h"
-#include "window/rules/FileDialogRequest.h"
-#include "input/MpoReader.h"
-#include "output/FileFormats.h"
-#include "base/SysTempDir.h"
-#include "platform/PairLoader.h"
-#include "platform/Platform.h"
 #include "window/ShowFitted.h"
+#include "window/rules/FileDialogRequest.h"
 
 namespace tsy {
 
@@ -34,6 +34,12 @@ std::pair<QStringList, bool> FilesOf(const QMimeData* data) {
         for (const QUrl& url : data->urls())
             if (url.isLocalFile()) paths << url.toLocalFile();
     return {paths, !paths.isEmpty()};
+}
+
+// The loader puts the name in front of a failure that the window shows under it.
+QString WithoutName(QString error, const QString& path) {
+    const QString head = path + QStringLiteral(": ");
+    return error.startsWith(head) ? error.mid(head.size()) : error;
 }
 
 }  // namespace
@@ -57,11 +63,6 @@ void FrmMain::ConnectLoading() {
 
 void FrmMain::LetEventsRun() {
     QApplication::processEvents();
-}
-
-QString FrmMain::ExtractMpoImage2(const QString& path) {
-    return QString::fromStdString(
-        tsy::ExtractMpoImage2(path.toStdString(), SysTempDir(), progress_));
 }
 
 void FrmMain::UntickSwapAndSideBySide() {
@@ -96,11 +97,11 @@ bool FrmMain::ReportLoadFailures() {
     return false;
 }
 
-LoadOutcome FrmMain::LoadSlot(int slot, const QString& path) {
+LoadOutcome FrmMain::LoadSlot(int slot, const QString& path, std::span<const std::uint8_t> bytes) {
     PictureBuffer& buffer = slot == 1 ? PicBuf0 : PicBuf1;
     PictureView& view = slot == 1 ? *ui.PicView0 : *ui.PicView1;
     openFolder_ = QFileInfo(path).absolutePath() + '/';
-    const LoadOutcome load = LoadPictureFrom({path, {}}, buffer);
+    const LoadOutcome load = LoadPictureFrom({path, bytes}, buffer);
     if (!load.ok) {
         NoteLoadFailure(slot, path, load.error);
         return load;
@@ -112,11 +113,11 @@ LoadOutcome FrmMain::LoadSlot(int slot, const QString& path) {
     return load;
 }
 
-bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path, bool oneFile) {
+bool FrmMain::LoadViews(const PairSource& source, const QString& path1, const QString& path2) {
     std::optional<SecondViewLoad> second;
-    if (!image2Path.isEmpty() && Usable(image2Path))
-        second.emplace(PictureSource{image2Path, {}, oneFile}, PicBuf1, true);
-    const LoadOutcome first = LoadSlot(1, image1Path);
+    if (!source.view2().empty())
+        second.emplace(PictureSource{path2, source.view2(), source.oneFile()}, PicBuf1, true);
+    const LoadOutcome first = LoadSlot(1, path1, source.view1());
     if (!second) return first.ok;
 
     SetCap(QStringLiteral("Loading Image 2 ..."));
@@ -125,18 +126,18 @@ bool FrmMain::LoadPair(const QString& image1Path, const QString& image2Path, boo
     if (!first.ok) {
         PicBuf1.clear();
     } else if (!two.ok) {
-        NoteLoadFailure(2, image2Path, two.error);
+        NoteLoadFailure(2, path2, two.error);
     } else {
         loadDamaged_ = loadDamaged_ || !two.warning.isEmpty();
         PicAspectCopy(PicBuf1, *ui.PicView1, 1.0f);
         ui.PicView1->repaintNow();
         LetEventsRun();
     }
-    return first.ok;
+    return first.ok && two.ok;
 }
 
 void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
-                          bool clearImage1View, bool oneFile) {
+                          bool clearImage1View, bool fileFirst, const StereoLayout& asked) {
     UntickSwapAndSideBySide();
     if (clearImage1View) ui.PicView0->clearPicture();
     ui.PicView1->clearPicture();
@@ -144,9 +145,53 @@ void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
     LetEventsRun();
     for (PictureBuffer* b : {&PicBuf0, &PicBuf1, &PicBuf2, &PicBufSBS})
         b->clear();
-    LoadPair(image1Path, image2Path, oneFile);
-    PicW = PicBuf0.width();
-    PicH = PicBuf0.height();
+    mpoPairPath_.clear();
+    loadNote_.clear();
+    SetSplitLayout(kHandLayout);
+
+    // The file's own views first; a second file takes the place of view 2.
+    PairSource own, named;
+    std::vector<std::string> notes, ignored;
+    std::string error;
+    const std::string path1 = image1Path.toStdString(), path2 = image2Path.toStdString();
+    if (!own.Open(asked, path1, fileFirst ? std::string() : path2, notes, error, &progress_)) {
+        NoteLoadFailure(1, image1Path, QString::fromStdString(error));
+        RecordPictureSize(0, 0);
+        return;
+    }
+    const PairSource* source = &own;
+    const bool second = !image2Path.isEmpty() && fileFirst && own.view2().empty();
+    if (second && !Usable(image2Path))
+        NoteLoadFailure(2, image2Path, QStringLiteral("the file cannot be found"));
+    else if (second && named.Open(asked, path1, path2, ignored, error))
+        source = &named;
+    else if (second)
+        NoteLoadFailure(2, image2Path, WithoutName(QString::fromStdString(error), image2Path));
+    if (source->oneFile()) mpoPairPath_ = image1Path;
+
+    SetCap(QStringLiteral("Loading Image 1 ..."));
+    const bool loaded = LoadViews(*source, image1Path, source->oneFile() ? image1Path : image2Path);
+    RecordPictureSize(PicBuf0.width(), PicBuf0.height());
+    if (loaded && !source->view2().empty()) {
+        // Views stored right first are put in order, a smaller right view scaled.
+        PictureBuffer unused;
+        source->MakeViews(PicBuf0, PicBuf1, unused, HardwareThreads(), notes, error);
+    } else if (loaded && image2Path.isEmpty()) {
+        const LayoutGuess guess = source->Layout(PicBuf0);
+        if (guess.pair) {
+            SetSplitLayout(guess.layout);
+            const QSignalBlocker quiet(ui.CkSBS);
+            ui.CkSBS->setChecked(true);
+            const QString refusal = SplitImage1();
+            // The title bar has room for the verdict, not for its reasons.
+            const std::string why = guess.message.substr(0, guess.message.find("; "));
+            notes.push_back(refusal.isEmpty() ? "read as " + LayoutName(guess.layout) +
+                                                    (why.empty() ? "" : ": ") + why
+                                              : refusal.toStdString());
+        }
+    }
+    for (const std::string& note : notes)
+        loadNote_ += (loadNote_.isEmpty() ? "" : "; ") + QString::fromStdString(note);
 }
 
 void FrmMain::TakePair(PictureBuffer image1, PictureBuffer image2, const QString& image1Path) {
@@ -178,7 +223,10 @@ bool FrmMain::FinishLoad(bool untickSwap) {
     AutoAlign();
     PicBlend();
     EnableButtons(true);
-    return ReportLoadFailures();
+    const QString note = std::exchange(loadNote_, QString());
+    if (!ReportLoadFailures()) return false;
+    if (!note.isEmpty()) SetCap(note.front().toUpper() + note.mid(1));
+    return true;
 }
 
 FileDialogRequest FrmMain::OpenRequest(const char* title, const std::string& filter) const {
@@ -202,18 +250,9 @@ bool FrmMain::OpenImage1(const QString& path, const QString& image2Path, bool si
     LetEventsRun();
     EnableButtons(false);
     Image1Path = path;
-    const QString extracted = sideBySide ? QString() : ExtractMpoImage2(path);
-    SetCap(QStringLiteral("Loading Image 1 ..."));
-    LoadNewPair(path, extracted.isEmpty() ? image2Path : extracted, true, !extracted.isEmpty());
-    if (!extracted.isEmpty()) QFile::remove(extracted);
-    mpoPairPath_ = extracted.isEmpty() ? QString() : path;
-    // A named image 2 that is not there is a failure to show, not to ignore.
-    if (extracted.isEmpty() && !image2Path.isEmpty() && !Usable(image2Path))
-        NoteLoadFailure(2, image2Path, QStringLiteral("the file cannot be found"));
-    const bool clean = FinishLoad(false);
-    // Ticking runs the split and the rebuild, as a click does.
-    if (sideBySide && PicBuf0.hasImage()) ui.CkSBS->setChecked(true);
-    return clean;
+    LoadNewPair(path, image2Path, true, true,
+                sideBySide ? kHandLayout : StereoLayout{Arrangement::Auto});
+    return FinishLoad(false);
 }
 
 void FrmMain::OpenFromCommandLine(const CommandLine& line) {
@@ -260,17 +299,11 @@ void FrmMain::PicView0_Drop(const QStringList& paths, bool isFileList) {
     if (!isFileList) return;
     StartDropLoad();
 
-    QString extracted;
     const QString f1 = paths.value(0);
     const QString f2 = paths.value(1);
     if (!f1.isEmpty() && Usable(f1)) {
-        extracted = ExtractMpoImage2(f1);
-        SetCap(QStringLiteral("Loading Image 1 ..."));
-        // An MPO brings its own image 2; otherwise the second dropped file is it.
-        const QString second = extracted.isEmpty() && Usable(f2) ? f2 : extracted;
-        LoadNewPair(f1, second, true, !extracted.isEmpty());
-        if (!extracted.isEmpty()) QFile::remove(extracted);
-        mpoPairPath_ = extracted.isEmpty() ? QString() : f1;
+        // A stereo file brings its own image 2; otherwise the second dropped file is it.
+        LoadNewPair(f1, Usable(f2) ? f2 : QString(), true, true);
         Image1Path = f1;
     } else if (paths.size() >= 2 && Usable(f2)) {
         ui.PicView1->clearPicture();
@@ -292,7 +325,6 @@ void FrmMain::PicView1_Drop(const QStringList& paths, bool isFileList) {
     if (pair) {
         // Both become the pair: the first as image 1, the second as image 2.
         LoadNewPair(f1, f2, false, false);
-        mpoPairPath_.clear();
     } else if (!f1.isEmpty() && Usable(f1)) {
         ui.PicView1->clearPicture();
         ui.PicView2->clearPicture();

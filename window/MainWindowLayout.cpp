@@ -1,16 +1,20 @@
 #include "window/MainWindowLayout.h"
 
 #include "convert/Recipe.h"
+#include "output/FileFormats.h"
 
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionFrame>
+#include <QToolButton>
 #include <algorithm>
 
 #include "window/CaptionButtons.h"
@@ -151,6 +155,28 @@ void MainWindowLayout::setupUi(QWidget* w) {
                    {64, 0, 63, 39}, " Open Image 2 ... ");
     CkSBS = Place(new CheckBox(QStringLiteral("Side-&By-Side"), FrameImages), "CkSBS",
                   {132, 0, 44, 39}, " Image 1 is a Side-By-Side Image ");
+    // The arrow sits beside the box's indicator, where the wrapped caption
+    // leaves room.
+    LayoutMenu = new QMenu(w);
+    LayoutMenu->setObjectName(QStringLiteral("LayoutMenu"));
+    auto* layouts = new QActionGroup(LayoutMenu);
+    for (const LayoutInfo& row : Layouts()) {
+        if (!row.layout.InOnePicture()) continue;
+        const QString name = QString::fromUtf8(row.name.data(), qsizetype(row.name.size()));
+        QAction* a =
+            LayoutMenu->addAction(name + QStringLiteral("  \u2013  ") +
+                                  QString::fromUtf8(row.help.data(), qsizetype(row.help.size())));
+        a->setObjectName(name);
+        a->setCheckable(true);
+        layouts->addAction(a);
+    }
+    cLayout = Place(new QToolButton(FrameImages), "cLayout", {162, 0, 13, 13},
+                    " How Image 1 holds the two views ... ");
+    cLayout->setArrowType(Qt::DownArrow);
+    cLayout->setAutoRaise(true);
+    cLayout->setPopupMode(QToolButton::InstantPopup);
+    cLayout->setMenu(LayoutMenu);
+    cLayout->setFocusPolicy(Qt::NoFocus);
     x += FrameImages->width() + kGap;
     // The two check boxes are as narrow as their wrapped captions allow.
     CkSwap = Place(new CheckBox(QStringLiteral("S&wap Images"), w), "CkSwap", {x, 4, 40, 39},
@@ -244,8 +270,9 @@ void MainWindowLayout::setupUi(QWidget* w) {
     CkStretch->setEnabled(false);
     CkStretch->hide();
 
-    for (QWidget* c : std::initializer_list<QWidget*>{cOpen1, cOpen2, CkSBS, CkSwap, CkAlign, cSave,
-                                                      HSB, HSC, HS, VS, cReset, CkCrop})
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{cOpen1, cOpen2, CkSBS, cLayout, CkSwap, CkAlign, cSave,
+                                         HSB, HSC, HS, VS, cReset, CkCrop})
         c->setCursor(hand);
     for (OptionButton* b : OpGlass)
         b->setCursor(hand);
@@ -266,7 +293,8 @@ QList<QWidget*> MainWindowLayout::tabOrder() const {
 }
 
 QList<QWidget*> MainWindowLayout::busyControls() const {
-    QList<QWidget*> controls = {cOpen1, cOpen2, FrameGlasses, FrameColor, CkSwap, CkAlign, CkSBS};
+    QList<QWidget*> controls = {cOpen1, cOpen2,  FrameGlasses, FrameColor,
+                                CkSwap, CkAlign, CkSBS,        cLayout};
     controls.append(QList<QWidget*>(OpGlass.begin(), OpGlass.end()));
     controls.append(QList<QWidget*>(OpColor.begin(), OpColor.end()));
     controls.append({cSave, HSB, HSC, HS, VS, cReset, CkCrop, PicView1, PicView2, lDi});

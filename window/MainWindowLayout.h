@@ -10,6 +10,8 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QToolButton;
 class QPushButton;
 class QScrollBar;
 class QWidget;
@@ -27,6 +29,10 @@ struct MainWindowLayout {
     QPushButton* cOpen1 = nullptr;
     QPushButton* cOpen2 = nullptr;
     CheckBox* CkSBS = nullptr;
+    // The layouts of one stereo picture, one checkable action each (named as
+    // on the command line); from the arrow beside the box or its context menu.
+    QMenu* LayoutMenu = nullptr;
+    QToolButton* cLayout = nullptr;
     CheckBox* CkSwap = nullptr;
     CheckBox* CkAlign = nullptr;
     QFrame* FrameGlasses = nullptr;

@@ -2,6 +2,7 @@
 #include <QMimeData>
 
 #include "WindowFixture.h"
+#include "output/FileFormats.h"
 #include "platform/PictureLoader.h"
 #include "window/CommandLine.h"
 
@@ -54,6 +55,42 @@ private slots:
         QVERIFY(t.w.image1Path().endsWith("pair.MPO") && t.c.cSave->isEnabled());
         QVERIFY(!QFile::exists(temp_.filePath("StereoR.jpg")));  // read in place
         QCOMPARE(t.blends.size(), 1);
+    }
+
+    // Stereo files open as their views: a JPS by its name (side by side,
+    // right view first, whole views) or by its descriptor, two JPEG pictures
+    // of one size back to back without an index. The status says how a
+    // picture was split.
+    void stereoFilesOpenAsTheirViews() {
+        const QColor left(220, 30, 30), right(30, 30, 220);
+        QImage sideBySide = Uniform(128, 40, right), overUnder = Uniform(64, 80, right);
+        QPainter(&sideBySide).fillRect(64, 0, 64, 40, left);
+        QPainter(&overUnder).fillRect(0, 40, 64, 40, left);
+        // An APP3 stereo descriptor after the start marker: over-under, right view first.
+        const QByteArray descriptor("\xFF\xE3\x00\x10_JPSJPS_\x00\x04\x00\x00\x03\x01", 18);
+        const QByteArray tb = Encoded(overUnder, "JPG");
+        const struct {
+            const char* name;
+            QByteArray bytes;
+            const char* layout;
+        } cases[] = {
+            {"named.jps", Encoded(sideBySide, "JPG"), "sbs-rl"},
+            {"marked.jpg", tb.left(2) + descriptor + tb.mid(2), "tb-rl"},
+            {"two.jpg",
+             Encoded(Uniform(64, 40, left), "JPG") + Encoded(Uniform(64, 40, right), "JPG"),
+             "auto"}};
+        for (const auto& k : cases) {
+            Window t;
+            t.Open(Write(k.name, k.bytes));
+            const bool split = k.layout != std::string("auto");
+            QVERIFY2(t.c.CkSBS->isChecked() == split, k.name);
+            QCOMPARE(t.w.RecipeOfControls().layout(), LayoutByName(k.layout)->layout);
+            QCOMPARE(QSize(t.w.pictureWidth(), t.w.pictureHeight()), QSize(64, 40));
+            QVERIFY(Near(Window::At(t.w.image1(), 32, 20), left) &&
+                    Near(Window::At(t.w.image2(), 32, 20), right));
+            QVERIFY2(split == t.Status().startsWith(QStringLiteral("Read as ") + k.layout),
+                     qPrintable(t.Status()));
+        }
     }
 
     void cancelledOrUnusableChoicesChangeNothing() {

@@ -1,4 +1,5 @@
 #include "WindowFixture.h"
+#include "output/FileFormats.h"
 
 class SplitTest : public QObject {
     Q_OBJECT
@@ -61,6 +62,46 @@ private slots:
             QCOMPARE(Window::At(t.w.image1(), 1, 1), QColor(sign < 0 ? Qt::cyan : Qt::red));
             QCOMPARE(Window::At(t.w.image2(), 1, 1), QColor(sign < 0 ? Qt::red : Qt::cyan));
         }
+    }
+
+    // Each layout chosen from the menu ticks the box (or splits again) and
+    // takes the views where it says: the first from the start, the second
+    // ending at the far edge, squeezed ones stretched back by repeating
+    // pixels. The working pictures take the views' size; unticking gives the
+    // whole picture back.
+    void everyLayoutOfTheMenuSplitsWhereItSays() {
+        const int W = 121, H = 81;
+        Window t(Columns(W, H));
+        for (const LayoutInfo& row : Layouts()) {
+            if (!row.layout.InOnePicture()) continue;
+            const QString name = QString::fromLatin1(row.name.data(), row.name.size());
+            t.c.LayoutMenu->findChild<QAction*>(name)->trigger();
+            const StereoLayout& l = row.layout;
+            QVERIFY(t.c.CkSBS->isChecked() && t.c.CkStretch->isChecked() == l.half);
+            QCOMPARE(t.w.RecipeOfControls().layout(), l);
+            const bool sbs = l.arrangement == Arrangement::SideBySide;
+            const int whole = sbs ? W : H, half = (whole + 1) / 2;
+            const QSize view = l.half ? QSize(W, H) : sbs ? QSize(half, H) : QSize(W, half);
+            QCOMPARE(QSize(t.w.pictureWidth(), t.w.pictureHeight()), view);
+            for (const bool left : {true, false}) {
+                const PictureBuffer& b = left ? t.w.image1() : t.w.image2();
+                QCOMPARE(QSize(b.width(), b.height()), view);
+                const int start = left == l.leftFirst ? 0 : whole - half;
+                for (const QPoint p :
+                     {QPoint(0, 0), QPoint(7, 33), QPoint(view.width() - 1, view.height() - 1)}) {
+                    const int along = sbs ? p.x() : p.y();
+                    const int from = start + (l.half ? along * half / whole : along);
+                    const QColor c = Window::At(b, p.x(), p.y());
+                    QVERIFY2(
+                        ColumnOf(c) == (sbs ? from : p.x()) && c.blue() == (sbs ? p.y() : from),
+                        qPrintable(name));
+                }
+            }
+            QCOMPARE(QSize(t.w.anaglyph().width(), t.w.anaglyph().height()), view);
+        }
+        Click(t.c.CkSBS);
+        QCOMPARE(Picture(t.w.image1()), Columns(W, H));
+        QCOMPARE(QSize(t.w.pictureWidth(), t.w.pictureHeight()), QSize(W, H));
     }
 
     void sideBySideWhileSwappedSplitsWhatImageOneHolds() {

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/FileType.h"
-#include "base/SysTempDir.h"
 #include "input/JpegHeaders.h"
 #include "input/JpegStream.h"
 #include "input/MappedFile.h"
@@ -106,21 +105,6 @@ std::span<const std::uint8_t> LocateMpoImage2(const std::string& path, Bytes fil
     if (off <= 0 || std::uint64_t(off) >= file.size()) return {};
     progress.SetCap(kExtracting);
     return file.subspan(std::size_t(off));
-}
-
-std::string ExtractMpoImage2(const std::string& path, const std::string& tempDir,
-                             ProgressSink& progress) {
-    MappedFile file;
-    std::string error;
-    if (!file.open(path, error)) {
-        if (HasMpoName(path)) progress.SetCap(kSearching);
-        return "";
-    }
-    const Bytes image2 = LocateMpoImage2(path, file.bytes(), progress);
-    if (image2.empty()) return "";
-    const std::string out = tempDir + "StereoR.jpg";
-    if (!WriteFileNoFollow(out, image2, error)) return "";
-    return out;
 }
 
 }  // namespace tsy

@@ -32,17 +32,9 @@ bool IsStereoFile(const std::string& path, std::span<const std::uint8_t> file);
 // decode both views from them: the bytes from image 2's first byte to the end
 // of the file, as a part of `file` (nothing is copied), or an empty span when
 // the file is no stereo file (IsStereoFile) or no second view was found. Shows
-// the same captions as ExtractMpoImage2.
+// "Extracting Image 2 ..." once the view is found.
 std::span<const std::uint8_t> LocateMpoImage2(const std::string& path,
                                               std::span<const std::uint8_t> file,
                                               ProgressSink& progress);
-
-// Copies image 2 of the MPO file at path (and whatever follows it) into
-// tempDir + "StereoR.jpg" (tempDir ends with "/") and returns that path, or ""
-// when path is no stereo file, has no second view or the copy cannot be written
-// completely. An existing file of that name is replaced; a symbolic link there
-// makes it fail. Shows "Extracting Image 2 ..." once the view is found.
-std::string ExtractMpoImage2(const std::string& path, const std::string& tempDir,
-                             ProgressSink& progress);
 
 }  // namespace tsy

@@ -17,7 +17,7 @@ constexpr LayoutInfo kLayouts[] = {
     {"auto", "from the file, as above", {A::Auto, true, false}},
     {"sbs-lr", "side by side, left view first, views whole", {A::SideBySide, true, false}},
     {"sbs-rl", "side by side, right view first (cross-eyed)", {A::SideBySide, false, false}},
-    {"sbs-lr-half", "side by side, views squeezed to half (--sbs)", {A::SideBySide, true, true}},
+    {"sbs-lr-half", "side by side, views squeezed to half the width", {A::SideBySide, true, true}},
     {"sbs-rl-half", "the same, right view first", {A::SideBySide, false, true}},
     {"tb-lr", "top-bottom, left view on top, views whole", {A::TopBottom, true, false}},
     {"tb-rl", "top-bottom, right view on top", {A::TopBottom, false, false}},

@@ -12,13 +12,10 @@
 
 #include "AnaglyphScene.h"
 #include "output/png/HuffmanDeflate.h"
+#include "base/WorkerPool.h"
+#include "output/FileFormats.h"
 #include "output/JpegWriter.h"
-#include "output/JpsWriter.h"
-#include "output/MpoWriter.h"
 #include "output/PngOptimiser.h"
-#include "output/StereoPicture.h"
-#include "output/WiggleGif.h"
-#include "output/WiggleWebp.h"
 
 namespace {
 
@@ -147,53 +144,30 @@ BENCHMARK(BM_EncodeJpeg24MP)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Every stereo format written to a file from a 24 MP pair, beside the save of
-// one 24 MP anaglyph as the window does it (4:4:4 at quality 95, strips on
-// every core). Run with --benchmark_enable_random_interleaving and
-// repetitions, so that a busy machine weighs on every row alike; the CPU
-// column is the whole process's, the helper threads included.
-struct StereoFormat {
-    const char* name;
-    tsy::StereoWriter write;
-};
-template <tsy::Arrangement A, bool Half, bool Png>
-bool WriteLayout(const tsy::PictureBuffer& l, const tsy::PictureBuffer& r,
-                 const tsy::StereoSaveSettings& s, tsy::FileReplacer& f, std::string& e) {
-    const tsy::StereoLayout layout{A, true, Half};
-    return Png ? tsy::WriteStereoPng(l, r, layout, s, f, e)
-               : tsy::WriteStereoJpeg(l, r, layout, s, f, e);
-}
-bool WriteAnaglyph(const tsy::PictureBuffer& l, const tsy::PictureBuffer&,
-                   const tsy::StereoSaveSettings&, tsy::FileReplacer& f, std::string& e) {
-    return tsy::EncodeJpeg(
-               l, 95, tsy::JpegChroma::k444,
-               [&](const std::uint8_t* d, std::size_t n) { return f.Write(d, n, e); }, 0) == 0;
-}
-constexpr auto kSbs = tsy::Arrangement::SideBySide, kTb = tsy::Arrangement::TopBottom;
-const StereoFormat kStereoFormats[] = {
-    {"anaglyph JPEG", WriteAnaglyph},
-    {"MPO", tsy::WriteMpo},
-    {"JPS", tsy::WriteJps},
-    {"SBS JPEG", WriteLayout<kSbs, false, false>},
-    {"SBS half JPEG", WriteLayout<kSbs, true, false>},
-    {"TB half JPEG", WriteLayout<kTb, true, false>},
-    {"wiggle GIF", tsy::WriteWiggleGif},
-    {"wiggle WebP", tsy::WriteWiggleWebp},
-    {"SBS PNG", WriteLayout<kSbs, false, true>},
-    {"SBS half PNG", WriteLayout<kSbs, true, true>},
-};
+// Every stereo format written to a file from a 24 MP pair through its row
+// of the format table, as both programs write it, beside the save of one
+// 24 MP anaglyph (the jpg row: 4:4:4 at quality 95, strips on every core).
+// Run with --benchmark_enable_random_interleaving and repetitions, so that a
+// busy machine weighs on every row alike; the CPU column is the whole
+// process's, the helper threads included.
+const char* const kRows[] = {"jpg",   "mpo",  "jps",       "sbs-lr.jpg", "sbs-lr-half.jpg",
+                             "tb-lr-half.jpg", "gif", "webp", "sbs-lr.png", "sbs-lr-half.png"};
 void BM_StereoSave24MP(benchmark::State& state) {
-    const StereoFormat& format = kStereoFormats[state.range(0)];
-    state.SetLabel(format.name);
-    tsy::StereoSaveSettings settings;
-    if (state.range(1) == 444) settings.chroma = tsy::JpegChroma::k444;
+    const tsy::FileFormat& row = *tsy::SaveFormatByName(kRows[state.range(0)]);
+    state.SetLabel(std::string(row.name));
+    tsy::SaveSettings settings;
+    settings.threads = tsy::HardwareThreads();
+    if (state.range(1) == 444) settings.stereo.chroma = tsy::JpegChroma::k444;
     const std::string path = "/tmp/tsy-bench-stereo-" + std::to_string(::getpid());
     const tsy::PictureBuffer &left = Scene24MP(1), &right = Scene24MP(2);
+    tsy::SaveInput input;
+    input.anaglyph = &left;  // an anaglyph codes like a photo of its size
+    input.left = &left;
+    input.right = &right;
     std::string error;
     for (auto _ : state) {
         tsy::FileReplacer file(path);
-        if (!file.Open(error) || !format.write(left, right, settings, file, error) ||
-            !file.Commit(error))
+        if (!file.Open(error) || !row.Write(input, settings, file, error) || !file.Commit(error))
             return state.SkipWithError(error.c_str());
     }
     struct stat st {};

@@ -1,18 +1,25 @@
-// Reading 24 MP stereo pictures as the loader will: a JPS (full side by
-// side, right view first) and a half side-by-side picture decoded and split,
-// beside the decode alone; the layout guess on each and on a plain photo;
-// and the search for the views of two-stream files and plain JPEGs.
+// Reading stereo pictures of 6000 x 4000 views as the batch does, through
+// the one loader: a JPS (12000 x 4000, full side by side, right view first)
+// and a half side-by-side picture (6000 x 4000) opened, decoded and split,
+// beside the decode alone; what --layout auto adds on a plain 24 MP photo;
+// the layout guess on each picture and the search for the views of
+// two-stream files and plain JPEGs.
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "TestStereoScene.h"
+#include "convert/PairSource.h"
 #include "input/JpegDecoder.h"
 #include "input/JpsDescriptor.h"
 #include "input/StereoStreams.h"
@@ -77,7 +84,22 @@ PictureBuffer SideBySide(const PictureBuffer& first, const PictureBuffer& second
 struct Files {
     Bytes jps, halfSbs, photo, twoStream;
     PictureBuffer jpsPicture, halfPicture, photoPicture;
+    std::string dir, paths[3];  // jps, half_sbs, photo on disk, for the loader
+    Files() = default;
+    Files(Files&&) = default;
+    ~Files() {
+        for (const std::string& p : paths)
+            ::unlink(p.c_str());
+        if (!dir.empty()) ::rmdir(dir.c_str());
+    }
 };
+
+std::string Write(const std::string& dir, const char* name, const Bytes& bytes) {
+    const std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
+}
 
 const Files& Made() {
     static const Files files = [] {
@@ -85,8 +107,8 @@ const Files& Made() {
         PictureBuffer left, right;
         tsy::test::StereoScene({6000, 4000, 0, 0, 1, -0.06, 1}).Render(left, right);
         AddSensorNoise(left, 1), AddSensorNoise(right, 2);
-        // The JPS: 3:2 views from the middle of each, right view first.
-        f.jpsPicture = SideBySide(right, left, 4242, 879, 1, 2828);
+        // The JPS: both whole views, right view first.
+        f.jpsPicture = SideBySide(right, left, 6000, 0, 1);
         f.jps = Jpeg(f.jpsPicture, {'_', 'J', 'P', 'S', 'J', 'P', 'S', '_', 0, 4, 0, 0, 2, 1});
         f.halfPicture = SideBySide(left, right, 3000, 0, 2);
         f.halfSbs = Jpeg(f.halfPicture);
@@ -99,6 +121,11 @@ const Files& Made() {
         tsy::DecodeJpeg(f.jps, f.jpsPicture, error);  // as the file gives them back
         tsy::DecodeJpeg(f.halfSbs, f.halfPicture, error);
         tsy::DecodeJpeg(f.photo, f.photoPicture, error);
+        char dir[] = "/tmp/tsy-bench-XXXXXX";
+        f.dir = ::mkdtemp(dir) ? dir : "/tmp";
+        f.paths[0] = Write(f.dir, "pair.jps", f.jps);
+        f.paths[1] = Write(f.dir, "pair-half.jpg", f.halfSbs);
+        f.paths[2] = Write(f.dir, "photo.jpg", f.photo);
         return f;
     }();
     return files;
@@ -113,59 +140,125 @@ const char* NameOf(int i) {
     return i == 0 ? "jps" : i == 1 ? "half_sbs" : "photo";
 }
 
-double ThreadCpuMs() {
+double CpuMs() {
     timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-// What the loader does with a JPS or side-by-side file: its marks, the
-// stream search, the decode and the split into two views (half side by side
-// where the file has no marks).
-void Read(const Bytes& file, PictureBuffer& picture, PictureBuffer& left, PictureBuffer& right,
-          int threads) {
-    std::string error;
-    const tsy::JpsRead jps = tsy::ReadJpsDescriptor(file);
-    const tsy::StereoStreams streams = tsy::FindStereoStreams(file);
-    tsy::DecodeJpeg(streams.view1, picture, error);
-    const tsy::MetadataLayout marks = tsy::LayoutFromJps(jps, false);
-    const tsy::StereoLayout halfSbs{tsy::Arrangement::SideBySide, true, true, 0};
-    tsy::SplitStereo(picture,
-                     marks.verdict == tsy::MetadataLayout::Verdict::Pair ? marks.layout : halfSbs,
-                     left, right, threads);
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
 }
 
-// The decode alone and the whole read, one after the other in every
-// iteration so that both meet the same load on a shared machine; thread CPU
-// time besides wall time. The buffers are kept between files, as the window
-// and the batch keep theirs, so that no run pays for first touching memory.
-void BM_ReadOverDecode(benchmark::State& state) {
-    const Bytes& file = FileOf(int(state.range(0)));
-    static PictureBuffer decoded, picture, left, right;
+// The decode as the batch's decoder runs it: damage refused.
+void Decode(tsy::FileBytes bytes, PictureBuffer& out) {
     std::string error;
-    tsy::DecodeJpeg(file, decoded, error);
+    if (!tsy::DecodeJpeg(bytes, out, error, tsy::kDefaultJpegPixelLimit, true))
+        throw std::runtime_error(error);
+}
+
+struct Phases {
+    double open = 0, decode = 0, views = 0;  // wall ms summed
+};
+
+// What the batch does with a JPS or side-by-side file before the anaglyph:
+// the loader finds the view, the decoder decodes it and the loader splits
+// it. The JPS is read by its marks (--layout auto), the half side-by-side
+// picture as named (--layout sbs-lr-half). Gives the layout split.
+tsy::StereoLayout Read(int i, PictureBuffer& image1, PictureBuffer& image2,
+                       PictureBuffer& scratch, int threads, Phases& phases) {
+    const tsy::StereoLayout asked =
+        i == 0 ? tsy::StereoLayout{tsy::Arrangement::Auto}
+               : tsy::StereoLayout{tsy::Arrangement::SideBySide, true, true, 0};
+    tsy::PairSource source;
+    std::vector<std::string> warnings;
+    std::string error;
+    auto t = Clock::now();
+    if (!source.Open(asked, Made().paths[i], "", warnings, error))
+        throw std::runtime_error(error);
+    phases.open += Since(t), t = Clock::now();
+    Decode(source.view1(), image1);
+    phases.decode += Since(t), t = Clock::now();
+    tsy::StereoLayout split;
+    if (!source.MakeViews(image1, image2, scratch, threads, warnings, error, &split))
+        throw std::runtime_error(error);
+    phases.views += Since(t);
+    return split;
+}
+
+// The decode of the file alone and the whole read, both in every iteration,
+// taking turns at going first, so that both meet the same load on a shared
+// machine; process CPU time besides wall time. The buffers are kept between
+// files, as the batch keeps its own, so that no run pays for first touching
+// memory.
+void BM_ReadOverDecode(benchmark::State& state) {
+    const int i = int(state.range(0));
+    const Bytes& file = FileOf(i);
+    static PictureBuffer decoded, image1, image2, scratch;
     const int threads = int(state.range(1));
-    Read(file, picture, left, right, threads);
+    Decode(file, decoded);
+    Phases phases;
+    tsy::StereoLayout split;
+    for (int k = 0; k < 2; ++k)  // image1 and scratch both at the whole size
+        split = Read(i, image1, image2, scratch, threads, phases);
+    phases = {};
+    if (image1.width() != 6000 || image1.height() != 4000 || image2.width() != 6000)
+        state.SkipWithError("the views are not 6000 x 4000");
     double decodeCpu = 0, readCpu = 0, decodeWall = 0, readWall = 0;
-    using Clock = std::chrono::steady_clock;
+    bool decodeFirst = true;
     for (auto _ : state) {
-        const double c0 = ThreadCpuMs();
-        const auto w0 = Clock::now();
-        tsy::DecodeJpeg(file, decoded, error);
-        const double c1 = ThreadCpuMs();
-        const auto w1 = Clock::now();
-        Read(file, picture, left, right, threads);
-        readCpu += ThreadCpuMs() - c1, decodeCpu += c1 - c0;
-        readWall += std::chrono::duration<double, std::milli>(Clock::now() - w1).count();
-        decodeWall += std::chrono::duration<double, std::milli>(w1 - w0).count();
+        for (int k = 0; k < 2; ++k) {
+            const double c = CpuMs();
+            const auto w = Clock::now();
+            if (k == 0 ? decodeFirst : !decodeFirst) {
+                Decode(file, decoded);
+                decodeWall += Since(w), decodeCpu += CpuMs() - c;
+            } else {
+                Read(i, image1, image2, scratch, threads, phases);
+                readWall += Since(w), readCpu += CpuMs() - c;
+            }
+        }
+        decodeFirst = !decodeFirst;
     }
     const double n = double(state.iterations());
-    state.counters["decode_cpu_ms"] = decodeCpu / n;
-    state.counters["read_cpu_ms"] = readCpu / n;
-    state.counters["cpu_ratio"] = readCpu / decodeCpu;
+    state.counters["decode_ms"] = decodeWall / n;
+    state.counters["read_ms"] = readWall / n;
     state.counters["wall_ratio"] = readWall / decodeWall;
-    state.SetLabel(std::string(NameOf(int(state.range(0)))) + ", split on " +
+    state.counters["cpu_ratio"] = readCpu / decodeCpu;
+    state.counters["open_ms"] = phases.open / n;
+    state.counters["decode_in_read_ms"] = phases.decode / n;
+    state.counters["views_ms"] = phases.views / n;
+    state.SetLabel(std::string(NameOf(i)) + " as " + tsy::LayoutName(split) + ", split on " +
                    std::to_string(threads) + " thread(s)");
+}
+
+// What --layout auto adds to the read of a plain 24 MP photo: the loader's
+// look at the file (its streams, its JPS marks) and the layout guess on the
+// decoded picture, which finds one picture.
+void BM_AutoOnPhoto(benchmark::State& state) {
+    const Files& f = Made();
+    double openWall = 0, guessWall = 0, cpu = 0;
+    tsy::LayoutGuess g;
+    for (auto _ : state) {
+        const double c = CpuMs();
+        auto w = Clock::now();
+        tsy::PairSource source;
+        std::vector<std::string> warnings;
+        std::string error;
+        if (!source.Open({tsy::Arrangement::Auto}, f.paths[2], "", warnings, error))
+            throw std::runtime_error(error);
+        openWall += Since(w);
+        w = Clock::now();
+        benchmark::DoNotOptimize(g = source.Layout(f.photoPicture));
+        guessWall += Since(w), cpu += CpuMs() - c;
+    }
+    const double n = double(state.iterations());
+    state.counters["open_ms"] = openWall / n;
+    state.counters["guess_ms"] = guessWall / n;
+    state.counters["cpu_ms"] = cpu / n;
+    state.SetLabel(g.pair ? "photo -> " + tsy::LayoutName(g.layout) : "photo -> single");
 }
 
 // The split alone, on one thread: what the read adds to the decode.
@@ -208,7 +301,11 @@ void BM_FindStreams(benchmark::State& state) {
 BENCHMARK(BM_ReadOverDecode)
     ->ArgsProduct({{0, 1}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
+    ->Iterations(4)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_AutoOnPhoto)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(7)
     ->ReportAggregatesOnly();
 BENCHMARK(BM_SplitOnly)

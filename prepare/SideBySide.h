@@ -21,13 +21,10 @@ int HalfWidth(int picW);
 // Whatever of the picW x picH area lies outside sbs, or all of it when sbs has
 // no picture, reads as black. left and right keep their allocations when big
 // enough; they must be two different buffers, either of which may be sbs.
-// Sides below 0 count as 0. Throws std::bad_alloc like PictureBuffer::assign.
+// Sides below 0 count as 0. Both views are made together, in bands of rows
+// on up to `threads` threads (ParallelFor: not from inside one of its
+// tasks). Throws std::bad_alloc like PictureBuffer::assign.
 void SplitSideBySide(const PictureBuffer& sbs, int picW, int picH, bool stretch,
-                     PictureBuffer& left, PictureBuffer& right);
-
-// One view of the same split (the right one when `second`), for callers
-// that make the two on two threads. out must not be sbs.
-void SplitSideBySideView(const PictureBuffer& sbs, int picW, int picH, bool stretch, bool second,
-                         PictureBuffer& out);
+                     PictureBuffer& left, PictureBuffer& right, int threads = 1);
 
 }  // namespace tsy

@@ -13,7 +13,6 @@ namespace tsy {
 
 namespace {
 
-
 // For output index i of n, the source index within a view `size` long:
 // i itself, or floor(i * size / n) when the view is stretched to n.
 int Source(int i, int size, int n) {
@@ -77,17 +76,21 @@ SplitResult SplitStereo(const PictureBuffer& picture, const StereoLayout& layout
                          ", an odd number: its middle " + (sbs ? "column" : "row") +
                          " belongs to both views";
     const int out = layout.half ? extent : size;
-    // The view on the left (on top) first, each on a thread of its own.
+    // The view on the left (on top) first.
     PictureBuffer* views[2] = {layout.leftFirst ? &left : &right,
                                layout.leftFirst ? &right : &left};
+    if (sbs && layout.padding == 0) {  // the window's split, kept to the byte
+        SplitSideBySide(picture, picture.width(), picture.height(), layout.half, *views[0],
+                        *views[1], threads);
+        left.touch(), right.touch();
+        return result;
+    }
+    // Each view on a thread of its own.
     std::exception_ptr failed[2];  // tasks must not throw: carried out instead
     ParallelFor(2, threads, [&](int i) {
         PictureBuffer& view = *views[i];
         try {
-            if (sbs && layout.padding == 0)  // the window's split, kept to the byte
-                SplitSideBySideView(picture, picture.width(), picture.height(), layout.half, i == 1,
-                                    view);
-            else if (sbs)
+            if (sbs)
                 CopyColumns(picture, i ? second : 0, size, out, view);
             else
                 CopyRows(picture, i ? second : 0, size, out, view);

@@ -19,13 +19,17 @@ PictureBuffer Tagged(int w, int h) {
 }  // namespace
 
 // Half column c of an even width fills output columns 2c and 2c + 1 once
-// stretched; an odd width gives the middle column to both views.
+// stretched; an odd width gives the middle column to both views. Rows split
+// among threads come out the same.
 TEST(SideBySide, EachViewShowsItsHalfOfEveryWidth) {
     for (int w : {1, 3, 2560, 2561})
-        for (bool stretch : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "width " << w << " stretch " << stretch);
+        for (int mode = 0; mode < 4; ++mode) {
+            const bool stretch = mode % 2;
+            const int threads = mode < 2 ? 1 : 3;
+            SCOPED_TRACE(testing::Message() << "width " << w << " stretch " << stretch << " threads "
+                                            << threads);
             PictureBuffer left, right;
-            tsy::SplitSideBySide(Tagged(w, 3), w, 3, stretch, left, right);
+            tsy::SplitSideBySide(Tagged(w, 3), w, 3, stretch, left, right, threads);
             const int half = (w + 1) / 2;
             ASSERT_EQ(tsy::HalfWidth(w), half);
             ASSERT_EQ(left.width() * 10 + left.height(), (stretch ? w : half) * 10 + 3);

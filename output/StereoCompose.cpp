@@ -19,7 +19,8 @@ StereoGeometry StereoGeometryOf(int w, int h, const StereoLayout& layout, int co
     const int step = sideBySide ? std::max(columnStep, 1) : 1;
     g.cellWidth = (g.viewWidth + step - 1) / step * step;
     g.cellHeight = g.viewHeight;
-    g.width = sideBySide ? 2 * g.cellWidth : g.cellWidth;
+    // The second view ends the picture: no padding behind it.
+    g.width = sideBySide ? g.cellWidth + g.viewWidth : g.cellWidth;
     g.height = sideBySide ? g.cellHeight : 2 * g.cellHeight;
     return g;
 }
@@ -40,10 +41,9 @@ StereoRows::StereoRows(const PictureBuffer& left, const PictureBuffer& right,
 const std::uint8_t* StereoRows::Row(int y, std::uint8_t* scratch) const {
     if (!sideBySide_) return views_[y / g_.cellHeight]->row(y % g_.cellHeight);
     const std::size_t view = std::size_t(g_.viewWidth) * 4, cell = std::size_t(g_.cellWidth) * 4;
-    for (int k = 0; k < 2; ++k) {
-        std::memcpy(scratch + k * cell, views_[k]->row(y), view);
-        FillBlack(scratch + k * cell + view, std::size_t(g_.cellWidth - g_.viewWidth));
-    }
+    std::memcpy(scratch, views_[0]->row(y), view);
+    FillBlack(scratch + view, std::size_t(g_.cellWidth - g_.viewWidth));
+    std::memcpy(scratch + cell, views_[1]->row(y), view);
     return scratch;
 }
 

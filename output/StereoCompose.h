@@ -17,10 +17,10 @@ struct StereoGeometry {
     int width = 0, height = 0;
 };
 
-// For views of w x h. With a columnStep above 1 a side-by-side cell is
-// widened to a multiple of it by black columns on the right of each view, so
-// that the second view starts on such a column and the picture is still two
-// equal halves; a half squeeze of an odd side rounds up.
+// For views of w x h. With a columnStep above 1 the first side-by-side cell
+// is widened to a multiple of it by black columns on the right of its view,
+// so that the second view starts on such a column and ends the picture; a
+// half squeeze of an odd side rounds up.
 StereoGeometry StereoGeometryOf(int w, int h, const StereoLayout& layout, int columnStep = 1);
 
 // The picture of both views, row by row, as the geometry places them, never

@@ -12,10 +12,9 @@ bool WriteStereoJpeg(const PictureBuffer& left, const PictureBuffer& right,
                      const StereoLayout& layout, const StereoSaveSettings& settings,
                      FileReplacer& file, std::string& error);
 
-// Both views in one PNG. Side by side with whole views it carries an sTER chunk, and each view
-// is widened to a multiple of 8 columns by black columns on its right, so the
-// second view starts on such a column for sTER readers and the picture is
-// still two equal halves for readers that just cut it in two.
+// Both views in one PNG. Side by side with whole views it carries an sTER
+// chunk, and up to 7 black columns follow the first view, so that the second
+// starts on a column divisible by 8 as sTER readers take it.
 bool WriteStereoPng(const PictureBuffer& left, const PictureBuffer& right,
                     const StereoLayout& layout, const StereoSaveSettings& settings,
                     FileReplacer& file, std::string& error);

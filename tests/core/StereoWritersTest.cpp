@@ -230,8 +230,8 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         {nullptr, {kSbs, true, true}, 204, 131, 102, 0, "Side By Side|Half width, Left field first|Stereo"},
         {nullptr, {kTb, false, false}, 203, 262, 0, 131, "Over Under|(none)|Stereo"},
         {nullptr, {kTb, true, true}, 203, 132, 0, 66, "Over Under|Half height, Left field first|Stereo"},
-        // PNG side by side: each view widened to whole eights by black columns.
-        {nullptr, {kSbs, false, false}, 416, 131, 208, 0, "png 0"},
+        // PNG side by side: the second view starts on a column divisible by 8.
+        {nullptr, {kSbs, false, false}, 411, 131, 208, 0, "png 0"},
         {nullptr, {kSbs, true, true}, 204, 131, 102, 0, "png"},  // half: no sTER
         {nullptr, {kTb, true, false}, 203, 262, 0, 131, "png"},
     };
@@ -261,7 +261,7 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         EXPECT_LE(Error(got, 0, 0, Scaled(first, vw, vh)), tolerance);
         EXPECT_LE(Error(got, c.cellW, c.cellH, Scaled(second, vw, vh)), tolerance);
         for (int x = vw; png && x < c.cellW; ++x)  // the padding
-            EXPECT_EQ(got.pixel(x, 7) | got.pixel(c.cellW + x, 100), 0xFF000000u);
+            EXPECT_EQ(got.pixel(x, 7) | got.pixel(x, 100), 0xFF000000u);
         if (png) {
             const Bytes file = ReadAll(path);
             const std::string bytes(file.begin(), file.end());

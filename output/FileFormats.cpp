@@ -131,6 +131,12 @@ std::string FileFormat::Suffix() const {
     return std::string(first.substr(first.find('.')));
 }
 
+bool FileFormat::CodedAsJpeg() const {
+    for (const SaveWriter jpeg : {WriteJpegAnaglyph, WriteMpoViews, WriteJpsViews, WriteJpegViews})
+        if (write == jpeg) return true;
+    return false;
+}
+
 std::span<const FileFormat> FileFormats() {
     return Rows();
 }

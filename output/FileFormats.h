@@ -86,6 +86,8 @@ struct FileFormat {
     bool Writes() const { return (capabilities & kWrites) != 0; }
     // ".jpg": what a written file's name ends with.
     std::string Suffix() const;
+    // Written as JPEG pictures (MPO and JPS are too): its quality matters.
+    bool CodedAsJpeg() const;
     bool Write(const SaveInput& input, const SaveSettings& settings, FileReplacer& file,
                std::string& error) const {
         return write(*this, input, settings, file, error);

@@ -22,7 +22,10 @@ public:
     virtual QString InputBox(QWidget* owner, const QString& prompt, const QString& title,
                              const QString& proposal, QPoint topLeft) = 0;
     // The chosen path; empty on Cancel or when the request shows no dialog.
-    virtual QString FileDialog(QWidget* owner, const FileDialogRequest& request) = 0;
+    // chosenFilter, when given, receives the index of the entry the user
+    // left chosen in request.filters (-1 when unknown).
+    virtual QString FileDialog(QWidget* owner, const FileDialogRequest& request,
+                               int* chosenFilter = nullptr) = 0;
     virtual void Beep() = 0;
 };
 

@@ -17,7 +17,8 @@ QString CaseInsensitiveMask(const QString& mask) {
     return out;
 }
 
-QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request) {
+QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request, int* chosenFilter) {
+    if (chosenFilter) *chosenFilter = -1;
     if (!request.show) return {};
     QFileDialog dialog(owner, QString::fromStdString(request.title));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -58,6 +59,7 @@ QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request) {
             });
     }
     if (dialog.exec() != QDialog::Accepted) return {};
+    if (chosenFilter) *chosenFilter = int(filters.indexOf(dialog.selectedNameFilter()));
     return dialog.selectedFiles().value(0);
 }
 

@@ -36,8 +36,9 @@ public:
         return dialog.textValue();
     }
 
-    QString FileDialog(QWidget* owner, const FileDialogRequest& request) override {
-        return ShowFileDialog(owner, request);
+    QString FileDialog(QWidget* owner, const FileDialogRequest& request,
+                       int* chosenFilter) override {
+        return ShowFileDialog(owner, request, chosenFilter);
     }
 
     void Beep() override { QApplication::beep(); }

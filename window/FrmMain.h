@@ -91,7 +91,8 @@ public:
     // Cropping of an aligned pair to the picture both eyes see, on or off.
     void CkCrop_Click();
 
-    // Saving the result as BMP, PNG (through the carried optimiser) or JPEG.
+    // Saving the result as BMP, PNG (through the carried optimiser) or JPEG,
+    // or both views as a stereo file.
     void cSave_Click();
 
     // Opens the result full screen, or brings the open preview to the front.
@@ -215,6 +216,13 @@ private:
     void SaveBmpImage(const QString& name);
     void SavePngImage(const QString& name);
     void SaveJpgImage(const QString& name);
+    // Stereo files (FrmMainSave.cpp): the quality box of the JPEG save, false
+    // when aborted; the views as the result shows them, the window's own or
+    // cut copies in cut1 and cut2; a save of them as `row`.
+    bool AskJpegQuality(int& quality);
+    bool ViewsToSave(PictureBuffer& cut1, PictureBuffer& cut2, SaveInput& views,
+                     std::string& error) const;
+    void SaveStereoImage(const QString& name, const FileFormat& row);
     // The result of a save: "Image successfully saved!" only when this save
     // wrote the file; otherwise a beep and "Image NOT saved!", with the reason
     // when one is known.
@@ -259,7 +267,7 @@ private:
     QString openFolder_;
     // Why the last load left an image out, shown when the load has ended.
     QPointer<FrmPreView> preview_;
-    // Format of the save under way: ".bmp", ".png" or ".jpg".
+    // Format of the save under way: ".bmp", ".png", ".jpg" or a stereo row's name.
     QString saveFormat_;
     QStringList loadFailures_;
     bool loadDamaged_ = false;

@@ -3,13 +3,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <new>
 #include <string_view>
+#include <vector>
 
+#include "base/AsciiCase.h"
 #include "base/Exists.h"
 #include "base/SysTempDir.h"
+#include "base/WorkerPool.h"
+#include "convert/Convert.h"
+#include "input/JpegHeaders.h"
+#include "input/MappedFile.h"
 #include "output/BmpWriter.h"
-#include "output/JpegWriter.h"
 #include "output/FileFormats.h"
+#include "output/JpegWriter.h"
 #include "output/SaveName.h"
 #include "platform/Platform.h"
 #include "platform/Resource.h"
@@ -38,15 +45,67 @@ QString Reason(std::string message, const std::string& path) {
     return QString::fromStdString(message);
 }
 
+// The rows the save dialog offers, in its order: a single picture has no
+// second view, so only the anaglyph ones.
+std::vector<const FileFormat*> OfferedRows(bool twoViews) {
+    std::vector<const FileFormat*> rows;
+    for (const FileFormat* f : SaveFormats())
+        if (!f->saveFilter.empty() && (twoViews || f->written == Written::Anaglyph))
+            rows.push_back(f);
+    return rows;
+}
+
+std::string DialogFilter(const std::vector<const FileFormat*>& rows) {
+    std::string filter;
+    for (const FileFormat* f : rows)
+        filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
+    return filter;
+}
+
 // "only .jpg, .png and .bmp are written"
-QString WrittenSuffixes() {
+QString WrittenSuffixes(const std::vector<const FileFormat*>& rows) {
+    QStringList suffixes;
+    for (const FileFormat* f : rows)
+        if (!suffixes.contains(QString::fromStdString(f->Suffix())))
+            suffixes << QString::fromStdString(f->Suffix());
     QString text = QStringLiteral("only ");
-    const auto formats = SaveFormats();
-    for (std::size_t i = 0; i < formats.size(); ++i) {
-        if (i > 0) text += i + 1 < formats.size() ? ", " : " and ";
-        text += QString::fromStdString(formats[i]->Suffix());
+    for (qsizetype i = 0; i < suffixes.size(); ++i) {
+        if (i > 0) text += i + 1 < suffixes.size() ? ", " : " and ";
+        text += suffixes[i];
     }
     return text + " are written";
+}
+
+bool EndsWith(const std::string& name, const FileFormat& row) {
+    const std::string suffix = row.Suffix();
+    return name.size() >= suffix.size() &&
+           SameIgnoringCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
+}
+
+// What the stored format names: an anaglyph's suffix (".png"), as it always
+// was, or a stereo row's name ("mpo"). Null for a suffix of no row offered,
+// whose name then proposes it as before; a stereo row not offered now gives
+// way to the default.
+const FileFormat* RememberedRow(const std::string& stored,
+                                const std::vector<const FileFormat*>& offered) {
+    const bool suffix = !stored.empty() && stored[0] == '.';
+    const FileFormat* row = suffix ? SaveFormatBySuffix(stored) : SaveFormatByName(stored);
+    if (std::find(offered.begin(), offered.end(), row) != offered.end()) return row;
+    if (suffix) return nullptr;
+    const FileFormat* fallback =
+        SaveFormatBySuffix(std::string(Declaration(Setting::Format).storedDefault));
+    return std::find(offered.begin(), offered.end(), fallback) != offered.end() ? fallback
+                                                                                : nullptr;
+}
+
+// The entry picked when the name ends as its files do; else the first row
+// offered whose files end so (".jpg" is the anaglyph's); else none.
+const FileFormat* ChosenRow(const std::string& name, const FileFormat* picked,
+                            const std::vector<const FileFormat*>& offered) {
+    if (picked && EndsWith(name, *picked)) return picked;
+    for (const FileFormat* f : offered)
+        if (EndsWith(name, *f)) return f;
+    return nullptr;
 }
 
 }  // namespace
@@ -66,11 +125,23 @@ void FrmMain::cSave_Click() {
     SetCap(QString());
     EnableButtons(false);
     saveFormat_ = ReadSetting(Setting::Format);
-    const std::string proposal = ProposedSaveName(Image1Path.toStdString(),
-                                                  kGlasses[ui.OpGlassGroup->checkedId()].saveSuffix,
-                                                  saveFormat_.toStdString());
-    const QString name = platform_.dialogs.FileDialog(
-        this, MakeFileDialogRequest(1, proposal, "Save Image as ...", SaveDialogFilter()));
+    const std::vector<const FileFormat*> offered = OfferedRows(PicBuf1.hasImage());
+    const FileFormat* last = RememberedRow(saveFormat_.toStdString(), offered);
+    const std::string image1 = Image1Path.toStdString();
+    const char* glasses = kGlasses[ui.OpGlassGroup->checkedId()].saveSuffix;
+    const std::string proposal = last
+                                     ? ProposedSaveName(image1, glasses, *last)
+                                     : ProposedSaveName(image1, glasses, saveFormat_.toStdString());
+    FileDialogRequest request =
+        MakeFileDialogRequest(1, proposal, "Save Image as ...", DialogFilter(offered));
+    // Several entries write ".jpg": the one used last is preselected by its
+    // place. Without a proposal the dialog shows its own single entry.
+    const bool ours = request.filters.size() == offered.size();
+    if (ours && last)
+        request.selectedFilter =
+            int(std::find(offered.begin(), offered.end(), last) - offered.begin());
+    int picked = -1;
+    const QString name = platform_.dialogs.FileDialog(this, request, &picked);
     if (TrimBlanks(name).isEmpty()) {
         SetCap(QStringLiteral("Aborted!"));
         EnableButtons(true);
@@ -78,7 +149,7 @@ void FrmMain::cSave_Click() {
     }
     // The window's own routes for the formats it has always written (the
     // PNG one through the carried optimiser); a name this program cannot
-    // write (".jpeg", ".gif", none) must not end in silence as if something
+    // write (".jpeg", ".tif", none) must not end in silence as if something
     // had happened.
     static constexpr struct {
         std::string_view format;
@@ -86,12 +157,17 @@ void FrmMain::cSave_Click() {
     } kRoutes[] = {{"bmp", &FrmMain::SaveBmpImage},
                    {"png", &FrmMain::SavePngImage},
                    {"jpg", &FrmMain::SaveJpgImage}};
-    const FileFormat* format = SaveFormatBySuffix(FileTypeOf(name.toStdString()));
-    const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes), [format](const auto& r) {
-        return format && r.format == format->name;
-    });
-    if (route == std::end(kRoutes))
-        ReportSave(false, WrittenSuffixes());
+    const bool known = ours && picked >= 0 && std::size_t(picked) < offered.size();
+    const FileFormat* format =
+        ChosenRow(name.toStdString(), known ? offered[std::size_t(picked)] : nullptr, offered);
+    const auto route =
+        std::find_if(std::begin(kRoutes), std::end(kRoutes), [format](const auto& r) {
+            return format && format->written == Written::Anaglyph && r.format == format->name;
+        });
+    if (format && format->written == Written::Views)
+        SaveStereoImage(name, *format);
+    else if (route == std::end(kRoutes))
+        ReportSave(false, WrittenSuffixes(offered));
     else
         (this->*route->save)(name);
     WriteSetting(Setting::Format, saveFormat_);
@@ -169,29 +245,81 @@ void FrmMain::SavePngImage(const QString& name) {
     ReportSave(WrittenSince(before, path), Reason(failure.toStdString(), path));
 }
 
-void FrmMain::SaveJpgImage(const QString& name) {
-    saveFormat_ = QStringLiteral(".jpg");
-    double quality = ParseNumber(ReadSetting(Setting::Quality).toStdString());
+bool FrmMain::AskJpegQuality(int& quality) {
+    double entered = ParseNumber(ReadSetting(Setting::Quality).toStdString());
     const QString entry = platform_.dialogs.InputBox(
         this, QStringLiteral("  Set JPEG Quality Level  (1-100, Default=95):"),
-        QStringLiteral(" Saving JPG Image ..."), LocaleNumber(quality),
+        QStringLiteral(" Saving JPG Image ..."), LocaleNumber(entered),
         frameGeometry().topLeft() + QPoint(32, 48));
-    if (TrimBlanks(entry).isEmpty() || (quality = ParseNumber(entry.toStdString())) <= 0) {
+    if (TrimBlanks(entry).isEmpty() || (entered = ParseNumber(entry.toStdString())) <= 0) {
         SetCap(QStringLiteral("Aborted!"));
         platform_.dialogs.Beep();
-        return;
+        return false;
     }
     const SettingDecl& range = Declaration(Setting::Quality);
-    quality = std::min(quality, double(range.max));
+    entered = std::min(entered, double(range.max));
+    WriteSetting(Setting::Quality, QString::fromStdString(FormatNumber(entered)));
+    quality = RoundHalfEven(entered, 0, range.max);
+    return true;
+}
+
+void FrmMain::SaveJpgImage(const QString& name) {
+    saveFormat_ = QStringLiteral(".jpg");
+    int quality = 0;
+    if (!AskJpegQuality(quality)) return;
     SetCap(QStringLiteral("Saving JPG Image ..."));
-    WriteSetting(Setting::Quality, QString::fromStdString(FormatNumber(quality)));
     const std::string path = name.toStdString();
     const FileStamp before = StampOf(path);
-    const int code = SaveJpeg(PicBuf2, path, RoundHalfEven(quality, 0, range.max));
+    const int code = SaveJpeg(PicBuf2, path, quality);
     if (code != 0)
         platform_.dialogs.MessageBox(this, MessageIcon::Critical, ProgramTitle,
                                      QString::fromStdString(JpegFailureText(code)));
     ReportSave(WrittenSince(before, path));
+}
+
+bool FrmMain::ViewsToSave(PictureBuffer& cut1, PictureBuffer& cut2, SaveInput& views,
+                          std::string& error) const {
+    const Recipe recipe = RecipeOfControls();
+    const int dx = recipe.offsetX(), dy = recipe.offsetY();
+    views.left = &PicBuf0;
+    views.right = &PicBuf1;
+    try {
+        // Cut as the result shows them, or moved apart by the offsets; a
+        // pair that needs neither is written from the window's own views.
+        const CropPlan plan = PlanViewCrop(recipe);
+        if (!(plan.cut && CutCopies(PicBuf0, PicBuf1, plan.rect, dx, dy, cut1, cut2))) {
+            if (dx == 0 && dy == 0) return true;
+            cut1.copyFrom(PicBuf0);
+            cut2.copyFrom(PicBuf1);
+            if (!ShiftViews(cut1, cut2, dx, dy, error)) return false;
+        }
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory for the views";
+        return false;
+    }
+    views.left = &cut1;
+    views.right = &cut2;
+    return true;
+}
+
+void FrmMain::SaveStereoImage(const QString& name, const FileFormat& row) {
+    saveFormat_ = Latin1(row.name);
+    SaveSettings settings;
+    if (row.CodedAsJpeg() && !AskJpegQuality(settings.quality)) return;
+    SetCap("Saving " + Latin1(row.word) + " ...");
+    settings.threads = HardwareThreads();
+    // Image 1's camera notes go along where the format keeps them.
+    MappedFile source;
+    std::string error;
+    if (!Image1Path.isEmpty() && source.open(Image1Path.toStdString(), error))
+        settings.stereo.sourceExif = WalkJpegHeaders(source.bytes()).exif;
+    error.clear();
+    const std::string path = name.toStdString();
+    PictureBuffer cut1, cut2;
+    SaveInput views;
+    const bool written = ViewsToSave(cut1, cut2, views, error) &&
+                         SavePicture(row, views, path, settings, true, error);
+    ReportSave(written, Reason(error, path));
 }
 
 }  // namespace tsy

@@ -1,6 +1,61 @@
 
+#include <QImageReader>
+#include <QProcess>
+
+#include "TestStereoScene.h"
 #include "WindowFixture.h"
+#include "convert/PairSource.h"
+#include "output/FileFormats.h"
 #include "output/JpegWriter.h"
+#include "output/SaveName.h"
+#include "platform/PairLoader.h"
+
+namespace {
+
+// A made-up stereo pair, photograph-like, that the layout finder takes for one.
+std::pair<QImage, QImage> Views() {
+    PictureBuffer left, right;
+    StereoScene({320, 240}).Render(left, right);
+    return {Picture(left), Picture(right)};
+}
+
+// Mean difference per channel; 255 for pictures of other sizes.
+double Off(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// Both views of a stereo file as the loader finds them, with auto layout.
+std::pair<QImage, QImage> LoadedViews(const QString& path) {
+    PairSource source;
+    ToolkitPairDecoder decoder;
+    std::vector<std::string> warnings;
+    std::string error;
+    PictureBuffer left, right, scratch;
+    if (!source.Open(LayoutByName("auto")->layout, path.toStdString(), "", warnings, error) ||
+        !decoder.Decode(source, 1, left, right, error) ||
+        !source.MakeViews(left, right, scratch, 1, warnings, error)) {
+        qWarning("%s: %s", qPrintable(path), error.c_str());
+        return {};
+    }
+    return {Picture(left), Picture(right)};
+}
+
+// The frames of a wiggle animation as the toolkit reads them.
+std::pair<QImage, QImage> Frames(const QString& path) {
+    QImageReader reader(path);
+    const QImage first = reader.read().convertToFormat(QImage::Format_RGB32);
+    return {first, reader.read().convertToFormat(QImage::Format_RGB32)};
+}
+
+}  // namespace
 
 class SaveTest : public QObject {
     Q_OBJECT
@@ -82,9 +137,11 @@ private slots:
     void failuresAreReportedAndABmpHoldsTheResultPixels() {
         Window t = Saving();
         t.fp.settings.values[kKey + "SaveFormat"] = ".png";
-        for (const char* name : {"x.jpeg", "x.gif", "noextension"}) {
+        for (const char* name : {"x.jpeg", "x.tif", "noextension"}) {
             QVERIFY(!QFile::exists(Save(t, name)));
-            QCOMPARE(t.Status(), "Image NOT saved!  (only .jpg, .png and .bmp are written)");
+            QCOMPARE(t.Status(),
+                     "Image NOT saved!  (only .jpg, .png, .bmp, .mpo, .jps, .gif and "
+                     ".webp are written)");
             QCOMPARE(Stored(t, "SaveFormat"), ".png");
         }
         QCOMPARE(t.fp.dialogs.beeps, 3);
@@ -105,6 +162,107 @@ private slots:
         const QString bmp = Save(t, "out.BMP");
         QVERIFY(t.Status() == "Image successfully saved!" && Stored(t, "SaveFormat") == ".bmp");
         QCOMPARE(QImage(bmp).convertToFormat(QImage::Format_RGB32), Picture(t.w.anaglyph()));
+    }
+
+    // Every stereo entry of the dialog writes the views as the window shows
+    // them, left first, and is proposed again next time. The width is a
+    // multiple of 8, as side-by-side PNG views are widened to one.
+    void stereoEntriesWriteTheViews() {
+        const struct {
+            const char* row;
+            const char* file;
+            double off;   // mean difference allowed per channel; swapped views differ by 37
+            bool frames;  // an animation, read frame by frame
+        } cases[] = {{"mpo", "v.mpo", 4, false},
+                     {"jps", "v.jps", 4, false},
+                     {"sbs-lr.jpg", "s.jpg", 4, false},
+                     {"sbs-lr.png", "s.png", 0, false},
+                     {"sbs-lr-half.jpg", "h.jpg", 10, false},
+                     {"tb-lr.jpg", "t.jpg", 4, false},
+                     {"tb-lr.png", "t.png", 0, false},
+                     {"tb-lr-half.jpg", "th.jpg", 10, false},
+                     {"gif", "v.gif", 3, true},
+                     {"webp", "v.webp", 3, true}};
+        std::vector<const FileFormat*> entries;
+        for (const FileFormat* f : SaveFormats())
+            if (!f->saveFilter.empty()) entries.push_back(f);
+        QCOMPARE(entries.size(), 3 + std::size(cases));
+        const auto pair = Views();
+        for (const auto& k : cases) {
+            Window t(pair.first, pair.second, dir_.filePath("pair.jpg"));
+            const FileFormat* row = SaveFormatByName(k.row);
+            const int entry = int(std::find(entries.begin(), entries.end(), row) - entries.begin());
+            t.fp.dialogs.filterAnswers = {entry};
+            const QString path = Save(t, k.file, "90");
+            QVERIFY2(t.Status() == "Image successfully saved!", qPrintable(t.Status()));
+            QVERIFY(t.statuses.contains("Saving " + QString::fromLatin1(row->word) + " ..."));
+            QCOMPARE(t.fp.dialogs.proposals.size(), row->CodedAsJpeg() ? 1 : 0);
+            QCOMPARE(Stored(t, "SaveFormat"), QString::fromLatin1(k.row));
+            const auto [left, right] = k.frames ? Frames(path) : LoadedViews(path);
+            const QImage want1 = Picture(t.w.image1()), want2 = Picture(t.w.image2());
+            QVERIFY2(Off(left, want1) <= k.off && Off(right, want2) <= k.off,
+                     qPrintable(QStringLiteral("%1: %2 %3")
+                                    .arg(k.row)
+                                    .arg(Off(left, want1))
+                                    .arg(Off(right, want2))));
+            Click(t.c.cSave);  // cancelled: only the proposal is seen
+            const FileDialogRequest& next = t.fp.dialogs.fileRequests.last();
+            QCOMPARE(next.selectedFilter, entry);
+            QCOMPARE(QString::fromStdString(next.initialName + "." + next.defaultSuffix),
+                     QFileInfo(QString::fromStdString(ProposedSaveName(
+                                   dir_.filePath("pair.jpg").toStdString(), "", *row)))
+                         .fileName());
+        }
+        QProcess exiftool;
+        exiftool.start("exiftool", {"-a", "-MPF:all", dir_.filePath("v.mpo")});
+        QVERIFY(exiftool.waitForFinished());
+        QCOMPARE(QString(exiftool.readAllStandardOutput()).count("Multi-frame Disparity"), 2);
+    }
+
+    // Views moved by the offsets keep what both share: image 2's column
+    // and row differ from image 1's by the offsets everywhere.
+    void offsetsAreInTheSavedViews() {
+        // 160 columns left: side-by-side PNG views are widened to a multiple of 8.
+        Window t(Columns(167, 97), Columns(167, 97), dir_.filePath("cols.png"));
+        t.c.HS->setValue(-7);
+        t.c.VS->setValue(3);
+        t.fp.dialogs.filterAnswers = {6};  // side by side, PNG
+        const auto [left, right] = LoadedViews(Save(t, "offsets.png"));
+        QCOMPARE(left.size(), QSize(167 - 7, 97 - 3));
+        QCOMPARE(right.size(), left.size());
+        for (int y = 0; y < left.height(); y += 5)
+            for (int x = 0; x < left.width(); x += 3) {
+                QCOMPARE(ColumnOf(right.pixel(x, y)) - ColumnOf(left.pixel(x, y)), -7);
+                QCOMPARE(qBlue(right.pixel(x, y)) - qBlue(left.pixel(x, y)), 3);
+            }
+    }
+
+    // One picture has no second view: the dialog offers the anaglyph only,
+    // a remembered stereo format gives way, and a stereo name is refused.
+    void aSinglePictureOffersNoStereoFile() {
+        Window t(Views().first, QImage(), dir_.filePath("one.jpg"));
+        t.fp.settings.values[kKey + "SaveFormat"] = "mpo";
+        QVERIFY(!QFile::exists(Save(t, "one.mpo")));
+        const FileDialogRequest& r = t.fp.dialogs.fileRequests[0];
+        QCOMPARE(r.filters.size(), std::size_t(3));
+        QCOMPARE(QString::fromStdString(r.initialName + "." + r.defaultSuffix),
+                 QStringLiteral("one_3D-RC.png"));
+        QCOMPARE(t.Status(), "Image NOT saved!  (only .jpg, .png and .bmp are written)");
+        QCOMPARE(Stored(t, "SaveFormat"), "mpo");
+    }
+
+    // A file that cannot be put in place: the writer's reason, and nothing
+    // left beside it.
+    void aFailedStereoSaveLeavesNoFile() {
+        Window t(Views().first, Views().second, dir_.filePath("pair.jpg"));
+        const QString folder = dir_.filePath("failing");
+        QVERIFY(QDir().mkpath(folder + "/taken.mpo"));  // a folder where the file would go
+        Save(t, "failing/taken.mpo", "90");
+        QVERIFY2(t.Status().startsWith("Image NOT saved!  (") && t.fp.dialogs.beeps == 1,
+                 qPrintable(t.Status()));
+        QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList("taken.mpo"));
+        QVERIFY(QFileInfo(folder + "/taken.mpo").isDir());
     }
 
     void aStaleFileIsNotASuccess() {

@@ -35,6 +35,7 @@ struct FakeDialogs : Dialogs {
     QList<Message> messages;
     int beeps = 0;
     QStringList inputAnswers, fileAnswers;
+    QList<int> filterAnswers;  // the entry each file answer picks; none: the preselected one
     QStringList proposals;  // what each input box offered
     QList<FileDialogRequest> fileRequests;
 
@@ -46,8 +47,12 @@ struct FakeDialogs : Dialogs {
         proposals << proposal;
         return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }
-    QString FileDialog(QWidget*, const FileDialogRequest& request) override {
+    QString FileDialog(QWidget*, const FileDialogRequest& request,
+                       int* chosenFilter = nullptr) override {
         fileRequests.append(request);
+        const int picked =
+            filterAnswers.isEmpty() ? request.selectedFilter : filterAnswers.takeFirst();
+        if (chosenFilter) *chosenFilter = picked;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     void Beep() override { ++beeps; }

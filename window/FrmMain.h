@@ -217,9 +217,9 @@ private:
     void SavePngImage(const QString& name);
     void SaveJpgImage(const QString& name);
     // Stereo files (FrmMainSave.cpp): the quality box of the JPEG save, false
-    // when aborted; the views as the result shows them, the window's own or
+    // when aborted ("what" names the format in its title); the views as the result shows them, the window's own or
     // cut copies in cut1 and cut2; a save of them as `row`.
-    bool AskJpegQuality(int& quality);
+    bool AskJpegQuality(int& quality, const QString& what);
     bool ViewsToSave(PictureBuffer& cut1, PictureBuffer& cut2, SaveInput& views,
                      std::string& error) const;
     void SaveStereoImage(const QString& name, const FileFormat& row);

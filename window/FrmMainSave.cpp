@@ -14,6 +14,7 @@
 #include "convert/Convert.h"
 #include "input/JpegHeaders.h"
 #include "input/MappedFile.h"
+#include "input/MpIndex.h"
 #include "output/BmpWriter.h"
 #include "output/FileFormats.h"
 #include "output/JpegWriter.h"
@@ -245,11 +246,11 @@ void FrmMain::SavePngImage(const QString& name) {
     ReportSave(WrittenSince(before, path), Reason(failure.toStdString(), path));
 }
 
-bool FrmMain::AskJpegQuality(int& quality) {
+bool FrmMain::AskJpegQuality(int& quality, const QString& what) {
     double entered = ParseNumber(ReadSetting(Setting::Quality).toStdString());
     const QString entry = platform_.dialogs.InputBox(
         this, QStringLiteral("  Set JPEG Quality Level  (1-100, Default=95):"),
-        QStringLiteral(" Saving JPG Image ..."), LocaleNumber(entered),
+        " Saving " + what + " Image ...", LocaleNumber(entered),
         frameGeometry().topLeft() + QPoint(32, 48));
     if (TrimBlanks(entry).isEmpty() || (entered = ParseNumber(entry.toStdString())) <= 0) {
         SetCap(QStringLiteral("Aborted!"));
@@ -266,7 +267,7 @@ bool FrmMain::AskJpegQuality(int& quality) {
 void FrmMain::SaveJpgImage(const QString& name) {
     saveFormat_ = QStringLiteral(".jpg");
     int quality = 0;
-    if (!AskJpegQuality(quality)) return;
+    if (!AskJpegQuality(quality, QStringLiteral("JPG"))) return;
     SetCap(QStringLiteral("Saving JPG Image ..."));
     const std::string path = name.toStdString();
     const FileStamp before = StampOf(path);
@@ -305,14 +306,27 @@ bool FrmMain::ViewsToSave(PictureBuffer& cut1, PictureBuffer& cut2, SaveInput& v
 void FrmMain::SaveStereoImage(const QString& name, const FileFormat& row) {
     saveFormat_ = Latin1(row.name);
     SaveSettings settings;
-    if (row.CodedAsJpeg() && !AskJpegQuality(settings.quality)) return;
+    if (row.CodedAsJpeg() && !AskJpegQuality(settings.quality, Latin1(row.word))) return;
     SetCap("Saving " + Latin1(row.word) + " ...");
     settings.threads = HardwareThreads();
-    // Image 1's camera notes go along where the format keeps them.
+    Recipe stored;  // the wiggle's settings, as kept and checked by their declarations
+    for (const Setting s : {Setting::FrameMs, Setting::WebWidth})
+        ParseSetting(s, ReadSetting(s).toStdString(), stored);
+    settings.stereo.frameMs = stored.frameMs();
+    settings.stereo.webWidth = stored.webWidth();
+    // Image 1's camera notes go along where the format keeps them, and a
+    // stereo file's geometry where both views came from it.
     MappedFile source;
     std::string error;
-    if (!Image1Path.isEmpty() && source.open(Image1Path.toStdString(), error))
-        settings.stereo.sourceExif = WalkJpegHeaders(source.bytes()).exif;
+    if (!Image1Path.isEmpty() && source.open(Image1Path.toStdString(), error)) {
+        const JpegHeaders headers = WalkJpegHeaders(source.bytes());
+        settings.stereo.sourceExif = headers.exif;
+        if (!mpoPairPath_.isEmpty()) {
+            const MpGeometry camera = ReadMpGeometry(headers);
+            settings.stereo.convergenceDegrees = camera.convergenceDegrees;
+            settings.stereo.baselineMetres = camera.baselineMetres;
+        }
+    }
     error.clear();
     const std::string path = name.toStdString();
     PictureBuffer cut1, cut2;

@@ -1,6 +1,7 @@
 #include "platform/QtFileDialog.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 
 #include "window/rules/FileDialogRequest.h"
 
@@ -16,6 +17,20 @@ QString CaseInsensitiveMask(const QString& mask) {
     }
     return out;
 }
+
+namespace {
+
+// The dialog names a filter by its description alone, its details hidden,
+// and with its blanks simplified.
+int FilterIndex(const FileDialogRequest& request, const QString& chosen) {
+    for (std::size_t k = 0; k < request.filters.size(); ++k)
+        if (QString::fromStdString(request.filters[k].description).simplified() ==
+            chosen.simplified())
+            return int(k);
+    return -1;
+}
+
+}  // namespace
 
 QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request, int* chosenFilter) {
     if (chosenFilter) *chosenFilter = -1;
@@ -46,12 +61,19 @@ QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request, int* ch
             dialog.setDefaultSuffix(suffix);
         if (!request.initialName.empty())
             dialog.selectFile(QString::fromStdString(request.initialName));
-        // A name typed without extension gets the one of the chosen type.
+        // A name typed without extension gets the one of the chosen type;
+        // a name still as proposed becomes the chosen type's proposal.
         QObject::connect(
             &dialog, &QFileDialog::filterSelected, &dialog,
-            [&dialog, &request, filters](const QString& chosen) {
-                const auto i = filters.indexOf(chosen);
+            [&dialog, &request, shown = QString::fromStdString(request.initialName)](
+                const QString& chosen) mutable {
+                const int i = FilterIndex(request, chosen);
                 if (i < 0) return;
+                auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (edit && std::size_t(i) < request.filterNames.size() && edit->text() == shown) {
+                    shown = QString::fromStdString(request.filterNames[std::size_t(i)]);
+                    edit->setText(shown);
+                }
                 const auto& patterns = request.filters[size_t(i)].patterns;
                 if (!patterns.empty() && patterns[0].rfind("*.", 0) == 0 &&
                     patterns[0].find_first_of("*?[", 2) == std::string::npos)
@@ -59,7 +81,7 @@ QString ShowFileDialog(QWidget* owner, const FileDialogRequest& request, int* ch
             });
     }
     if (dialog.exec() != QDialog::Accepted) return {};
-    if (chosenFilter) *chosenFilter = int(filters.indexOf(dialog.selectedNameFilter()));
+    if (chosenFilter) *chosenFilter = FilterIndex(request, dialog.selectedNameFilter());
     return dialog.selectedFiles().value(0);
 }
 

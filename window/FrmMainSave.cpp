@@ -141,6 +141,12 @@ void FrmMain::cSave_Click() {
     if (ours && last)
         request.selectedFilter =
             int(std::find(offered.begin(), offered.end(), last) - offered.begin());
+    for (const FileFormat* row : offered) {
+        if (!ours || proposal.empty()) break;
+        const std::string path = ProposedSaveName(image1, glasses, *row);
+        const std::string file = path.substr(path.rfind('/') + 1);
+        request.filterNames.push_back(file.substr(0, file.size() - row->Suffix().size()));
+    }
     int picked = -1;
     const QString name = platform_.dialogs.FileDialog(this, request, &picked);
     if (TrimBlanks(name).isEmpty()) {

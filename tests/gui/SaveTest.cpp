@@ -1,5 +1,9 @@
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLineEdit>
+#include <QTimer>
 #include <QProcess>
 
 #include "TestStereoScene.h"
@@ -9,6 +13,7 @@
 #include "output/JpegWriter.h"
 #include "output/SaveName.h"
 #include "platform/PairLoader.h"
+#include "platform/QtFileDialog.h"
 
 namespace {
 
@@ -80,6 +85,31 @@ class SaveTest : public QObject {
     }
 
 private slots:
+    // The toolkit's own dialog: picking an entry proposes its name and
+    // extension while the name is untouched, and the entry picked comes back.
+    void theDialogTellsWhichEntryWasPicked() {
+        FileDialogRequest r =
+            MakeFileDialogRequest(1, dir_.filePath("a_3D-RC.jpg").toStdString(), "Save",
+                                  "JPEG (*.jpg),  lossy|*.jpg|Side-by-side JPEG (*.jpg),  both "
+                                  "views|*.jpg|MPO (*.mpo),  both views|*.mpo");
+        r.filterNames = {"a_3D-RC", "a_SBS", "a_3D"};
+        for (const auto& [pick, file] : {std::pair{1, "a_SBS.jpg"}, {2, "a_3D.mpo"}}) {
+            QTimer::singleShot(0, [pick = pick] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                types->setCurrentIndex(pick);
+                emit types->activated(pick);  // as a click on the entry does
+                emit types->textActivated(types->itemText(pick));
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            int chosen = -1;
+            const QString path = ShowFileDialog(nullptr, r, &chosen);
+            QCOMPARE(chosen, pick);
+            QCOMPARE(QFileInfo(path).fileName(), QString::fromLatin1(file));
+        }
+    }
+
     void initTestCase() {
         temp_ = dir_.filePath("temp dir 'x'");  // blanks and a quote in the path
         QVERIFY(QDir().mkpath(temp_));

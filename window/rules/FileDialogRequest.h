@@ -21,6 +21,10 @@ struct FileDialogRequest {
     std::string initialDir;     // with its trailing "/", or "" for the default
     std::string initialName;    // save only: proposed name without extension
     std::string defaultSuffix;  // proposed name's extension without its dot
+    // Save only: the name each filter proposes, like initialName; while the
+    // name is still a proposal, choosing a filter proposes its own. Empty:
+    // the name stays.
+    std::vector<std::string> filterNames;
 };
 
 // mode 0 = open, 1 = save, anything else = no dialog. name is the proposed

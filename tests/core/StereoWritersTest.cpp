@@ -216,31 +216,32 @@ TEST(StereoWriters, MpoIsReadByUsExiftoolAndPillow) {
               "MPO 2 (301, 203)\n");
 }
 
-TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
+// Where the views go is read back through the loader (tests/batch); what
+// the pictures say of it is checked here by an independent reader.
+TEST(StereoWriters, PicturesSayTheirLayout) {
     using tsy::Arrangement;
     constexpr auto kSbs = Arrangement::SideBySide, kTb = Arrangement::TopBottom;
     const struct {
         Writer write;
         tsy::StereoLayout layout;
         int width, height;       // of the whole picture
-        int cellW, cellH;        // where the second view starts
         const char* descriptor;  // JPEG: what exiftool decodes; PNG: the sTER chunk's data
     } cases[] = {
-        {tsy::WriteJps, {kSbs, false, false}, 406, 131, 203, 0, "Side By Side|(none)|Stereo"},
-        {nullptr, {kSbs, true, true}, 204, 131, 102, 0, "Side By Side|Half width, Left field first|Stereo"},
-        {nullptr, {kTb, false, false}, 203, 262, 0, 131, "Over Under|(none)|Stereo"},
-        {nullptr, {kTb, true, true}, 203, 132, 0, 66, "Over Under|Half height, Left field first|Stereo"},
+        {tsy::WriteJps, {kSbs, false, false}, 406, 131, "Side By Side|(none)|Stereo"},
+        {nullptr, {kSbs, true, true}, 204, 131, "Side By Side|Half width, Left field first|Stereo"},
+        {nullptr, {kTb, false, false}, 203, 262, "Over Under|(none)|Stereo"},
+        {nullptr, {kTb, true, true}, 203, 132, "Over Under|Half height, Left field first|Stereo"},
         // PNG side by side: the second view starts on a column divisible by 8.
-        {nullptr, {kSbs, false, false}, 411, 131, 208, 0, "png 0"},
-        {nullptr, {kSbs, true, true}, 204, 131, 102, 0, "png"},  // half: no sTER
-        {nullptr, {kTb, true, false}, 203, 262, 0, 131, "png"},
+        {nullptr, {kSbs, false, false}, 411, 131, "png 0"},
+        {nullptr, {kSbs, true, true}, 204, 131, "png"},  // half: no sTER
+        {nullptr, {kTb, true, false}, 203, 262, "png"},
     };
     const PictureBuffer left = View(203, 131, 0), right = View(203, 131, 2);
     ScratchDir dir;
     for (const auto& c : cases) {
         const bool png = std::string(c.descriptor).starts_with("png");
         const std::string path = dir / (png ? "a.png" : "a.jpg");
-        SCOPED_TRACE(path + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
+        SCOPED_TRACE(c.descriptor);
         const tsy::StereoLayout layout = c.layout;
         const Writer write =
             c.write ? c.write
@@ -252,16 +253,7 @@ TEST(StereoWriters, LayoutsPutEachViewInItsPlace) {
         std::string error;
         ASSERT_TRUE(Save(write, left, right, {}, path, error)) << error;
         const PictureBuffer got = png ? DecodePngFile(path) : DecodeFile(ReadAll(path));
-        ASSERT_EQ(got.width() * 10000 + got.height(), c.width * 10000 + c.height);
-        const bool sbs = c.layout.arrangement == kSbs;
-        const int vw = c.layout.half && sbs ? 102 : 203, vh = c.layout.half && !sbs ? 66 : 131;
-        const PictureBuffer& first = c.layout.leftFirst ? left : right;
-        const PictureBuffer& second = c.layout.leftFirst ? right : left;
-        const double tolerance = png ? 0 : 2.5;
-        EXPECT_LE(Error(got, 0, 0, Scaled(first, vw, vh)), tolerance);
-        EXPECT_LE(Error(got, c.cellW, c.cellH, Scaled(second, vw, vh)), tolerance);
-        for (int x = vw; png && x < c.cellW; ++x)  // the padding
-            EXPECT_EQ(got.pixel(x, 7) | got.pixel(x, 100), 0xFF000000u);
+        EXPECT_EQ(got.width() * 10000 + got.height(), c.width * 10000 + c.height);
         if (png) {
             const Bytes file = ReadAll(path);
             const std::string bytes(file.begin(), file.end());

@@ -23,12 +23,12 @@ fail() { echo "FAIL: $*"; xwininfo -root -tree | grep '"' ; exit 1; }
 
 # Waits until a window with this exact title is listed; prints its line.
 wait_window() {
-    /usr/bin/python3 "$here/xwin.py" wait "$1" 10 >/dev/null && xwininfo -root -tree | grep -F "\"$1\":"
+    /usr/bin/python3 "$here/xwin.py" wait "$1" 30 >/dev/null && xwininfo -root -tree | grep -F "\"$1\":"
 }
 
 # Waits up to 10 s for the program to end; gives its status.
 wait_exit() {
-    timeout 10 tail --pid="$1" -f /dev/null || { kill "$1"; return 124; }
+    timeout 30 tail --pid="$1" -f /dev/null || { kill "$1"; return 124; }
     wait "$1"
 }
 

@@ -42,12 +42,10 @@ std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swappe
     return camera;
 }
 
-bool ShiftViews(PictureBuffer& image1, PictureBuffer& image2, int offsetX, int offsetY,
-                std::string& error) {
-    const CropRect shared = CommonPicture(image1.width(), image1.height(), nullptr, offsetX, offsetY);
-    if (shared.width > 0 && shared.height > 0 &&
-        CropViews(image1, image2, shared, offsetX, offsetY))
-        return true;
+bool SharedByOffsets(int width, int height, int offsetX, int offsetY, CropRect& shared,
+                     std::string& error) {
+    shared = CommonPicture(width, height, nullptr, offsetX, offsetY);
+    if (shared.width > 0 && shared.height > 0) return true;
     error = "the views moved by the offsets (" + std::to_string(offsetX) + ", " +
             std::to_string(offsetY) + ") share no picture";
     return false;
@@ -169,7 +167,10 @@ bool Convert(const Recipe& recipe, const std::string& input, const std::string& 
     PrepareViews(recipe, threads, work, report, offsetX, offsetY);
     const FileFormat& format = recipe.format();
     if (format.written == Written::Views) {
-        if ((offsetX != 0 || offsetY != 0) && !ShiftViews(image1, image2, offsetX, offsetY, error))
+        CropRect shared;
+        if ((offsetX != 0 || offsetY != 0) &&
+            !(SharedByOffsets(image1.width(), image1.height(), offsetX, offsetY, shared, error) &&
+              CropViews(image1, image2, shared, offsetX, offsetY)))
             return false;
         result = PictureBuffer();  // not needed: its memory goes to the coder
         SaveSettings save;

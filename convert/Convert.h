@@ -36,11 +36,11 @@ public:
 // camera's value meets the swap. None when the file holds none.
 std::optional<double> CameraOffsetX(FileBytes stereoFile, int width, bool swapped);
 
-// Cuts both views in place to the picture they share once image 2 is moved
-// by the offsets, as a stereo file holds them: the offsets are then in the
-// views. False, views untouched, when they share no picture.
-bool ShiftViews(PictureBuffer& image1, PictureBuffer& image2, int offsetX, int offsetY,
-                std::string& error);
+// The picture both views share once image 2 is moved by the offsets, where
+// a stereo file written from them is cut (CropViews, CutCopies) so that the
+// offsets are in its views. False with the reason when they share none.
+bool SharedByOffsets(int width, int height, int offsetX, int offsetY, CropRect& shared,
+                     std::string& error);
 
 // What a conversion found, for the programs to put in words.
 struct ConvertReport {

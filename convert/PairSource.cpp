@@ -78,13 +78,9 @@ bool PairSource::Open(const StereoLayout& asked, const std::string& input,
         if (!SecondPicture(input, file, quiet, &streams).empty())
             warnings.push_back("the file holds two views; " + right +
                                " takes the place of view 2, without --right both views are used");
-        if (!OpenInput(right, second_, error)) {
-            error = right + ": " + error;
-            return false;
-        }
-        view2_ = second_.bytes();
-        right_ = right;
-        return true;
+        if (TakeSecondFile(right, error)) return true;
+        error = right + ": " + error;
+        return false;
     }
     view2_ = SecondPicture(input, file, progress ? *progress : quiet, &streams);
     warnings.insert(warnings.end(), streams.notes.begin(), streams.notes.end());
@@ -99,6 +95,17 @@ bool PairSource::Open(const StereoLayout& asked, const std::string& input,
         marks_ = LayoutFromJps(ReadJpsDescriptor(file), FileTypeOf(input) == ".jps");
     else if (IsPng(file))
         ster_ = ReadPngSter(file);
+    return true;
+}
+
+bool PairSource::TakeSecondFile(const std::string& right, std::string& error) {
+    if (!OpenInput(right, second_, error)) return false;
+    view1_ = first_.bytes();
+    view2_ = second_.bytes();
+    right_ = right;
+    oneFile_ = false;
+    streamsLeftFirst_ = true;
+    scaleSecond_ = false;
     return true;
 }
 

@@ -32,6 +32,11 @@ public:
               std::vector<std::string>& warnings, std::string& error,
               ProgressSink* progress = nullptr);
 
+    // Takes `right` as view 2 of an opened source, in place of any view the
+    // file holds, as Open does when given it; false with the reason (the
+    // path not in front), the source unchanged.
+    bool TakeSecondFile(const std::string& right, std::string& error);
+
     FileBytes view1() const { return view1_; }
     // Empty when the views are to be split from view 1 (or it holds one).
     FileBytes view2() const { return view2_; }

@@ -178,10 +178,18 @@ std::string OpenDialogFilter(int slot) {
     return "Images (" + Listed(all) + ")|" + all + rows + "|All files (*)|*";
 }
 
-std::string SaveDialogFilter() {
-    std::string filter;
+std::vector<const FileFormat*> DialogSaveFormats(bool twoViews) {
+    std::vector<const FileFormat*> rows;
     for (const FileFormat* f : SaveFormats())
-        if (!f->saveFilter.empty()) filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
+        if (!f->saveFilter.empty() && (twoViews || f->written == Written::Anaglyph))
+            rows.push_back(f);
+    return rows;
+}
+
+std::string SaveDialogFilter(const std::vector<const FileFormat*>& rows) {
+    std::string filter;
+    for (const FileFormat* f : rows)
+        filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
     return filter;
 }
 

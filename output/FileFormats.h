@@ -108,8 +108,11 @@ const FileFormat* SaveFormatBySuffix(std::string_view suffix);
 // The open dialog's filter for image 1 (slot 1) or image 2 (slot 2): all
 // readable types, then each row, "caption (*.a, *.b)|*.a;*.b", then all files.
 std::string OpenDialogFilter(int slot);
-// The filter of every row the save dialog offers, joined as it takes them.
-std::string SaveDialogFilter();
+// The rows the save dialog offers, in its order; without a second view only
+// the anaglyph ones.
+std::vector<const FileFormat*> DialogSaveFormats(bool twoViews = true);
+// Their filters, joined as the save dialog takes them.
+std::string SaveDialogFilter(const std::vector<const FileFormat*>& rows = DialogSaveFormats());
 // "BMP, JPEG, MPO, GIF, PNG, TIFF and WebP": the readable formats in words.
 std::string ReadableFormatsText();
 // The MIME types of every readable row, without repeats.

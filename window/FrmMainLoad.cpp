@@ -36,12 +36,6 @@ std::pair<QStringList, bool> FilesOf(const QMimeData* data) {
     return {paths, !paths.isEmpty()};
 }
 
-// The loader puts the name in front of a failure that the window shows under it.
-QString WithoutName(QString error, const QString& path) {
-    const QString head = path + QStringLiteral(": ");
-    return error.startsWith(head) ? error.mid(head.size()) : error;
-}
-
 }  // namespace
 
 void FrmMain::ConnectLoading() {
@@ -149,35 +143,33 @@ void FrmMain::LoadNewPair(const QString& image1Path, const QString& image2Path,
     loadNote_.clear();
     SetSplitLayout(kHandLayout);
 
-    // The file's own views first; a second file takes the place of view 2.
-    PairSource own, named;
-    std::vector<std::string> notes, ignored;
+    // The file's own views first; a second file takes the place of view 2,
+    // unless the first is to be split.
+    PairSource source;
+    std::vector<std::string> notes;
     std::string error;
     const std::string path1 = image1Path.toStdString(), path2 = image2Path.toStdString();
-    if (!own.Open(asked, path1, fileFirst ? std::string() : path2, notes, error, &progress_)) {
+    if (!source.Open(asked, path1, fileFirst ? std::string() : path2, notes, error, &progress_)) {
         NoteLoadFailure(1, image1Path, QString::fromStdString(error));
         RecordPictureSize(0, 0);
         return;
     }
-    const PairSource* source = &own;
-    const bool second = !image2Path.isEmpty() && fileFirst && own.view2().empty();
+    const bool second = !image2Path.isEmpty() && fileFirst && source.view2().empty();
     if (second && !Usable(image2Path))
         NoteLoadFailure(2, image2Path, QStringLiteral("the file cannot be found"));
-    else if (second && named.Open(asked, path1, path2, ignored, error))
-        source = &named;
-    else if (second)
-        NoteLoadFailure(2, image2Path, WithoutName(QString::fromStdString(error), image2Path));
-    if (source->oneFile()) mpoPairPath_ = image1Path;
+    else if (second && !asked.InOnePicture() && !source.TakeSecondFile(path2, error))
+        NoteLoadFailure(2, image2Path, QString::fromStdString(error));
+    if (source.oneFile()) mpoPairPath_ = image1Path;
 
     SetCap(QStringLiteral("Loading Image 1 ..."));
-    const bool loaded = LoadViews(*source, image1Path, source->oneFile() ? image1Path : image2Path);
+    const bool loaded = LoadViews(source, image1Path, source.oneFile() ? image1Path : image2Path);
     RecordPictureSize(PicBuf0.width(), PicBuf0.height());
-    if (loaded && !source->view2().empty()) {
+    if (loaded && !source.view2().empty()) {
         // Views stored right first are put in order, a smaller right view scaled.
         PictureBuffer unused;
-        source->MakeViews(PicBuf0, PicBuf1, unused, HardwareThreads(), notes, error);
+        source.MakeViews(PicBuf0, PicBuf1, unused, HardwareThreads(), notes, error);
     } else if (loaded && image2Path.isEmpty()) {
-        const LayoutGuess guess = source->Layout(PicBuf0);
+        const LayoutGuess guess = source.Layout(PicBuf0);
         if (guess.pair) {
             SetSplitLayout(guess.layout);
             const QSignalBlocker quiet(ui.CkSBS);

@@ -46,23 +46,6 @@ QString Reason(std::string message, const std::string& path) {
     return QString::fromStdString(message);
 }
 
-// The rows the save dialog offers, in its order: a single picture has no
-// second view, so only the anaglyph ones.
-std::vector<const FileFormat*> OfferedRows(bool twoViews) {
-    std::vector<const FileFormat*> rows;
-    for (const FileFormat* f : SaveFormats())
-        if (!f->saveFilter.empty() && (twoViews || f->written == Written::Anaglyph))
-            rows.push_back(f);
-    return rows;
-}
-
-std::string DialogFilter(const std::vector<const FileFormat*>& rows) {
-    std::string filter;
-    for (const FileFormat* f : rows)
-        filter.append(filter.empty() ? "" : "|").append(f->saveFilter);
-    return filter;
-}
-
 // "only .jpg, .png and .bmp are written"
 QString WrittenSuffixes(const std::vector<const FileFormat*>& rows) {
     QStringList suffixes;
@@ -126,7 +109,7 @@ void FrmMain::cSave_Click() {
     SetCap(QString());
     EnableButtons(false);
     saveFormat_ = ReadSetting(Setting::Format);
-    const std::vector<const FileFormat*> offered = OfferedRows(PicBuf1.hasImage());
+    const std::vector<const FileFormat*> offered = DialogSaveFormats(PicBuf1.hasImage());
     const FileFormat* last = RememberedRow(saveFormat_.toStdString(), offered);
     const std::string image1 = Image1Path.toStdString();
     const char* glasses = kGlasses[ui.OpGlassGroup->checkedId()].saveSuffix;
@@ -134,7 +117,7 @@ void FrmMain::cSave_Click() {
                                      ? ProposedSaveName(image1, glasses, *last)
                                      : ProposedSaveName(image1, glasses, saveFormat_.toStdString());
     FileDialogRequest request =
-        MakeFileDialogRequest(1, proposal, "Save Image as ...", DialogFilter(offered));
+        MakeFileDialogRequest(1, proposal, "Save Image as ...", SaveDialogFilter(offered));
     // Several entries write ".jpg": the one used last is preselected by its
     // place. Without a proposal the dialog shows its own single entry.
     const bool ours = request.filters.size() == offered.size();
@@ -296,9 +279,10 @@ bool FrmMain::ViewsToSave(PictureBuffer& cut1, PictureBuffer& cut2, SaveInput& v
         const CropPlan plan = PlanViewCrop(recipe);
         if (!(plan.cut && CutCopies(PicBuf0, PicBuf1, plan.rect, dx, dy, cut1, cut2))) {
             if (dx == 0 && dy == 0) return true;
-            cut1.copyFrom(PicBuf0);
-            cut2.copyFrom(PicBuf1);
-            if (!ShiftViews(cut1, cut2, dx, dy, error)) return false;
+            CropRect shared;
+            if (!SharedByOffsets(PicBuf0.width(), PicBuf0.height(), dx, dy, shared, error) ||
+                !CutCopies(PicBuf0, PicBuf1, shared, dx, dy, cut1, cut2))
+                return false;
         }
     } catch (const std::bad_alloc&) {
         error = "not enough memory for the views";

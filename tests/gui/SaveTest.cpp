@@ -213,9 +213,7 @@ private slots:
                      {"tb-lr-half.jpg", "th.jpg", 10, false},
                      {"gif", "v.gif", 3, true},
                      {"webp", "v.webp", 3, true}};
-        std::vector<const FileFormat*> entries;
-        for (const FileFormat* f : SaveFormats())
-            if (!f->saveFilter.empty()) entries.push_back(f);
+        const std::vector<const FileFormat*> entries = DialogSaveFormats();
         QCOMPARE(entries.size(), 3 + std::size(cases));
         const auto pair = Views();
         for (const auto& k : cases) {

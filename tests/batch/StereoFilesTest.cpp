@@ -4,14 +4,13 @@
 #include <sstream>
 
 #include "OutputTestFiles.h"
+#include "StereoReadBack.h"
 #include "batch/BatchConverter.h"
-#include "convert/PairSource.h"
 #include "output/BmpWriter.h"
 #include "output/FileFormats.h"
-#include "platform/PairLoader.h"
 
 using namespace tsy;
-
+using tsy::test::MeanDifference;
 
 namespace {
 
@@ -25,38 +24,11 @@ PictureBuffer Ramp(int w, int h, int base) {
     });
 }
 
-double MeanDifference(const PictureBuffer& a, const PictureBuffer& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return 1e9;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            for (int k = 0; k < 24; k += 8)
-                sum += std::abs(int(a.pixel(x, y) >> k & 0xFF) - int(b.pixel(x, y) >> k & 0xFF));
-    return sum / (3.0 * a.width() * a.height());
-}
-
-struct ReadBack {
-    PictureBuffer left, right;
-    std::vector<std::string> warnings;
-    std::string error;
-};
-
-// What Tessaly's own loader makes of a file, as the batch reads it.
-ReadBack Read(const std::string& path, const StereoLayout& layout) {
-    ReadBack r;
-    PairSource source;
-    ToolkitPairDecoder decoder;
-    PictureBuffer scratch;
-    if (source.Open(layout, path, "", r.warnings, r.error) &&
-        decoder.Decode(source, 2, r.left, r.right, r.error))
-        source.MakeViews(r.left, r.right, scratch, 2, r.warnings, r.error);
-    return r;
-}
-
 std::string Batch(const std::string& line) {
     std::istringstream words(line);
     std::vector<std::string> args;
-    for (std::string w; words >> w;) args.push_back(w);
+    for (std::string w; words >> w;)
+        args.push_back(w);
     BatchOptions options;
     std::string message;
     EXPECT_EQ(ParseBatchArguments(args, options, message), BatchCommand::Run) << message;
@@ -84,12 +56,13 @@ TEST(StereoFiles, EveryStereoOutputReadsBackAsItsViews) {
         SCOPED_TRACE(std::string(row->name));
         const std::string out = dir / std::string(row->name);
         Batch("--overwrite --format " + std::string(row->name) + " --out " + out + " --right " +
-            (dir / "r.bmp") + " " + (dir / "l.bmp"));
+              (dir / "r.bmp") + " " + (dir / "l.bmp"));
         const bool png = row->Suffix() == ".png";
-        const bool marked = !png || (row->layout.arrangement == Arrangement::SideBySide &&
-                                     !row->layout.half);
-        const ReadBack r = Read(out + "/l" + std::string(row->nameTag) + row->Suffix(),
-                                marked ? StereoLayout{Arrangement::Auto} : row->layout);
+        const bool marked =
+            !png || (row->layout.arrangement == Arrangement::SideBySide && !row->layout.half);
+        const tsy::test::ReadBack r =
+            tsy::test::ReadStereo(out + "/l" + std::string(row->nameTag) + row->Suffix(),
+                                  marked ? StereoLayout{Arrangement::Auto} : row->layout);
         ASSERT_TRUE(r.error.empty()) << r.error;
         const double allowed = (png ? 0 : 1.5) + (row->layout.half ? 1.0 : 0);
         EXPECT_LE(MeanDifference(r.left, left), allowed);
@@ -106,7 +79,8 @@ TEST(StereoFiles, JpsByNameAndSinglePictures) {
     std::string error;
     ASSERT_TRUE(SaveBmp(Ramp(64, 40, 20), dir / "l.bmp", error) &&
                 SaveBmp(Ramp(64, 40, 120), dir / "r.bmp", error));
-    Batch("--format jps --out " + dir.path() + " --right " + (dir / "r.bmp") + " " + (dir / "l.bmp"));
+    Batch("--format jps --out " + dir.path() + " --right " + (dir / "r.bmp") + " " +
+          (dir / "l.bmp"));
     std::rename((dir / "l_3D.jps").c_str(), (dir / "plain.jps").c_str());
     Batch("--format png --out " + (dir / "a") + " " + (dir / "plain.jps"));
     Batch("--format png --layout sbs-rl --out " + (dir / "b") + " " + (dir / "plain.jps"));

@@ -8,11 +8,10 @@
 
 #include "TestStereoScene.h"
 #include "WindowFixture.h"
-#include "convert/PairSource.h"
+#include "StereoReadBack.h"
 #include "output/FileFormats.h"
 #include "output/JpegWriter.h"
 #include "output/SaveName.h"
-#include "platform/PairLoader.h"
 #include "platform/QtFileDialog.h"
 
 namespace {
@@ -39,18 +38,9 @@ double Off(const QImage& a, const QImage& b) {
 
 // Both views of a stereo file as the loader finds them, with auto layout.
 std::pair<QImage, QImage> LoadedViews(const QString& path) {
-    PairSource source;
-    ToolkitPairDecoder decoder;
-    std::vector<std::string> warnings;
-    std::string error;
-    PictureBuffer left, right, scratch;
-    if (!source.Open(LayoutByName("auto")->layout, path.toStdString(), "", warnings, error) ||
-        !decoder.Decode(source, 1, left, right, error) ||
-        !source.MakeViews(left, right, scratch, 1, warnings, error)) {
-        qWarning("%s: %s", qPrintable(path), error.c_str());
-        return {};
-    }
-    return {Picture(left), Picture(right)};
+    const tsy::test::ReadBack r = tsy::test::ReadStereo(path.toStdString());
+    if (!r.error.empty()) qWarning("%s: %s", qPrintable(path), r.error.c_str());
+    return {Picture(r.left), Picture(r.right)};
 }
 
 // The frames of a wiggle animation as the toolkit reads them.
